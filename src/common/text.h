@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Text rules shared by the engine and the window. Network data is QByteArray
+// (one byte a character); user-visible text is QString.
+namespace mosscatch {
+
+// Lower case, then strip leading and trailing space characters only
+// (tabs and line breaks stay).
+QString lowerTrim(const QString &text);
+QByteArray lowerTrim(const QByteArray &text);
+
+// Removes each of \ / : * ? " < > | without putting anything in their place.
+QString safeFileName(const QString &text);
+
+QByteArray reverseText(const QByteArray &text);
+
+// The part of a path after its last "/"; a path without "/" is returned whole.
+QByteArray urlFileName(const QByteArray &path);
+
+// The number at the start of the text, as a lenient decimal reader: leading
+// blanks are skipped and reading stops at the first character that cannot
+// continue the number; no number gives 0.
+double leadingNumber(const QByteArray &text);
+double leadingNumber(const QString &text);
+
+}

@@ -1,0 +1,59 @@
+#include "engine/addressqueue.h"
+
+#include <algorithm>
+
+namespace mosscatch {
+
+AddressQueue::AddressQueue(const SiteConfiguration &site, QObject *parent)
+    : QAbstractListModel(parent), m_site(site)
+{
+}
+
+bool AddressQueue::holdsControlCharacter(const QByteArray &text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 32 || byte == 127;
+    });
+}
+
+bool AddressQueue::refuses(const QByteArray &url) const
+{
+    return url.contains(".png") || url.contains("http://")
+           || url.contains(m_site.queueDomainMarker) || holdsControlCharacter(url);
+}
+
+void AddressQueue::addUrl(const QByteArray &url)
+{
+    if (refuses(url))
+        return;
+    const int row = int(m_entries.size());
+    beginInsertRows({}, row, row);
+    m_entries.push_back(url);
+    endInsertRows();
+}
+
+QByteArray AddressQueue::takeFirst()
+{
+    if (m_entries.empty())
+        return {};
+    beginRemoveRows({}, 0, 0);
+    QByteArray first = std::move(m_entries.front());
+    m_entries.pop_front();
+    endRemoveRows();
+    return first;
+}
+
+int AddressQueue::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_entries.size());
+}
+
+QVariant AddressQueue::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid() || size_t(index.row()) >= m_entries.size())
+        return {};
+    return QString::fromLatin1(m_entries[size_t(index.row())]);
+}
+
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "engine/harvestoptions.h"
+#include "engine/slotrecord.h"
+#include "net/connection.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <array>
+#include <vector>
+
+namespace mosscatch {
+
+// The fixed set of connection slots. Slot 0 is the blank template and never
+// carries a transfer; the working slots 1 and 2 are rebuilt at every keyword
+// start. Slot i couples connection(i), record(i) and status row i.
+class ConnectionPool : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int RecordCount = 13;
+    static constexpr int WorkingSlots = 2;
+    static constexpr quint16 Port = 80;
+    static constexpr int MaxRetries = 3;
+
+    ConnectionPool(ConnectionFactory factory, const HarvestOptions &options,
+                   QObject *parent = nullptr);
+
+    // Existing connections, the template included: 1 before the first
+    // keyword, 3 afterwards.
+    int count() const;
+    // index 0 to 12; anything else is a programming error (throws std::out_of_range).
+    SlotRecord &record(int index);
+    const SlotRecord &record(int index) const;
+    Connection *connection(int index) const;
+
+    void loadSocks();
+    void unloadSocks();
+    // The lowest working slot whose connection is Closed or Closing, else 0.
+    int nextEmptySock() const;
+    // True when every working slot is free by the rule of nextEmptySock.
+    bool allWorkingSlotsFree() const;
+    // Ends the transfer: blank record (an unfinished image file goes with it),
+    // connection closed.
+    void resetSock(int index);
+    // Restarts the transfer afresh, or gives the address up after MaxRetries.
+    void retrySock(int index);
+
+public slots:
+    // The stall watch: restarts transfers whose body count did not move since
+    // the previous tick.
+    void timeoutTick();
+
+signals:
+    // The working slots were rebuilt; count() connections exist now.
+    void socksLoaded(int count);
+    void connected(int index);
+    void dataArrival(int index);
+    void peerClosed(int index);
+    void transferRetried(int index);
+    void addressGivenUp(const QByteArray &url);
+
+private:
+    ConnectionFactory m_factory;
+    const HarvestOptions &m_options;
+    std::vector<Connection *> m_connections;
+    std::array<SlotRecord, RecordCount> m_records;
+};
+
+}

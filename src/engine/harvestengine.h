@@ -1,0 +1,83 @@
+#pragma once
+
+#include "engine/addressqueue.h"
+#include "engine/connectionpool.h"
+#include "engine/harvestoptions.h"
+#include "engine/harveststate.h"
+#include "engine/harveststatistics.h"
+#include "engine/siteconfiguration.h"
+#include "net/connection.h"
+
+#include <QObject>
+#include <QStringListModel>
+#include <QTimer>
+
+namespace mosscatch {
+
+// The harvest engine as one object: keyword list, options, queue, pool,
+// exchange, scraper and the four timers. The window is one view of it; tests
+// and the command line drive it headless. Tick handlers are public slots so
+// tests can call them directly.
+class HarvestEngine : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Intervals {
+        int next = 50;
+        int stats = 250;
+        int speed = 2000;
+        int timeout = 20000;
+    };
+
+    HarvestEngine(SiteConfiguration site, ConnectionFactory factory, QObject *parent = nullptr);
+    ~HarvestEngine() override;
+
+    const SiteConfiguration &site() const { return m_site; }
+    HarvestOptions &options() { return m_options; }
+    const HarvestState &state() const { return m_state; }
+    // The keyword list, newest first; the engine takes and removes the top entry.
+    QStringListModel *keywords() { return &m_keywords; }
+    AddressQueue *queue() { return &m_queue; }
+    ConnectionPool *pool() { return &m_pool; }
+    HarvestStatistics *statistics() { return &m_statistics; }
+
+    // Only for tests: shorter timer intervals, so a stall does not cost minutes.
+    void setIntervals(const Intervals &intervals);
+
+    // Inserts a keyword at the top of the list.
+    void addKeyword(const QString &keyword);
+    // The Start button: false (and nothing changes) when the list is empty.
+    bool start();
+
+public slots:
+    void nextMajorKeyword();
+    void dispatchTick();
+    void statsTick();
+    void speedTick();
+    void timeoutTick();
+
+signals:
+    void keywordStarted(const QString &keyword);
+    // The keyword list ran empty with nothing left to fetch.
+    void runOver();
+    void imageSaved(const QString &path);
+    void pageFetched(const QByteArray &url);
+    void addressGivenUp(const QByteArray &url);
+    void transferRetried(int index);
+
+private:
+    SiteConfiguration m_site;
+    HarvestOptions m_options;
+    HarvestState m_state;
+    QStringListModel m_keywords;
+    AddressQueue m_queue;
+    ConnectionPool m_pool;
+    HarvestStatistics m_statistics;
+    QTimer m_nextTimer;
+    QTimer m_statsTimer;
+    QTimer m_speedTimer;
+    QTimer m_timeoutTimer;
+};
+
+}

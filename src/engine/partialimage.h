@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryFile>
+
+namespace mosscatch {
+
+// An image being received: written to a temporary file beside its destination
+// that is unique to the transfer, and renamed to the destination only when
+// complete. Destroyed uncommitted, it removes the temporary file, so no
+// half-written image ever stands under its final name.
+class PartialImage
+{
+public:
+    explicit PartialImage(const QString &destination);
+    PartialImage(const PartialImage &) = delete;
+    PartialImage &operator=(const PartialImage &) = delete;
+    ~PartialImage();
+
+    bool isOpen() const;
+    bool append(const QByteArray &bytes);
+    qint64 written() const { return m_written; }
+    QString destination() const { return m_destination; }
+    QString temporaryPath() const;
+
+    // Moves the finished file to its destination. When another transfer of the
+    // same image got there first, its complete file stays and ours is dropped.
+    bool commit();
+
+private:
+    QString m_destination;
+    QTemporaryFile m_file;
+    qint64 m_written = 0;
+    bool m_committed = false;
+};
+
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "engine/addressqueue.h"
+#include "engine/harvestoptions.h"
+#include "engine/harveststate.h"
+#include "engine/siteconfiguration.h"
+
+#include <QByteArray>
+
+namespace mosscatch {
+
+// Reads the result count on a keyword's first results page and queues the
+// numbered result pages, within the page maximum and the "Max Images" text.
+class ResultPageWalker
+{
+public:
+    static constexpr int ResultsPerPage = 60;
+    static constexpr int MaxPages = 70;
+
+    ResultPageWalker(const SiteConfiguration &site, const HarvestOptions &options,
+                     const HarvestState &state, AddressQueue &queue);
+
+    // The number of result pages (at least 1), or 0 when the page holds no
+    // results heading.
+    double getPagesOfResults(const QByteArray &pageText);
+
+private:
+    const SiteConfiguration &m_site;
+    const HarvestOptions &m_options;
+    const HarvestState &m_state;
+    AddressQueue &m_queue;
+};
+
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "engine/partialimage.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+namespace mosscatch {
+
+// Everything known about the transfer on one connection slot. Resetting a
+// record returns every field to its blank value.
+struct SlotRecord
+{
+    // Response bytes received for the current request and not yet consumed.
+    QByteArray data;
+    // Host the connection talks to; empty means the slot holds no transfer.
+    QByteArray host;
+    // Address shown in the slot's status row.
+    QByteArray url;
+    // Request target sent after "GET ".
+    QByteArray path;
+    qint16 retries = 0;
+    // Received as seen by the previous stall-watch tick.
+    double lastReceived = 0;
+    // Body length announced by the response; 0 while none is known.
+    double contentLength = 0;
+    // Destination folder of an image, ending in "/".
+    QString folder;
+    // Destination file name of an image, as the address spells it.
+    QByteArray fileName;
+    // Body bytes received so far for the current request.
+    double received = 0;
+
+    // Redirects followed for this address, across retries.
+    int redirects = 0;
+    // The open temporary file of an image transfer, if its body has begun.
+    std::unique_ptr<PartialImage> image;
+
+    void reset() { *this = SlotRecord(); }
+};
+
+}

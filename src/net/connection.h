@@ -1,0 +1,44 @@
+#pragma once
+
+#include "net/socketstate.h"
+
+#include <QByteArray>
+#include <QObject>
+
+#include <functional>
+
+namespace mosscatch {
+
+// One TCP client connection as the harvest engine uses it. Events arrive on
+// the thread the object lives on; destroying it drops the connection without
+// any event.
+class Connection : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+    ~Connection() override = default;
+
+    // Takes effect at once: state() becomes Closed and no event follows.
+    virtual void close() = 0;
+    // Returns at once; connected() follows on success, otherwise state() ends
+    // at Error.
+    virtual void connectToHost(const QByteArray &host, quint16 port) = 0;
+    virtual void sendData(const QByteArray &bytes) = 0;
+    // Replaces the contents of into with every byte received and not yet
+    // fetched (each byte exactly once, in order), reusing its capacity.
+    virtual void getData(QByteArray &into) = 0;
+    virtual SocketState state() const = 0;
+
+signals:
+    void connected();
+    void dataArrival(qint64 bytesTotal);
+    // The peer ended the connection; every byte it sent has been announced by
+    // dataArrival before this. state() reads Closing until close().
+    void peerClosed();
+};
+
+using ConnectionFactory = std::function<Connection *(QObject *parent)>;
+
+}
