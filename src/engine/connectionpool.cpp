@@ -2,22 +2,133 @@
 
 namespace mosscatch {
 
+namespace {
+
+bool isFree(const Connection *connection)
+{
+    const SocketState state = connection->state();
+    return state == SocketState::Closed || state == SocketState::Closing;
+}
+
+}
+
 ConnectionPool::ConnectionPool(ConnectionFactory factory, const HarvestOptions &options,
                                QObject *parent)
     : QObject(parent), m_factory(std::move(factory)), m_options(options)
 {
+    m_connections.push_back(m_factory(this));
 }
 
-int ConnectionPool::count() const { return 1; }
-SlotRecord &ConnectionPool::record(int index) { return m_records.at(size_t(index)); }
-const SlotRecord &ConnectionPool::record(int index) const { return m_records.at(size_t(index)); }
-Connection *ConnectionPool::connection(int) const { return nullptr; }
-void ConnectionPool::loadSocks() {}
-void ConnectionPool::unloadSocks() {}
-int ConnectionPool::nextEmptySock() const { return 0; }
-bool ConnectionPool::allWorkingSlotsFree() const { return true; }
-void ConnectionPool::resetSock(int) {}
-void ConnectionPool::retrySock(int) {}
-void ConnectionPool::timeoutTick() {}
+int ConnectionPool::count() const
+{
+    return int(m_connections.size());
+}
+
+SlotRecord &ConnectionPool::record(int index)
+{
+    return m_records.at(size_t(index));
+}
+
+const SlotRecord &ConnectionPool::record(int index) const
+{
+    return m_records.at(size_t(index));
+}
+
+Connection *ConnectionPool::connection(int index) const
+{
+    if (index < 0 || index >= count())
+        return nullptr;
+    return m_connections[size_t(index)];
+}
+
+void ConnectionPool::loadSocks()
+{
+    unloadSocks();
+    for (int i = 1; i <= WorkingSlots; ++i)
+        m_connections.push_back(createWorkingConnection(i));
+    emit socksLoaded(count());
+}
+
+Connection *ConnectionPool::createWorkingConnection(int index)
+{
+    Connection *connection = m_factory(this);
+    connect(connection, &Connection::connected, this, [this, index] { emit connected(index); });
+    connect(connection, &Connection::dataArrival, this, [this, index] { emit dataArrival(index); });
+    connect(connection, &Connection::peerClosed, this, [this, index] { emit peerClosed(index); });
+    return connection;
+}
+
+void ConnectionPool::unloadSocks()
+{
+    // Deleting a connection drops it at once, without events.
+    while (m_connections.size() > 1) {
+        delete m_connections.back();
+        m_connections.pop_back();
+    }
+    for (int i = 1; i < RecordCount; ++i)
+        m_records[size_t(i)].reset();
+}
+
+int ConnectionPool::nextEmptySock() const
+{
+    for (int i = 1; i < count(); ++i) {
+        if (isFree(m_connections[size_t(i)]))
+            return i;
+    }
+    return 0;
+}
+
+bool ConnectionPool::allWorkingSlotsFree() const
+{
+    for (int i = 1; i < count(); ++i) {
+        if (!isFree(m_connections[size_t(i)]))
+            return false;
+    }
+    return true;
+}
+
+void ConnectionPool::resetSock(int index)
+{
+    record(index).reset();
+    if (Connection *slotConnection = connection(index))
+        slotConnection->close();
+}
+
+void ConnectionPool::retrySock(int index)
+{
+    SlotRecord &slot = record(index);
+    ++slot.retries;
+    if (slot.retries > MaxRetries) {
+        const QByteArray url = slot.url;
+        resetSock(index);
+        emit addressGivenUp(url);
+        return;
+    }
+    // Only the unfinished temporary file goes; the destination never was written.
+    slot.image.reset();
+    slot.data.clear();
+    Connection *slotConnection = connection(index);
+    if (slotConnection)
+        slotConnection->close();
+    slot.received = 0;
+    if (slotConnection)
+        slotConnection->connectToHost(slot.host, Port);
+    emit transferRetried(index);
+}
+
+void ConnectionPool::timeoutTick()
+{
+    if (m_options.paused())
+        return;
+    for (int i = 1; i < count(); ++i) {
+        SlotRecord &slot = m_records[size_t(i)];
+        if (slot.host.isEmpty() || m_connections[size_t(i)]->state() == SocketState::Closing)
+            continue;
+        if (slot.received == slot.lastReceived)
+            retrySock(i);
+        else
+            slot.lastReceived = slot.received;
+    }
+}
 
 }

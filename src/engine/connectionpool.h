@@ -63,6 +63,8 @@ signals:
     void addressGivenUp(const QByteArray &url);
 
 private:
+    Connection *createWorkingConnection(int index);
+
     ConnectionFactory m_factory;
     const HarvestOptions &m_options;
     std::vector<Connection *> m_connections;
