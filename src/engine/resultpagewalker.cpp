@@ -1,6 +1,17 @@
 #include "engine/resultpagewalker.h"
 
+#include "common/text.h"
+
+#include <cmath>
+
 namespace mosscatch {
+
+namespace {
+
+const QByteArray resultsMarker = QByteArrayLiteral("<div class=\"Results\">");
+constexpr qsizetype WindowLength = 99;
+
+}
 
 ResultPageWalker::ResultPageWalker(const SiteConfiguration &site, const HarvestOptions &options,
                                    const HarvestState &state, AddressQueue &queue)
@@ -8,9 +19,48 @@ ResultPageWalker::ResultPageWalker(const SiteConfiguration &site, const HarvestO
 {
 }
 
-double ResultPageWalker::getPagesOfResults(const QByteArray &)
+double ResultPageWalker::getPagesOfResults(const QByteArray &pageText)
 {
-    return 0;
+    const qsizetype marker = pageText.indexOf(resultsMarker);
+    if (marker < 0)
+        return 0;
+
+    const double pages = pageCount(resultCount(pageText.mid(marker, WindowLength)));
+    const double last = std::min(pageLimit(), std::min(pages, double(MaxPages)));
+    for (int page = 1; page <= last; ++page)
+        m_queue.addUrl(pageAddress(page));
+    return pages;
+}
+
+double ResultPageWalker::resultCount(const QByteArray &heading)
+{
+    QByteArray text = heading.mid(heading.indexOf('(') + 1, WindowLength);
+    text.truncate(text.indexOf(' ') + 1);
+    text.replace(',', QByteArray());
+    return leadingNumber(text);
+}
+
+double ResultPageWalker::pageCount(double resultCount)
+{
+    const double pages = std::floor(resultCount / ResultsPerPage) + 1;
+    return pages < 2 ? 1 : pages;
+}
+
+double ResultPageWalker::pageLimit() const
+{
+    const QString maxImages = m_options.maxImages();
+    if (lowerTrim(maxImages).contains(QLatin1String("max")))
+        return double(MaxPages);
+    return leadingNumber(maxImages) / ResultsPerPage;
+}
+
+QByteArray ResultPageWalker::pageAddress(int page) const
+{
+    const QByteArray suffix = m_options.commercial()
+                                  ? QByteArrayLiteral("&l=comm&ct=0&mt=photos&adv=1&page=")
+                                  : QByteArrayLiteral("&ct=0&mt=photos&adv=1&page=");
+    return m_site.siteHost + "/search/?q=" + m_state.currentKeyword.toUtf8() + suffix
+           + QByteArray::number(page);
 }
 
 }

@@ -25,6 +25,12 @@ public:
     double getPagesOfResults(const QByteArray &pageText);
 
 private:
+    static double resultCount(const QByteArray &heading);
+    static double pageCount(double resultCount);
+    // Pages the "Max Images" text allows, not rounded; MaxPages when it says "max".
+    double pageLimit() const;
+    QByteArray pageAddress(int page) const;
+
     const SiteConfiguration &m_site;
     const HarvestOptions &m_options;
     const HarvestState &m_state;
