@@ -3,8 +3,18 @@
 #include "net/connection.h"
 #include "net/hostmap.h"
 
+#include <QAbstractSocket>
+
+QT_BEGIN_NAMESPACE
+class QTcpSocket;
+QT_END_NAMESPACE
+
 namespace mosscatch {
 
+// A Connection over QTcpSocket. Host names go through the HostMap first.
+// The socket's signals reach this object queued and tagged with the connect
+// attempt they belong to, so no event is ever raised inside connectToHost(),
+// close() or sendData(), and nothing from an abandoned attempt leaks out.
 class TcpConnection : public Connection
 {
     Q_OBJECT
@@ -17,10 +27,25 @@ public:
     void connectToHost(const QByteArray &host, quint16 port) override;
     void sendData(const QByteArray &bytes) override;
     void getData(QByteArray &into) override;
-    SocketState state() const override;
+    SocketState state() const override { return m_state; }
 
 private:
-    HostMap m_hostMap;
+    void dropSocket();
+    void listenToSocket();
+    bool isConnecting() const;
+    bool readAvailable();
+
+    void onSocketStateChanged(QAbstractSocket::SocketState socketState);
+    void onSocketConnected();
+    void onSocketReadyRead();
+    void onSocketDisconnected();
+    void onSocketError();
+
+    const HostMap m_hostMap;
+    QTcpSocket *const m_socket;
+    QByteArray m_received;
+    SocketState m_state = SocketState::Closed;
+    quint64 m_attempt = 0;
 };
 
 }

@@ -1,0 +1,184 @@
+#include "net/tcpconnection.h"
+
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <memory>
+
+using namespace mosscatch;
+
+class TestTcpConnection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void transfer_data();
+    void transfer();
+    void failedConnectEndsInError();
+    void closeDropsTheAttempt();
+    void destroyingEmitsNothing();
+
+private:
+    std::unique_ptr<TcpConnection> connectThroughMap();
+    QTcpSocket *acceptPeer();
+
+    std::unique_ptr<QTcpServer> m_server;
+};
+
+void TestTcpConnection::init()
+{
+    m_server = std::make_unique<QTcpServer>();
+    QVERIFY(m_server->listen(QHostAddress::LocalHost));
+}
+
+void TestTcpConnection::cleanup()
+{
+    m_server.reset();
+}
+
+std::unique_ptr<TcpConnection> TestTcpConnection::connectThroughMap()
+{
+    HostMap map;
+    map.add("*.photosite.example.com", "127.0.0.1", m_server->serverPort());
+    auto connection = std::make_unique<TcpConnection>(map);
+    connection->connectToHost("www.photosite.example.com", 80);
+    return connection;
+}
+
+QTcpSocket *TestTcpConnection::acceptPeer()
+{
+    if (!m_server->hasPendingConnections() && !m_server->waitForNewConnection(10000))
+        return nullptr;
+    return m_server->nextPendingConnection();
+}
+
+void TestTcpConnection::transfer_data()
+{
+    QTest::addColumn<bool>("fetchOnArrival");
+    QTest::newRow("fetch on every arrival") << true;
+    QTest::newRow("fetch after peer closed") << false;
+}
+
+void TestTcpConnection::transfer()
+{
+    QFETCH(bool, fetchOnArrival);
+
+    auto connection = connectThroughMap();
+    QSignalSpy connectedSpy(connection.get(), &Connection::connected);
+    QSignalSpy closedSpy(connection.get(), &Connection::peerClosed);
+    const int stateAfterCall = int(connection->state());
+    QVERIFY2(stateAfterCall == 4 || stateAfterCall == 6, QByteArray::number(stateAfterCall));
+    QCOMPARE(connectedSpy.count(), 0);
+    QVERIFY(connectedSpy.wait(10000));
+    QCOMPARE(connection->state(), SocketState::Connected);
+
+    QTcpSocket *peer = acceptPeer();
+    QVERIFY(peer);
+    const QByteArray request = "GET / HTTP/1.0\nHost: www.photosite.example.com\n\n";
+    for (qsizetype at = 0; at < request.size(); at += 7)
+        connection->sendData(request.mid(at, 7));
+    QTRY_VERIFY_WITH_TIMEOUT(peer->bytesAvailable() >= request.size(), 10000);
+    QCOMPARE(peer->readAll(), request);
+
+    QRandomGenerator random(42);
+    QByteArray payload;
+    while (payload.size() < 1024 * 1024) {
+        QByteArray piece(random.bounded(1, 20000), Qt::Uninitialized);
+        for (char &c : piece)
+            c = char(random.bounded(256));
+        payload += piece;
+        peer->write(piece);
+    }
+    peer->disconnectFromHost();
+
+    QByteArray received;
+    QByteArray chunk;
+    qint64 announced = 0;
+    int arrivals = 0;
+    connect(connection.get(), &Connection::dataArrival, this, [&](qint64 bytesTotal) {
+        ++arrivals;
+        announced = bytesTotal;
+        if (fetchOnArrival) {
+            connection->getData(chunk);
+            received += chunk;
+        }
+    });
+    qsizetype fetchedAtClose = -1;
+    connect(connection.get(), &Connection::peerClosed, this, [&] {
+        connection->getData(chunk);
+        fetchedAtClose = chunk.size();
+        received += chunk;
+    });
+    QVERIFY(closedSpy.wait(10000));
+    QCOMPARE(closedSpy.count(), 1);
+    QCOMPARE(connection->state(), SocketState::Closing);
+    QCOMPARE(fetchedAtClose, fetchOnArrival ? 0 : payload.size());
+    if (!fetchOnArrival)
+        QCOMPARE(announced, payload.size());
+    QVERIFY(received == payload);
+    QVERIFY2(arrivals > 1, QByteArray::number(arrivals));
+    QCOMPARE(connectedSpy.count(), 1);
+
+    connection->close();
+    QCOMPARE(connection->state(), SocketState::Closed);
+    connection->close();
+    connection->getData(chunk);
+    QVERIFY(chunk.isEmpty());
+}
+
+void TestTcpConnection::failedConnectEndsInError()
+{
+    const quint16 closedPort = m_server->serverPort();
+    m_server->close();
+    HostMap map;
+    map.add("*.photosite.example.com", "127.0.0.1", closedPort);
+    TcpConnection connection(map);
+    QSignalSpy connectedSpy(&connection, &Connection::connected);
+    QSignalSpy closedSpy(&connection, &Connection::peerClosed);
+
+    connection.connectToHost("www.photosite.example.com", 80);
+    QVERIFY(connection.state() != SocketState::Error);
+    QTRY_COMPARE_WITH_TIMEOUT(connection.state(), SocketState::Error, 10000);
+    QCOMPARE(connectedSpy.count(), 0);
+    QCOMPARE(closedSpy.count(), 0);
+}
+
+void TestTcpConnection::closeDropsTheAttempt()
+{
+    auto connection = connectThroughMap();
+    QSignalSpy connectedSpy(connection.get(), &Connection::connected);
+    connection->close();
+    QCOMPARE(connection->state(), SocketState::Closed);
+    connection->connectToHost("img.photosite.example.com", 80);
+    QVERIFY(connectedSpy.wait(10000));
+    QTest::qWait(50);
+    QCOMPARE(connectedSpy.count(), 1);
+}
+
+void TestTcpConnection::destroyingEmitsNothing()
+{
+    auto connection = connectThroughMap();
+    QSignalSpy connectedSpy(connection.get(), &Connection::connected);
+    QSignalSpy arrivalSpy(connection.get(), &Connection::dataArrival);
+    QSignalSpy closedSpy(connection.get(), &Connection::peerClosed);
+    QVERIFY(connectedSpy.wait(10000));
+    QTcpSocket *peer = acceptPeer();
+    QVERIFY(peer);
+    peer->write("HTTP/1.0 200 OK\r\n\r\n");
+    QVERIFY(peer->waitForBytesWritten(10000));
+
+    connection.reset();
+    QSignalSpy peerGoneSpy(peer, &QTcpSocket::disconnected);
+    QVERIFY(peerGoneSpy.wait(10000));
+    QCOMPARE(connectedSpy.count(), 1);
+    QCOMPARE(arrivalSpy.count(), 0);
+    QCOMPARE(closedSpy.count(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestTcpConnection)
+#include "tst_tcpconnection.moc"
