@@ -1,6 +1,45 @@
 #include "engine/pagescraper.h"
 
+#include "common/text.h"
+
+#include <optional>
+
 namespace mosscatch {
+
+namespace {
+
+const QByteArray resultsMarker = QByteArrayLiteral("photo_container");
+const QByteArray photoBlockMarker = QByteArrayLiteral("class=\"photo-div\"");
+const QByteArray scheme = QByteArrayLiteral("http://");
+
+QByteArray trimSpaces(const QByteArray &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == ' ')
+        ++begin;
+    while (end > begin && text.at(end - 1) == ' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// The text after the first double quote, up to the next one. Without that
+// closing quote the page is not of the shape we know.
+std::optional<QByteArray> quotedValue(const QByteArray &text)
+{
+    const QByteArray value = text.mid(text.indexOf('"') + 1);
+    const qsizetype close = value.indexOf('"');
+    if (close < 0)
+        return std::nullopt;
+    return value.left(close);
+}
+
+QByteArray withoutScheme(QByteArray address)
+{
+    return address.replace(scheme, QByteArray());
+}
+
+}
 
 PageScraper::PageScraper(const SiteConfiguration &site, const HarvestOptions &options,
                          HarvestState &state, AddressQueue &queue, DoneRegistry &registry,
@@ -10,9 +49,146 @@ PageScraper::PageScraper(const SiteConfiguration &site, const HarvestOptions &op
 {
 }
 
-PageScraper::Outcome PageScraper::process(const SlotRecord &)
+PageScraper::Outcome PageScraper::process(const SlotRecord &record)
 {
+    if (record.data.contains(resultsMarker))
+        return processResultsPage(record);
+    if (!record.path.contains("/photos/") || record.path.contains(".jpg"))
+        return Outcome::Done;
+    if (record.path.contains("/sizes/"))
+        return processSizesPage(record);
+    return processPhotoPage(record);
+}
+
+PageScraper::Outcome PageScraper::processResultsPage(const SlotRecord &record)
+{
+    if (m_state.resultPageCount == 0) {
+        m_state.resultPageCount = m_walker.getPagesOfResults(record.data);
+        return Outcome::Done;
+    }
+    const QList<QByteArray> pieces = splitAt(record.data, resultsMarker);
+    queuePhotoPages(record.host, pieces);
+    if (m_options.thumbnails())
+        return queueThumbnails(record.url, pieces);
     return Outcome::Done;
+}
+
+void PageScraper::queuePhotoPages(const QByteArray &host, const QList<QByteArray> &pieces)
+{
+    for (const QByteArray &piece : pieces) {
+        QByteArray link = piece;
+        const qsizetype value = link.indexOf("=\"");
+        if (value >= 0)
+            link = link.mid(value + 2);
+        const qsizetype close = link.indexOf('"');
+        if (close >= 0)
+            link.truncate(close);
+        if (m_options.standard() && !m_registry.isAlreadyDone(link))
+            m_queue.addUrl(host + link);
+        if (m_options.largest())
+            m_queue.addUrl(host + link + "sizes/");
+    }
+}
+
+PageScraper::Outcome PageScraper::queueThumbnails(const QByteArray &pageUrl,
+                                                  const QList<QByteArray> &pieces)
+{
+    for (const QByteArray &piece : pieces) {
+        const qsizetype tag = piece.indexOf("img src");
+        if (tag < 0)
+            continue;
+        const std::optional<QByteArray> source = quotedValue(piece.mid(tag));
+        if (!source)
+            return Outcome::UnexpectedShape;
+        const QByteArray address = withoutScheme(*source);
+        if (address.contains(m_site.portalMarker) || !address.contains(m_site.siteDomainMarker))
+            continue;
+        queueAndLog(pageUrl, address);
+    }
+    return Outcome::Done;
+}
+
+PageScraper::Outcome PageScraper::processSizesPage(const SlotRecord &record)
+{
+    const qsizetype list = record.data.indexOf("allsizes-sizes");
+    if (list < 0)
+        return Outcome::Done;
+    QByteArray row = record.data.mid(list);
+    row.truncate(row.indexOf("</tr>") + 1);
+    row.replace("\r\n", QByteArray()).replace('\r', QByteArray()).replace('\n', QByteArray());
+    if (row.isEmpty())
+        return Outcome::UnexpectedShape;
+
+    const QByteArray lastCell = splitAt(row, "<td").constLast();
+    if (lastCell.contains("href")) {
+        const std::optional<QByteArray> link = quotedValue(lastCell);
+        if (!link)
+            return Outcome::UnexpectedShape;
+        const QByteArray path = trimSpaces(*link);
+        m_queue.addUrl(record.host + path);
+        logLine(record.url + " --: " + path);
+        return Outcome::Done;
+    }
+    return queueDisplayedLargest(record);
+}
+
+PageScraper::Outcome PageScraper::queueDisplayedLargest(const SlotRecord &record)
+{
+    const qsizetype block = record.data.indexOf("allsizes-photo");
+    if (block < 0)
+        return Outcome::Done;
+    const qsizetype source = record.data.indexOf("src", block);
+    if (source < 0)
+        return Outcome::Done;
+    const std::optional<QByteArray> address = quotedValue(record.data.mid(source));
+    if (!address)
+        return Outcome::UnexpectedShape;
+    queueAndLog(record.url, withoutScheme(*address));
+    return Outcome::Done;
+}
+
+PageScraper::Outcome PageScraper::processPhotoPage(const SlotRecord &record)
+{
+    if (!m_options.standard())
+        return Outcome::Done;
+    const qsizetype block = record.data.indexOf(photoBlockMarker);
+    if (block < 0)
+        return Outcome::Done;
+    const qsizetype tag = record.data.indexOf("img", block);
+    if (tag < 0)
+        return Outcome::Done;
+    std::optional<QByteArray> address = quotedValue(record.data.mid(tag));
+    if (!address)
+        return Outcome::UnexpectedShape;
+    const qsizetype query = address->indexOf('?');
+    if (query >= 0)
+        address->truncate(query);
+    // Only the test ignores case and spaces; the seven characters dropped are the
+    // address's own, so it keeps its case.
+    if (lowerTrim(*address).startsWith(scheme))
+        address->remove(0, scheme.size());
+    queueAndLog(record.url, *address);
+    return Outcome::Done;
+}
+
+void PageScraper::queueAndLog(const QByteArray &pageUrl, const QByteArray &address)
+{
+    m_queue.addUrl(address);
+    logLine(pageUrl + " --: " + address);
+}
+
+QList<QByteArray> PageScraper::splitAt(const QByteArray &text, const QByteArray &delimiter)
+{
+    QList<QByteArray> pieces;
+    if (text.isEmpty())
+        return pieces;
+    qsizetype from = 0;
+    for (qsizetype at = text.indexOf(delimiter); at >= 0; at = text.indexOf(delimiter, from)) {
+        pieces.append(text.mid(from, at - from));
+        from = at + delimiter.size();
+    }
+    pieces.append(text.mid(from));
+    return pieces;
 }
 
 }

@@ -9,6 +9,7 @@
 #include "engine/slotrecord.h"
 
 #include <QByteArray>
+#include <QList>
 
 namespace mosscatch {
 
@@ -30,6 +31,17 @@ public:
     static void logLine(const QByteArray &) {}
 
 private:
+    Outcome processResultsPage(const SlotRecord &record);
+    void queuePhotoPages(const QByteArray &host, const QList<QByteArray> &pieces);
+    Outcome queueThumbnails(const QByteArray &pageUrl, const QList<QByteArray> &pieces);
+    Outcome processSizesPage(const SlotRecord &record);
+    Outcome queueDisplayedLargest(const SlotRecord &record);
+    Outcome processPhotoPage(const SlotRecord &record);
+    void queueAndLog(const QByteArray &pageUrl, const QByteArray &address);
+    // Every piece in order, the one before the first delimiter included; none
+    // for an empty text.
+    static QList<QByteArray> splitAt(const QByteArray &text, const QByteArray &delimiter);
+
     const SiteConfiguration &m_site;
     const HarvestOptions &m_options;
     HarvestState &m_state;
