@@ -1,6 +1,7 @@
 #include "net/hostmap.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace mosscatch {
 
@@ -11,6 +12,38 @@ const QLatin1StringView wildcardPrefix("*.");
 bool hasWhitespace(const QString &text)
 {
     return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); });
+}
+
+bool isValidPattern(const QString &pattern)
+{
+    if (hasWhitespace(pattern))
+        return false;
+    const QString name = pattern.startsWith(wildcardPrefix) ? pattern.mid(2) : pattern;
+    return !name.isEmpty() && !name.startsWith(u'.') && !name.contains(u'*');
+}
+
+bool isValidAddress(const QString &address)
+{
+    return !address.isEmpty() && !hasWhitespace(address) && !address.contains(u'=');
+}
+
+// IPv6 addresses come bracketed so that their colons stay apart from the port.
+QString unbracketed(const QString &address)
+{
+    if (address.startsWith(u'[') && address.endsWith(u']'))
+        return address.mid(1, address.size() - 2);
+    return address;
+}
+
+std::optional<quint16> parsePort(const QString &text)
+{
+    const bool digitsOnly = std::all_of(text.cbegin(), text.cend(),
+                                        [](QChar c) { return c.isDigit(); });
+    bool ok = false;
+    const uint port = text.toUInt(&ok);
+    if (!digitsOnly || !ok || port == 0 || port > 65535)
+        return std::nullopt;
+    return quint16(port);
 }
 
 }
@@ -26,6 +59,7 @@ void HostMap::add(const QString &pattern, const QString &address, quint16 port)
     const QString suffix = key.mid(1);
     const auto same = [&suffix](const Wildcard &w) { return w.suffix == suffix; };
     m_wildcards.removeIf(same);
+    // Longest suffix first, so that the most specific wildcard is found first.
     const auto longer = [&suffix](const Wildcard &w) { return w.suffix.size() >= suffix.size(); };
     const auto at = std::find_if_not(m_wildcards.begin(), m_wildcards.end(), longer);
     m_wildcards.insert(at, {suffix, endpoint});
@@ -38,20 +72,12 @@ bool HostMap::addSpec(const QString &spec)
     if (equals <= 0 || colon < equals)
         return false;
     const QString pattern = spec.left(equals);
-    QString address = spec.mid(equals + 1, colon - equals - 1);
-    const QString portText = spec.mid(colon + 1);
-
-    if (address.startsWith(u'[') && address.endsWith(u']'))
-        address = address.mid(1, address.size() - 2);
-    bool ok = false;
-    const uint port = portText.toUInt(&ok);
-    const bool digitsOnly = std::all_of(portText.cbegin(), portText.cend(),
-                                        [](QChar c) { return c.isDigit(); });
-    if (!isValidPattern(pattern) || address.isEmpty() || hasWhitespace(address) || address.contains(u'=')
-        || !ok || !digitsOnly || port == 0 || port > 65535)
+    const QString address = unbracketed(spec.mid(equals + 1, colon - equals - 1));
+    const std::optional<quint16> port = parsePort(spec.mid(colon + 1));
+    if (!isValidPattern(pattern) || !isValidAddress(address) || !port)
         return false;
 
-    add(pattern, address, quint16(port));
+    add(pattern, address, *port);
     return true;
 }
 
@@ -66,15 +92,6 @@ HostMap::Endpoint HostMap::resolve(const QString &host, quint16 port) const
             return wildcard.endpoint;
     }
     return {host, port};
-}
-
-bool HostMap::isValidPattern(const QString &pattern)
-{
-    if (pattern.isEmpty() || hasWhitespace(pattern))
-        return false;
-    const QString name = pattern.startsWith(wildcardPrefix) ? pattern.mid(2) : pattern;
-    return !name.isEmpty() && !name.contains(u'*') && !name.contains(u'=')
-        && !name.startsWith(u'.');
 }
 
 }

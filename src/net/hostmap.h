@@ -38,8 +38,6 @@ private:
         Endpoint endpoint;
     };
 
-    static bool isValidPattern(const QString &pattern);
-
     QHash<QString, Endpoint> m_exact;
     QList<Wildcard> m_wildcards;
 };
