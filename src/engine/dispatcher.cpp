@@ -1,1 +1,104 @@
 #include "engine/dispatcher.h"
+
+#include "common/files.h"
+#include "common/text.h"
+
+#include <QFile>
+
+namespace mosscatch {
+
+namespace {
+
+QString destinationFolder(const QByteArray &path, const QString &keywordFolder)
+{
+    // An empty keyword's folder is the save folder itself, which ends in "/".
+    QString base = keywordFolder;
+    if (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    if (path.contains("_t."))
+        return base + QStringLiteral("/thumbnails/");
+    if (path.contains("_b.") || path.contains("_o.") || path.contains('*'))
+        return base + QStringLiteral("/largest/");
+    return base + QLatin1Char('/');
+}
+
+}
+
+Dispatcher::Dispatcher(const HarvestOptions &options, const HarvestState &state,
+                       AddressQueue &queue, ConnectionPool &pool, RunDriver &driver,
+                       QObject *parent)
+    : QObject(parent), m_options(options), m_state(state), m_queue(queue), m_pool(pool),
+      m_driver(driver)
+{
+}
+
+Dispatcher::Route Dispatcher::route(const QByteArray &address, const QString &keywordFolder)
+{
+    Route route;
+    if (address.contains(".com/")) {
+        const qsizetype slash = address.indexOf('/');
+        route.host = address.left(slash);
+        route.path = address.mid(slash);
+    } else {
+        route.host = address;
+        route.path = "/";
+    }
+    route.path.replace("_m.", "_t.");
+    route.folder = destinationFolder(route.path, keywordFolder);
+    route.path.replace("*", "");
+    route.fileName = urlFileName(route.path);
+    return route;
+}
+
+void Dispatcher::tick()
+{
+    if (m_options.paused())
+        return;
+    // Waiting for the running transfers keeps their files and lets a keyword
+    // whose search found little hand over all the same.
+    if (m_queue.isEmpty() && m_pool.allWorkingSlotsFree()) {
+        handOver();
+        return;
+    }
+    if (m_queue.isEmpty())
+        return;
+    const int index = m_pool.nextEmptySock();
+    if (index == 0)
+        return;
+    dispatch(index);
+}
+
+void Dispatcher::handOver()
+{
+    if (m_driver.nextMajorKeyword()) {
+        m_runOverReported = false;
+        return;
+    }
+    if (!m_runOverReported) {
+        m_runOverReported = true;
+        emit runOver();
+    }
+}
+
+void Dispatcher::dispatch(int index)
+{
+    SlotRecord &record = m_pool.record(index);
+    record.reset();
+    const QByteArray address = m_queue.takeFirst();
+    Route target = route(address, m_state.keywordFolder);
+    record.url = address;
+    record.host = std::move(target.host);
+    record.path = std::move(target.path);
+    record.folder = std::move(target.folder);
+    record.fileName = std::move(target.fileName);
+
+    if (fileExists(record.folder + QFile::decodeName(record.fileName))) {
+        m_pool.resetSock(index);
+        return;
+    }
+    Connection *connection = m_pool.connection(index);
+    connection->close();
+    connection->connectToHost(record.host, ConnectionPool::Port);
+}
+
+}

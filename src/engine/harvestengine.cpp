@@ -7,13 +7,52 @@ HarvestEngine::HarvestEngine(SiteConfiguration site, ConnectionFactory factory, 
       m_site(std::move(site)),
       m_queue(m_site),
       m_pool(std::move(factory), m_options),
-      m_statistics(m_pool, m_queue, m_state)
+      m_statistics(m_pool, m_queue, m_state),
+      m_walker(m_site, m_options, m_state, m_queue),
+      m_scraper(m_site, m_options, m_state, m_queue, m_registry, m_walker),
+      m_exchange(m_pool, m_scraper, m_state),
+      m_driver(m_site, m_options, m_state, m_keywords, m_queue, m_registry, m_pool),
+      m_dispatcher(m_options, m_state, m_queue, m_pool, m_driver)
 {
+    setIntervals({});
+    connectSignals();
+    m_statsTimer.start();
 }
 
-HarvestEngine::~HarvestEngine() = default;
+HarvestEngine::~HarvestEngine()
+{
+    // Unfinished images leave no temporary file behind.
+    m_pool.unloadSocks();
+}
 
-void HarvestEngine::setIntervals(const Intervals &) {}
+void HarvestEngine::connectSignals()
+{
+    connect(&m_pool, &ConnectionPool::connected, &m_exchange, &HttpExchange::onConnected);
+    connect(&m_pool, &ConnectionPool::dataArrival, &m_exchange, &HttpExchange::onDataArrival);
+    connect(&m_pool, &ConnectionPool::peerClosed, &m_exchange, &HttpExchange::onPeerClosed);
+
+    connect(&m_nextTimer, &QTimer::timeout, this, &HarvestEngine::dispatchTick);
+    connect(&m_statsTimer, &QTimer::timeout, this, &HarvestEngine::statsTick);
+    connect(&m_speedTimer, &QTimer::timeout, this, &HarvestEngine::speedTick);
+    connect(&m_timeoutTimer, &QTimer::timeout, this, &HarvestEngine::timeoutTick);
+
+    connect(&m_driver, &RunDriver::keywordStarted, this, &HarvestEngine::keywordStarted);
+    connect(&m_driver, &RunDriver::harvestPrepared, this, &HarvestEngine::enableHarvestTimers);
+    connect(&m_dispatcher, &Dispatcher::runOver, this, &HarvestEngine::runOver);
+    connect(&m_exchange, &HttpExchange::imageSaved, this, &HarvestEngine::imageSaved);
+    connect(&m_exchange, &HttpExchange::pageFetched, this, &HarvestEngine::pageFetched);
+    connect(&m_exchange, &HttpExchange::addressGivenUp, this, &HarvestEngine::addressGivenUp);
+    connect(&m_pool, &ConnectionPool::addressGivenUp, this, &HarvestEngine::addressGivenUp);
+    connect(&m_pool, &ConnectionPool::transferRetried, this, &HarvestEngine::transferRetried);
+}
+
+void HarvestEngine::setIntervals(const Intervals &intervals)
+{
+    m_nextTimer.setInterval(intervals.next);
+    m_statsTimer.setInterval(intervals.stats);
+    m_speedTimer.setInterval(intervals.speed);
+    m_timeoutTimer.setInterval(intervals.timeout);
+}
 
 void HarvestEngine::addKeyword(const QString &keyword)
 {
@@ -23,13 +62,44 @@ void HarvestEngine::addKeyword(const QString &keyword)
 
 bool HarvestEngine::start()
 {
-    return m_keywords.rowCount() > 0;
+    if (m_keywords.rowCount() == 0)
+        return false;
+    nextMajorKeyword();
+    return true;
 }
 
-void HarvestEngine::nextMajorKeyword() {}
-void HarvestEngine::dispatchTick() {}
-void HarvestEngine::statsTick() {}
-void HarvestEngine::speedTick() {}
-void HarvestEngine::timeoutTick() {}
+void HarvestEngine::enableHarvestTimers()
+{
+    // Restarting a running timer would shift its phase; once running they stay.
+    for (QTimer *timer : {&m_speedTimer, &m_timeoutTimer, &m_nextTimer}) {
+        if (!timer->isActive())
+            timer->start();
+    }
+}
+
+void HarvestEngine::nextMajorKeyword()
+{
+    m_driver.nextMajorKeyword();
+}
+
+void HarvestEngine::dispatchTick()
+{
+    m_dispatcher.tick();
+}
+
+void HarvestEngine::statsTick()
+{
+    m_statistics.updateStats();
+}
+
+void HarvestEngine::speedTick()
+{
+    m_statistics.speedTick();
+}
+
+void HarvestEngine::timeoutTick()
+{
+    m_pool.timeoutTick();
+}
 
 }

@@ -2,12 +2,19 @@
 
 #include "engine/addressqueue.h"
 #include "engine/connectionpool.h"
+#include "engine/dispatcher.h"
+#include "engine/doneregistry.h"
 #include "engine/harvestoptions.h"
 #include "engine/harveststate.h"
 #include "engine/harveststatistics.h"
+#include "engine/httpexchange.h"
+#include "engine/pagescraper.h"
+#include "engine/resultpagewalker.h"
+#include "engine/rundriver.h"
 #include "engine/siteconfiguration.h"
 #include "net/connection.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QStringListModel>
 #include <QTimer>
@@ -41,6 +48,8 @@ public:
     AddressQueue *queue() { return &m_queue; }
     ConnectionPool *pool() { return &m_pool; }
     HarvestStatistics *statistics() { return &m_statistics; }
+    // When the current keyword's harvest began; invalid before the first one.
+    QDateTime keywordStartedAt() const { return m_driver.keywordStartedAt(); }
 
     // Only for tests: shorter timer intervals, so a stall does not cost minutes.
     void setIntervals(const Intervals &intervals);
@@ -78,6 +87,15 @@ private:
     QTimer m_statsTimer;
     QTimer m_speedTimer;
     QTimer m_timeoutTimer;
+    DoneRegistry m_registry;
+    ResultPageWalker m_walker;
+    PageScraper m_scraper;
+    HttpExchange m_exchange;
+    RunDriver m_driver;
+    Dispatcher m_dispatcher;
+
+    void enableHarvestTimers();
+    void connectSignals();
 };
 
 }

@@ -24,6 +24,9 @@ public:
         QString percent;
     };
 
+    // The speed tick's interval; the speed divides by it.
+    static constexpr double SpeedTickSeconds = 2;
+
     HarvestStatistics(const ConnectionPool &pool, const AddressQueue &queue, HarvestState &state,
                       QObject *parent = nullptr);
 
@@ -45,6 +48,8 @@ signals:
     void speedUpdated();
 
 private:
+    ConnectionRow rowFor(int index) const;
+
     const ConnectionPool &m_pool;
     const AddressQueue &m_queue;
     HarvestState &m_state;
