@@ -1,0 +1,94 @@
+#include "engine/harvestengine.h"
+#include "net/hostmap.h"
+#include "net/tcpconnection.h"
+#include "photosite/photosite.h"
+#include "ui/frmmain.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+using namespace mosscatch;
+
+namespace {
+
+bool hasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
+            || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+struct Options {
+    bool demo = false;
+    QString screenshot;
+};
+
+Options parseOptions(const QApplication &app)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Harvests the images of a photo site by keyword."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("Harvest from a photo site built in, on this machine only."));
+    // For the documentation: saves a picture of the window once it is shown, then quits.
+    QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("file"));
+    screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({ demo, screenshot });
+    parser.process(app);
+    return { parser.isSet(demo), parser.value(screenshot) };
+}
+
+ConnectionFactory tcpConnections(const HostMap &hostMap)
+{
+    return [hostMap](QObject *parent) -> Connection * { return new TcpConnection(hostMap, parent); };
+}
+
+void saveScreenshotLater(FrmMain &window, const QString &file)
+{
+    QTimer::singleShot(1000, &window, [&window, file] {
+        const bool saved = window.grab().save(file);
+        if (!saved)
+            std::fprintf(stderr, "mosscatch: could not save the screenshot to %s\n", qPrintable(file));
+        QCoreApplication::exit(saved ? 0 : 1);
+    });
+}
+
+}
+
+int main(int argc, char *argv[])
+{
+    if (!hasDisplay()) {
+        std::fputs("mosscatch: no display to open the window on (set DISPLAY or WAYLAND_DISPLAY, "
+                   "or QT_QPA_PLATFORM=offscreen)\n",
+                   stderr);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Mosscatch"));
+    QApplication::setApplicationVersion(QStringLiteral("2.0"));
+    const Options options = parseOptions(app);
+
+    HostMap hostMap;
+    std::unique_ptr<PhotoSite> site;
+    if (options.demo) {
+        site = std::make_unique<PhotoSite>();
+        if (!site->listen(QHostAddress::LocalHost, 0)) {
+            std::fputs("mosscatch: the built-in photo site could not listen on 127.0.0.1\n", stderr);
+            return 1;
+        }
+        hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), site->serverPort());
+    }
+
+    HarvestEngine engine(SiteConfiguration(), tcpConnections(hostMap));
+    FrmMain window(engine);
+    if (options.demo)
+        engine.addKeyword(QStringLiteral("moss"));
+    window.show();
+    if (!options.screenshot.isEmpty())
+        saveScreenshotLater(window, options.screenshot);
+    return app.exec();
+}
