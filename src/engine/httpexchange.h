@@ -30,9 +30,27 @@ signals:
     void addressGivenUp(const QByteArray &url);
 
 private:
+    enum class Step { Next, Finished, Failed };
+
+    static QByteArray request(const SlotRecord &record);
+    static void startAttempt(SlotRecord &record);
+    Step handleArrival(int index, SlotRecord &record);
+    Step followRedirect(int index, SlotRecord &record);
+    Step readContentLength(int index, SlotRecord &record);
+    Step removeHeader(int index, SlotRecord &record);
+    Step checkImageStatus(int index, const SlotRecord &record);
+    static void countBody(SlotRecord &record);
+    Step finishPage(int index, SlotRecord &record);
+    Step saveImage(int index, SlotRecord &record);
+    void completeImage(int index, SlotRecord &record);
+    void giveUp(int index);
+    static QString destination(const SlotRecord &record);
+
     ConnectionPool &m_pool;
     PageScraper &m_scraper;
     HarvestState &m_state;
+    // Reused for every arrival, so reading a socket allocates nothing once warm.
+    QByteArray m_chunk;
 };
 
 }

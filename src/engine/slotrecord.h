@@ -38,6 +38,14 @@ struct SlotRecord
     // The open temporary file of an image transfer, if its body has begun.
     std::unique_ptr<PartialImage> image;
 
+    // Exchange bookkeeping of the current attempt, started afresh with each request.
+    // Bytes of data already searched for markers; later searches start just before.
+    qsizetype scanned = 0;
+    // The response header is behind us (or there was none): what arrives is body.
+    bool bodyStarted = false;
+    // Status code of the response's status line; 0 when it had none.
+    int status = 0;
+
     void reset() { *this = SlotRecord(); }
 };
 
