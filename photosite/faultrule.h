@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace mosscatch {
+
+// A misbehaviour the site shows for matching requests. Rules are tried in the
+// order they were added; the first that matches (and has uses left) applies.
+struct FaultRule
+{
+    enum class Match {
+        ExactPath,   // the origin-form path, query included, equals pattern
+        PathPrefix,  // the path starts with pattern
+        Wildcard,    // host + path matches pattern; "*" is any run of bytes, "?" one byte
+    };
+
+    enum class Kind {
+        Stall,                   // read the request, never answer
+        Trickle,                 // header at once, then the body chunkBytes every intervalMs
+        CloseEarly,              // header and the first `bytes` body bytes (half when 0), then close
+        NoContentLength,         // whole body, no Content-Length field, then close
+        ContentLengthLarger,     // announces the body size + `bytes` (1000 when 0)
+        ContentLengthSmaller,    // announces the body size - `bytes` (half when 0), sends it all
+        ContentLengthGarbage,    // "Content-Length: " + text (default "banana")
+        SplitHeader,             // the response in two writes, split at byte `bytes`, intervalMs apart
+        NotFound,                // 404 with an HTML body
+        ServerError,             // 500 with an HTML body
+        Redirect,                // 302 with "location: " + text
+        RedirectLoop,            // 302 with "location: " + the request's own path
+        RedirectCapitalLocation, // 302 with "Location: " + text
+        EndlessBody,             // header without a length, then chunkBytes of "x" every intervalMs until the peer leaves
+        MissingHtmlEnd,          // the normal page with its "</html>" taken out
+        UpperCaseHtmlEnd,        // the normal page ending "</HTML>"
+        HugePage,                // the normal page padded to `bytes` (8 MiB when 0) before "</html>"
+    };
+
+    Match match = Match::ExactPath;
+    QByteArray pattern;
+    Kind kind = Kind::Stall;
+    int times = -1;              // serve normally after this many uses; -1 applies forever
+    qint64 bytes = 0;
+    int chunkBytes = 16;
+    int intervalMs = 50;
+    QByteArray text;
+
+    static FaultRule exactPath(const QByteArray &path, Kind kind, int times = -1);
+    static FaultRule pathPrefix(const QByteArray &prefix, Kind kind, int times = -1);
+    static FaultRule wildcard(const QByteArray &hostAndPath, Kind kind, int times = -1);
+
+    bool matches(const QByteArray &host, const QByteArray &path) const;
+    static bool wildcardMatch(const QByteArray &pattern, const QByteArray &text);
+};
+
+}

@@ -1,0 +1,77 @@
+#include "photosite/photosite.h"
+
+#include "photosite/siteconnection.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace mosscatch {
+
+PhotoSite::PhotoSite(QObject *parent)
+    : QObject(parent)
+    , m_server(new QTcpServer(this))
+    , m_router(m_catalog)
+    , m_shaper(m_router)
+{
+    m_server->setMaxPendingConnections(128);
+    connect(m_server, &QTcpServer::newConnection, this, &PhotoSite::acceptConnections);
+}
+
+bool PhotoSite::listen(const QHostAddress &address, quint16 port)
+{
+    return m_server->listen(address, port);
+}
+
+quint16 PhotoSite::serverPort() const
+{
+    return m_server->serverPort();
+}
+
+void PhotoSite::addFault(const FaultRule &rule)
+{
+    m_faults.append(rule);
+}
+
+void PhotoSite::clearFaults()
+{
+    m_faults.clear();
+}
+
+void PhotoSite::acceptConnections()
+{
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+        auto *connection = new SiteConnection(socket, this);
+        connect(connection, &SiteConnection::requestArrived, this, &PhotoSite::answer);
+    }
+}
+
+void PhotoSite::answer(SiteConnection *connection, RequestRecord record)
+{
+    const Delivery delivery = deliveryFor(record);
+    m_requests.append(record);
+    emit requestReceived(record);
+    connection->deliver(delivery);
+}
+
+Delivery PhotoSite::deliveryFor(RequestRecord &record)
+{
+    if (record.method.isEmpty())
+        return m_shaper.normal(m_router.error(400, "Bad Request", record.path));
+    if (record.method != "GET" && record.method != "HEAD")
+        return m_shaper.normal(m_router.error(501, "Not Implemented", record.path));
+    const QByteArray host = record.host.isEmpty() ? m_catalog.site().siteHost : record.host;
+    const SiteResponse response = m_router.route(host, record.path);
+    if (record.method == "HEAD")
+        return {Delivery::Mode::Whole, response.header(), {}, 0, 0};
+    for (FaultRule &rule : m_faults) {
+        if (!rule.matches(host, record.path))
+            continue;
+        if (rule.times > 0)
+            --rule.times;
+        record.faulted = true;
+        return m_shaper.faulted(response, rule, record.path);
+    }
+    return m_shaper.normal(response);
+}
+
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "photosite/faultrule.h"
+#include "photosite/photocatalog.h"
+#include "photosite/requestrecord.h"
+#include "photosite/responseshaper.h"
+#include "photosite/siterouter.h"
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+
+class QTcpServer;
+
+namespace mosscatch {
+
+class SiteConnection;
+
+// The photo site as an HTTP/1.0 server. One server stands for every host
+// name; the Host field (or an absolute target) only matters to the image
+// bytes and to wildcard fault rules.
+class PhotoSite : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PhotoSite(QObject *parent = nullptr);
+
+    bool listen(const QHostAddress &address = QHostAddress::LocalHost, quint16 port = 0);
+    quint16 serverPort() const;
+
+    PhotoCatalog &catalog() { return m_catalog; }
+
+    void addFault(const FaultRule &rule);
+    void clearFaults();
+
+    QList<RequestRecord> requests() const { return m_requests; }
+    void clearRequests() { m_requests.clear(); }
+
+signals:
+    void requestReceived(const mosscatch::RequestRecord &record);
+
+private:
+    void acceptConnections();
+    void answer(SiteConnection *connection, RequestRecord record);
+    Delivery deliveryFor(RequestRecord &record);
+
+    QTcpServer *const m_server;
+    PhotoCatalog m_catalog;
+    const SiteRouter m_router;
+    const ResponseShaper m_shaper;
+    QList<FaultRule> m_faults;
+    QList<RequestRecord> m_requests;
+};
+
+}

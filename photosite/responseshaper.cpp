@@ -1,0 +1,94 @@
+#include "photosite/responseshaper.h"
+
+namespace mosscatch {
+
+namespace {
+
+constexpr qint64 DefaultHugePage = 8 * 1024 * 1024;
+
+}
+
+Delivery ResponseShaper::normal(const SiteResponse &response) const
+{
+    return withLength(response, QByteArray::number(response.body.size()));
+}
+
+Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &rule, const QByteArray &path) const
+{
+    const qint64 size = response.body.size();
+    using Kind = FaultRule::Kind;
+    switch (rule.kind) {
+    case Kind::Stall:
+        return {Delivery::Mode::Stall, {}, {}, 0, 0};
+    case Kind::Trickle:
+        return paced(response.header(), response.body, qMax(1, rule.chunkBytes), rule.intervalMs);
+    case Kind::CloseEarly:
+        return {Delivery::Mode::Whole, response.header() + response.body.left(rule.bytes > 0 ? rule.bytes : size / 2),
+                {}, 0, 0};
+    case Kind::NoContentLength:
+        return withLength(response, {});
+    case Kind::ContentLengthLarger:
+        return withLength(response, QByteArray::number(size + (rule.bytes > 0 ? rule.bytes : 1000)));
+    case Kind::ContentLengthSmaller:
+        return withLength(response, QByteArray::number(qMax<qint64>(0, size - (rule.bytes > 0 ? rule.bytes : size / 2))));
+    case Kind::ContentLengthGarbage:
+        return withLength(response, rule.text.isEmpty() ? QByteArray("banana") : rule.text);
+    case Kind::SplitHeader: {
+        const QByteArray all = response.bytes();
+        const qsizetype at = qBound<qsizetype>(0, rule.bytes, all.size());
+        return paced(all.left(at), all.mid(at), int(qMax<qsizetype>(1, all.size() - at)), rule.intervalMs);
+    }
+    case Kind::NotFound:
+        return normal(m_router.error(404, "Not Found", path));
+    case Kind::ServerError:
+        return normal(m_router.error(500, "Internal Server Error", path));
+    case Kind::Redirect:
+        return normal(m_router.redirect("location", rule.text));
+    case Kind::RedirectLoop:
+        return normal(m_router.redirect("location", path));
+    case Kind::RedirectCapitalLocation:
+        return normal(m_router.redirect("Location", rule.text));
+    case Kind::EndlessBody:
+        return {Delivery::Mode::Endless, response.header({}), QByteArray(qMax(1, rule.chunkBytes), 'x'),
+                qMax(1, rule.chunkBytes), rule.intervalMs};
+    case Kind::MissingHtmlEnd:
+        return normal(withPageEnd(response, {}));
+    case Kind::UpperCaseHtmlEnd:
+        return normal(withPageEnd(response, "</HTML>"));
+    case Kind::HugePage:
+        return normal(padded(response, rule.bytes > 0 ? rule.bytes : DefaultHugePage));
+    }
+    return normal(response);
+}
+
+Delivery ResponseShaper::withLength(const SiteResponse &response, const QByteArray &contentLength) const
+{
+    return {Delivery::Mode::Whole, response.header(contentLength) + response.body, {}, 0, 0};
+}
+
+Delivery ResponseShaper::paced(const QByteArray &first, const QByteArray &rest, int chunkBytes, int intervalMs) const
+{
+    return {Delivery::Mode::Paced, first, rest, chunkBytes, qMax(0, intervalMs)};
+}
+
+SiteResponse ResponseShaper::withPageEnd(SiteResponse response, const QByteArray &end)
+{
+    response.body.replace("</html>", end);
+    return response;
+}
+
+// The padding is a long comment, so the page stays one page with one end.
+SiteResponse ResponseShaper::padded(SiteResponse response, qint64 size)
+{
+    const qsizetype end = response.body.lastIndexOf("</html>");
+    const qint64 missing = size - response.body.size() - 9;
+    if (end < 0 || missing <= 0)
+        return response;
+    QByteArray filler(missing, 'm');
+    for (qint64 at = 99; at < missing; at += 100)
+        filler[at] = '\n';
+    response.body.insert(end, "<!--" + filler + "-->\r\n");
+    return response;
+}
+
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "photosite/faultrule.h"
+#include "photosite/siterouter.h"
+
+#include <QByteArray>
+
+namespace mosscatch {
+
+// How a response goes on the wire: `first` is written at once, `rest` (if
+// any) paced in pieces, and the connection closes after the last byte.
+struct Delivery
+{
+    enum class Mode { Whole, Paced, Endless, Stall };
+
+    Mode mode = Mode::Whole;
+    QByteArray first;
+    QByteArray rest;      // Paced: what follows; Endless: the piece repeated forever
+    int chunkBytes = 0;
+    int intervalMs = 0;
+};
+
+// Turns the normal answer to a request into what a fault rule asks for.
+class ResponseShaper
+{
+public:
+    explicit ResponseShaper(const SiteRouter &router) : m_router(router) {}
+
+    Delivery normal(const SiteResponse &response) const;
+    Delivery faulted(const SiteResponse &response, const FaultRule &rule, const QByteArray &path) const;
+
+private:
+    Delivery withLength(const SiteResponse &response, const QByteArray &contentLength) const;
+    Delivery paced(const QByteArray &first, const QByteArray &rest, int chunkBytes, int intervalMs) const;
+    static SiteResponse withPageEnd(SiteResponse response, const QByteArray &end);
+    static SiteResponse padded(SiteResponse response, qint64 size);
+
+    const SiteRouter &m_router;
+};
+
+}

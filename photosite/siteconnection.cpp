@@ -1,0 +1,125 @@
+#include "photosite/siteconnection.h"
+
+#include <QTcpSocket>
+
+namespace mosscatch {
+
+SiteConnection::SiteConnection(QTcpSocket *socket, QObject *parent)
+    : QObject(parent)
+    , m_socket(socket)
+{
+    m_socket->setParent(this);
+    m_idle.setSingleShot(true);
+    m_idle.setInterval(IdleLimitMs);
+    connect(&m_idle, &QTimer::timeout, this, &SiteConnection::close);
+    connect(&m_pacer, &QTimer::timeout, this, &SiteConnection::writeNextPiece);
+    connect(m_socket, &QTcpSocket::readyRead, this, &SiteConnection::readRequest);
+    connect(m_socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this] {
+        if (m_socket->state() != QAbstractSocket::ConnectedState)
+            deleteLater();
+    });
+    m_idle.start();
+    QMetaObject::invokeMethod(this, &SiteConnection::readRequest, Qt::QueuedConnection);
+}
+
+void SiteConnection::deliver(const Delivery &delivery)
+{
+    m_delivery = delivery;
+    m_sent = 0;
+    switch (delivery.mode) {
+    case Delivery::Mode::Stall:
+        m_state = State::Stalled;
+        return;
+    case Delivery::Mode::Whole:
+        m_socket->write(delivery.first);
+        close();
+        return;
+    case Delivery::Mode::Paced:
+    case Delivery::Mode::Endless:
+        m_state = State::Answering;
+        m_socket->write(delivery.first);
+        m_socket->flush();
+        m_pacer.start(delivery.intervalMs);
+        return;
+    }
+}
+
+RequestRecord SiteConnection::parse(const QByteArray &raw)
+{
+    RequestRecord record;
+    record.raw = raw;
+    record.received = QDateTime::currentDateTime();
+    const QList<QByteArray> lines = raw.split('\n');
+    const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
+    if (requestLine.size() != 3 || !requestLine.at(2).startsWith("HTTP/"))
+        return record;
+    record.method = requestLine.at(0);
+    record.target = requestLine.at(1);
+    record.path = record.target;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines.at(i).trimmed();
+        if (line.toLower().startsWith("host:"))
+            record.host = line.mid(5).trimmed();
+    }
+    if (record.target.startsWith("http://")) {
+        const QByteArray rest = record.target.mid(7);
+        const qsizetype slash = rest.indexOf('/');
+        record.host = slash < 0 ? rest : rest.left(slash);
+        record.path = slash < 0 ? QByteArray("/") : rest.mid(slash);
+    }
+    return record;
+}
+
+qsizetype SiteConnection::requestEnd(const QByteArray &buffer)
+{
+    const qsizetype bare = buffer.indexOf("\n\n");
+    const qsizetype crlf = buffer.indexOf("\n\r\n");
+    if (bare >= 0 && (crlf < 0 || bare < crlf))
+        return bare + 2;
+    return crlf >= 0 ? crlf + 3 : -1;
+}
+
+void SiteConnection::readRequest()
+{
+    if (m_state != State::ReadingRequest) {
+        m_socket->readAll();
+        return;
+    }
+    m_buffer += m_socket->readAll();
+    const qsizetype end = requestEnd(m_buffer);
+    if (end < 0) {
+        if (m_buffer.size() > MaximumRequest)
+            close();
+        return;
+    }
+    m_idle.stop();
+    m_state = State::Answering;
+    emit requestArrived(this, parse(m_buffer.left(end)));
+}
+
+void SiteConnection::writeNextPiece()
+{
+    if (m_delivery.mode == Delivery::Mode::Endless) {
+        if (m_socket->bytesToWrite() < EndlessBacklog)
+            m_socket->write(m_delivery.rest);
+        return;
+    }
+    m_socket->write(m_delivery.rest.mid(m_sent, m_delivery.chunkBytes));
+    m_socket->flush();
+    m_sent += m_delivery.chunkBytes;
+    if (m_sent >= m_delivery.rest.size()) {
+        m_pacer.stop();
+        close();
+    }
+}
+
+void SiteConnection::close()
+{
+    m_state = State::Closing;
+    m_pacer.stop();
+    m_idle.stop();
+    m_socket->disconnectFromHost();
+}
+
+}
