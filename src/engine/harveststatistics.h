@@ -34,6 +34,8 @@ public:
 
     // Row of working slot i (1 to count - 1) is rows()[i - 1].
     const QList<ConnectionRow> &rows() const { return m_rows; }
+    // Sizes are formatted from 64-bit counts, so figures beyond 2^31 bytes
+    // show correctly.
     QString queueText() const { return m_queueText; }
     QString totalText() const { return m_totalText; }
     QString speedText() const { return m_speedText; }
