@@ -1,0 +1,204 @@
+#include "controls/buttoncanvas.h"
+#include "controls/buttonpalette.h"
+#include "controls/buttonregion.h"
+#include "controls/buttonrenderer.h"
+
+#include <QPalette>
+#include <QTest>
+
+using namespace mosscatch;
+
+namespace {
+
+ButtonPalette greys()
+{
+    return ButtonPalette::forScheme(3, 0, 0, QPalette());
+}
+
+// One letter a pixel: F face, L light, H highlight, S shadow, D dark shadow,
+// I face inverted by the focus outline.
+QStringList render(int type, ButtonState state, bool enabled, bool focused, bool isDefault,
+                   QSize size)
+{
+    ButtonLook look;
+    look.buttonType = type;
+    look.state = state;
+    look.enabled = enabled;
+    look.focusShown = focused;
+    look.displayAsDefault = isDefault;
+    look.palette = greys();
+    look.captionRect = QRect(0, 0, size.width(), size.height());
+    look.downCaptionRect = QRect(2, 2, size.width() - 2, size.height() - 2);
+    look.focusRect = QRect(4, 4, size.width() - 8, size.height() - 8);
+
+    QImage image(size, QImage::Format_RGB32);
+    ButtonCanvas canvas(&image);
+    ButtonRenderer(&canvas, look).draw();
+
+    const ButtonPalette p = look.palette;
+    const QList<QPair<Colour, QChar>> names{{p.face, 'F'}, {p.light, 'L'}, {p.hilite, 'H'},
+                                            {p.shadow, 'S'}, {p.dkShadow, 'D'},
+                                            {p.face ^ 0xFFFFFF, 'I'}};
+    QStringList rows;
+    for (int y = 0; y < size.height(); ++y) {
+        QString row;
+        for (int x = 0; x < size.width(); ++x) {
+            const Colour pixel = fromQColor(image.pixelColor(x, y));
+            QChar letter = '?';
+            for (const auto &name : names) {
+                if (name.first == pixel) {
+                    letter = name.second;
+                    break;
+                }
+            }
+            row += letter;
+        }
+        rows << row;
+    }
+    return rows;
+}
+
+}
+
+class TestButtonRenderer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void schemeFromColours_data();
+    void schemeFromColours();
+    void shiftColor_data();
+    void shiftColor();
+    void looks_data();
+    void looks();
+    void cornerCuts_data();
+    void cornerCuts();
+    void lineLeavesEndPoint();
+};
+
+void TestButtonRenderer::schemeFromColours_data()
+{
+    QTest::addColumn<Colour>("back");
+    QTest::addColumn<QList<Colour>>("expected");
+    QTest::newRow("Start") << Colour(0xFDDBE7)
+                           << QList<Colour>{0xFDDBE7, 0xFFFAFF, 0xFFFFFF, 0xBD9BA7, 0x3D1B27, 0x123456};
+    QTest::newRow("Add") << Colour(0xE0E0E0)
+                         << QList<Colour>{0xE0E0E0, 0xFFFFFF, 0xFFFFFF, 0xA0A0A0, 0x202020, 0x123456};
+}
+
+void TestButtonRenderer::schemeFromColours()
+{
+    QFETCH(Colour, back);
+    QFETCH(QList<Colour>, expected);
+    const ButtonPalette p = ButtonPalette::forScheme(2, back, 0x123456, QPalette());
+    QCOMPARE((QList<Colour>{p.face, p.light, p.hilite, p.shadow, p.dkShadow, p.text}), expected);
+}
+
+void TestButtonRenderer::shiftColor_data()
+{
+    QTest::addColumn<Colour>("colour");
+    QTest::addColumn<int>("amount");
+    QTest::addColumn<bool>("blueScaled");
+    QTest::addColumn<Colour>("expected");
+    QTest::newRow("clamped at black") << Colour(0x000000) << -10 << false << Colour(0x000000);
+    QTest::newRow("each channel") << Colour(0x102030) << 5 << false << Colour(0x152535);
+    QTest::newRow("clamped at white") << Colour(0xF0FAFF) << 20 << false << Colour(0xFFFFFF);
+    QTest::newRow("blue scaled") << Colour(0x600000) << 48 << true << Colour(0x783030);
+    QTest::newRow("blue scaled truncates toward zero") << Colour(0x646464) << -10 << true
+                                                       << Colour(0x5F5A5A);
+}
+
+void TestButtonRenderer::shiftColor()
+{
+    QFETCH(Colour, colour);
+    QFETCH(int, amount);
+    QFETCH(bool, blueScaled);
+    QFETCH(Colour, expected);
+    QCOMPARE(ButtonPalette::shiftColor(colour, amount, blueScaled), expected);
+}
+
+void TestButtonRenderer::looks_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<ButtonState>("state");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<bool>("focused");
+    QTest::addColumn<bool>("isDefault");
+    QTest::addColumn<QStringList>("expected");
+
+    const QStringList type7Up{"HHHHHHHS", "HFFFFFFS", "HFFFFFFS", "HFFFFFFS", "HFFFFFFS", "SSSSSSSS"};
+    QTest::newRow("type 7 up") << 7 << ButtonState::Up << true << false << false << type7Up;
+    QTest::newRow("type 7 down")
+        << 7 << ButtonState::Down << true << false << false
+        << QStringList{"SSSSSSSH", "SFFFFFFH", "SFFFFFFH", "SFFFFFFH", "SFFFFFFH", "HHHHHHHH"};
+    QTest::newRow("type 7 disabled, focus not shown")
+        << 7 << ButtonState::Down << false << true << false << type7Up;
+    QTest::newRow("type 7 up focused")
+        << 7 << ButtonState::Up << true << true << false
+        << QStringList{"HHHHHHHHHHHS", "HFFFFFFFFFFS", "HFFFFFFFFFFS", "HFFFFFFFFFFS",
+                       "HFFFIFIFFFFS", "HFFFFIFIFFFS", "HFFFFFFFFFFS", "HFFFFFFFFFFS",
+                       "HFFFFFFFFFFS", "SSSSSSSSSSSS"};
+    QTest::newRow("type 2 default ends with a dark frame")
+        << 2 << ButtonState::Up << true << true << true
+        << QStringList{"DDDDDDDDDDDD", "DHHHHHHHHHDD", "DHLLLLLLLSDD", "DHLFFFFFFSDD",
+                       "DHLFIFIFFSDD", "DHLFFIFIFSDD", "DHLFFFFFFSDD", "DHSSSSSSSSDD",
+                       "DDDDDDDDDDDD", "DDDDDDDDDDDD"};
+    QTest::newRow("unknown type is plain face")
+        << 9 << ButtonState::Up << true << true << false
+        << QStringList{"FFFFFFFF", "FFFFFFFF", "FFFFFFFF", "FFFFFFFF", "FFFFFFFF", "FFFFFFFF"};
+}
+
+void TestButtonRenderer::looks()
+{
+    QFETCH(int, type);
+    QFETCH(ButtonState, state);
+    QFETCH(bool, enabled);
+    QFETCH(bool, focused);
+    QFETCH(bool, isDefault);
+    QFETCH(QStringList, expected);
+    const QSize size(expected.first().size(), int(expected.size()));
+    QCOMPARE(render(type, state, enabled, focused, isDefault, size), expected);
+}
+
+void TestButtonRenderer::cornerCuts_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QList<QPoint>>("cut");
+    const QList<QPoint> roundCorners{{0, 0}, {1, 0}, {0, 1}, {8, 0}, {9, 0}, {9, 1},
+                                     {0, 6}, {0, 7}, {1, 7}, {9, 6}, {8, 7}, {9, 7}};
+    QTest::newRow("type 1") << 1 << QList<QPoint>{{0, 0}, {0, 7}, {9, 0}, {9, 7}};
+    QTest::newRow("type 3") << 3 << roundCorners;
+    QTest::newRow("type 4") << 4 << roundCorners;
+    QTest::newRow("type 5") << 5 << QList<QPoint>{{0, 7}, {9, 0}};
+    QTest::newRow("type 2") << 2 << QList<QPoint>();
+    QTest::newRow("type 6") << 6 << QList<QPoint>();
+    QTest::newRow("type 7") << 7 << QList<QPoint>();
+}
+
+void TestButtonRenderer::cornerCuts()
+{
+    QFETCH(int, type);
+    QFETCH(QList<QPoint>, cut);
+    const QRegion region = ButtonRegion::make(type, 10, 8);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 10; ++x)
+            QVERIFY2(region.contains(QPoint(x, y)) != cut.contains(QPoint(x, y)),
+                     qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+    }
+}
+
+void TestButtonRenderer::lineLeavesEndPoint()
+{
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    ButtonCanvas canvas(&image);
+    canvas.drawLine(3, 1, 0, 1, 0xFFFFFF);
+    canvas.drawLine(2, 0, 2, 0, 0xFFFFFF);
+    QCOMPARE(image.pixelColor(0, 1), QColor(Qt::black));
+    QCOMPARE(image.pixelColor(1, 1), QColor(Qt::white));
+    QCOMPARE(image.pixelColor(3, 1), QColor(Qt::white));
+    QCOMPARE(image.pixelColor(2, 0), QColor(Qt::black));
+}
+
+QTEST_MAIN(TestButtonRenderer)
+#include "tst_buttonrenderer.moc"
