@@ -1,5 +1,6 @@
 #include "net/tcpconnection.h"
 
+#include <QPointer>
 #include <QTcpSocket>
 
 namespace mosscatch {
@@ -118,15 +119,17 @@ void TcpConnection::onSocketReadyRead()
 }
 
 // Whatever the peer sent last is announced before the close, and stays
-// fetchable until close().
+// fetchable until close(). The handler of that last arrival may close,
+// reconnect or even delete this connection.
 void TcpConnection::onSocketDisconnected()
 {
     if (m_state != SocketState::Connected)
         return;
+    const QPointer<TcpConnection> alive(this);
     const quint64 attempt = m_attempt;
     if (readAvailable()) {
         emit dataArrival(m_received.size());
-        if (attempt != m_attempt)
+        if (!alive || attempt != m_attempt)
             return;
     }
     m_state = SocketState::Closing;

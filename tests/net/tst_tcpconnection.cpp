@@ -16,11 +16,11 @@ class TestTcpConnection : public QObject
 
 private slots:
     void init();
-    void cleanup();
     void transfer_data();
     void transfer();
-    void failedConnectEndsInError();
-    void closeDropsTheAttempt();
+    void failedConnect_data();
+    void failedConnect();
+    void reconnectOnArrivalDropsTheOldPeer();
     void destroyingEmitsNothing();
 
 private:
@@ -34,11 +34,6 @@ void TestTcpConnection::init()
 {
     m_server = std::make_unique<QTcpServer>();
     QVERIFY(m_server->listen(QHostAddress::LocalHost));
-}
-
-void TestTcpConnection::cleanup()
-{
-    m_server.reset();
 }
 
 std::unique_ptr<TcpConnection> TestTcpConnection::connectThroughMap()
@@ -86,13 +81,11 @@ void TestTcpConnection::transfer()
     QCOMPARE(peer->readAll(), request);
 
     QRandomGenerator random(42);
-    QByteArray payload;
-    while (payload.size() < 1024 * 1024) {
-        QByteArray piece(random.bounded(1, 20000), Qt::Uninitialized);
-        for (char &c : piece)
-            c = char(random.bounded(256));
-        payload += piece;
-        peer->write(piece);
+    QByteArray payload(1024 * 1024, Qt::Uninitialized);
+    random.fillRange(reinterpret_cast<quint32 *>(payload.data()), payload.size() / 4);
+    for (qsizetype at = 0, size = 0; at < payload.size(); at += size) {
+        size = random.bounded(1, 20000);
+        peer->write(payload.mid(at, size));
     }
     peer->disconnectFromHost();
 
@@ -131,33 +124,62 @@ void TestTcpConnection::transfer()
     QVERIFY(chunk.isEmpty());
 }
 
-void TestTcpConnection::failedConnectEndsInError()
+void TestTcpConnection::failedConnect_data()
 {
-    const quint16 closedPort = m_server->serverPort();
-    m_server->close();
+    QTest::addColumn<bool>("afterConnectedAttempt");
+    QTest::newRow("fresh") << false;
+    // The socket has connected, but nobody has been told when it is replaced.
+    QTest::newRow("replacing a connected attempt") << true;
+}
+
+void TestTcpConnection::failedConnect()
+{
+    QFETCH(bool, afterConnectedAttempt);
+
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
     HostMap map;
-    map.add("*.photosite.example.com", "127.0.0.1", closedPort);
+    map.add("*.photosite.example.com", "127.0.0.1", m_server->serverPort());
+    map.add("dead.photosite.example.com", "127.0.0.1", closed.serverPort());
+    closed.close();
     TcpConnection connection(map);
     QSignalSpy connectedSpy(&connection, &Connection::connected);
     QSignalSpy closedSpy(&connection, &Connection::peerClosed);
+    if (afterConnectedAttempt) {
+        connection.connectToHost("www.photosite.example.com", 80);
+        QSignalSpy socketSpy(connection.findChild<QTcpSocket *>(), &QTcpSocket::connected);
+        QVERIFY(socketSpy.wait(10000));
+        connection.close();
+    }
 
-    connection.connectToHost("www.photosite.example.com", 80);
+    connection.connectToHost("dead.photosite.example.com", 80);
     QVERIFY(connection.state() != SocketState::Error);
     QTRY_COMPARE_WITH_TIMEOUT(connection.state(), SocketState::Error, 10000);
     QCOMPARE(connectedSpy.count(), 0);
     QCOMPARE(closedSpy.count(), 0);
 }
 
-void TestTcpConnection::closeDropsTheAttempt()
+void TestTcpConnection::reconnectOnArrivalDropsTheOldPeer()
 {
     auto connection = connectThroughMap();
     QSignalSpy connectedSpy(connection.get(), &Connection::connected);
-    connection->close();
-    QCOMPARE(connection->state(), SocketState::Closed);
-    connection->connectToHost("img.photosite.example.com", 80);
+    QSignalSpy closedSpy(connection.get(), &Connection::peerClosed);
     QVERIFY(connectedSpy.wait(10000));
-    QTest::qWait(50);
-    QCOMPARE(connectedSpy.count(), 1);
+    QTcpSocket *peer = acceptPeer();
+    QVERIFY(peer);
+    connect(connection.get(), &Connection::dataArrival, this, [&] {
+        connection->connectToHost("img.photosite.example.com", 80);
+    }, Qt::SingleShotConnection);
+    peer->write("HTTP/1.0 302 Found\r\nlocation: /b\r\n\r\n");
+    peer->disconnectFromHost();
+
+    QVERIFY(connectedSpy.wait(10000));
+    QCOMPARE(connection->state(), SocketState::Connected);
+    QCOMPARE(connectedSpy.count(), 2);
+    QCOMPARE(closedSpy.count(), 0);
+    QByteArray chunk;
+    connection->getData(chunk);
+    QVERIFY(chunk.isEmpty());
 }
 
 void TestTcpConnection::destroyingEmitsNothing()
