@@ -93,6 +93,9 @@ QImage ImageFactory::picture(const QByteArray &hostAndPath)
     const int red = int(look & 0xff), green = int((look >> 8) & 0xff), blue = int((look >> 16) & 0xff);
 
     QImage image(size, QImage::Format_RGB32);
+    // The default resolution follows the screen, which would change the bytes.
+    image.setDotsPerMeterX(2835);
+    image.setDotsPerMeterY(2835);
     for (int y = 0; y < size.height(); ++y) {
         QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         const int shade = y * 255 / size.height();
