@@ -206,7 +206,8 @@ HttpExchange::Step HttpExchange::readContentLength(int index, SlotRecord &record
         m_pool.resetSock(index);
         return Step::Finished;
     }
-    return Step::Next;
+    const bool tooLarge = isImageTransfer(record) && record.contentLength > MaxImage;
+    return tooLarge ? Step::Failed : Step::Next;
 }
 
 HttpExchange::Step HttpExchange::removeHeader(int index, SlotRecord &record)

@@ -205,6 +205,9 @@ void TestExchange::imageTransfer_data()
     QTest::newRow("header not ended within 64 KiB")
         << QByteArrayList{"HTTP/1.0 200 OK\r\nX: " + QByteArray(40000, 'x'), QByteArray(30000, 'x')}
         << false << "retried" << QByteArray();
+    QTest::newRow("announced above 512 MiB")
+        << QByteArrayList{header(ok, lengthField(600 * 1024 * 1024)) + b} << false << "retried"
+        << QByteArray();
     QTest::newRow("no status line: body from the first byte")
         << QByteArrayList{b.left(150), b.mid(150)} << true << "saved" << b;
     QTest::newRow("body bytes that look like a header field")
@@ -329,22 +332,25 @@ void TestExchange::page_data()
     QTest::addColumn<bool>("peerCloses");
     QTest::addColumn<QString>("outcome");
     QTest::addColumn<int>("queued");
+    QTest::addColumn<bool>("scraped");
 
     const QByteArray page = "<html><div class=\"photo-div\"><img src=\"http://a.example.com/1.jpg\">";
     const QByteArray head = header("200 OK");
     QTest::newRow("scraped at </html>")
-        << QByteArrayList{head + page + "</html>"} << false << "ended" << 1;
+        << QByteArrayList{head + page + "</html>"} << false << "ended" << 1 << true;
     QTest::newRow("marker split across arrivals")
-        << QByteArrayList{head, page + "</ht", "ml>"} << false << "ended" << 1;
+        << QByteArrayList{head, page + "</ht", "ml>"} << false << "ended" << 1 << true;
     QTest::newRow("any status is scraped")
-        << QByteArrayList{header("404 Not Found") + page + "</html>"} << false << "ended" << 1;
+        << QByteArrayList{header("404 Not Found") + page + "</html>"} << false << "ended" << 1 << true;
     QTest::newRow("capital </HTML> never scraped")
-        << QByteArrayList{head + page + "</HTML>"} << false << "pending" << 0;
+        << QByteArrayList{head + page + "</HTML>"} << false << "pending" << 0 << false;
     QTest::newRow("close before </html>")
-        << QByteArrayList{head + page} << true << "retried" << 0;
+        << QByteArrayList{head + page} << true << "retried" << 0 << false;
+    QTest::newRow("above 16 MiB without </html>")
+        << QByteArrayList{head + page + QByteArray(16 * 1024 * 1024, 'x')} << false << "retried" << 0 << false;
     QTest::newRow("unexpected shape retried")
         << QByteArrayList{head + "<div class=\"photo-div\"><img src=\"x.jpg</html>"} << false
-        << "retried" << 0;
+        << "retried" << 0 << true;
 }
 
 void TestExchange::page()
@@ -353,6 +359,7 @@ void TestExchange::page()
     QFETCH(bool, peerCloses);
     QFETCH(QString, outcome);
     QFETCH(int, queued);
+    QFETCH(bool, scraped);
 
     Fixture f;
     f.start("/photos/u/1/");
@@ -361,7 +368,7 @@ void TestExchange::page()
         f.connection()->closeFromPeer();
     QCOMPARE(outcomeOf(f), outcome);
     QCOMPARE(f.queue.size(), queued);
-    QCOMPARE(f.fetched.size(), outcome == QLatin1String("pending") || peerCloses ? 0 : 1);
+    QCOMPARE(f.fetched.size(), scraped ? 1 : 0);
 }
 
 void TestExchange::everyChunkCountsTowardsTotal()

@@ -1,0 +1,124 @@
+#include "engine/httpexchange.h"
+#include "scriptedconnection.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace mosscatch;
+
+namespace {
+
+constexpr qint64 megabyte = 1024 * 1024;
+
+// Peak resident memory of this process so far, in KiB.
+long peakResidentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+struct Harness
+{
+    Harness()
+    {
+        QObject::connect(&pool, &ConnectionPool::connected, &exchange, &HttpExchange::onConnected);
+        QObject::connect(&pool, &ConnectionPool::dataArrival, &exchange,
+                         &HttpExchange::onDataArrival);
+        QObject::connect(&pool, &ConnectionPool::peerClosed, &exchange, &HttpExchange::onPeerClosed);
+        state.resultPageCount = 1;
+        pool.loadSocks();
+    }
+
+    ScriptedConnection *connection() const
+    {
+        return static_cast<ScriptedConnection *>(pool.connection(1));
+    }
+
+    void start(const QByteArray &path)
+    {
+        SlotRecord &record = pool.record(1);
+        record.host = "www.photosite.example.com";
+        record.path = path;
+        record.url = record.host + path;
+        record.folder = folder.path() + QStringLiteral("/");
+        record.fileName = path.mid(path.lastIndexOf('/') + 1);
+        connection()->connectToHost(record.host, ConnectionPool::Port);
+        connection()->acceptConnection();
+    }
+
+    // Feeds the response in chunks of chunkSize; returns the seconds taken.
+    double feed(const QByteArray &header, qint64 bodySize, qsizetype chunkSize,
+                const QByteArray &tail = {})
+    {
+        const QByteArray chunk(chunkSize, 'x');
+        QElapsedTimer timer;
+        timer.start();
+        connection()->deliver(header);
+        for (qint64 sent = 0; sent < bodySize; sent += chunkSize)
+            connection()->deliver(chunk.left(qsizetype(qMin<qint64>(chunkSize, bodySize - sent))));
+        if (!tail.isEmpty())
+            connection()->deliver(tail);
+        return double(timer.nsecsElapsed()) / 1e9;
+    }
+
+    QTemporaryDir folder;
+    SiteConfiguration site;
+    HarvestOptions options;
+    HarvestState state;
+    AddressQueue queue{site};
+    DoneRegistry registry;
+    ResultPageWalker walker{site, options, state, queue};
+    PageScraper scraper{site, options, state, queue, registry, walker};
+    ConnectionPool pool{[](QObject *parent) { return new ScriptedConnection(parent); }, options};
+    HttpExchange exchange{pool, scraper, state};
+};
+
+void benchImage(qint64 size, qsizetype chunkSize)
+{
+    Harness harness;
+    bool saved = false;
+    QObject::connect(&harness.exchange, &HttpExchange::imageSaved, [&] { saved = true; });
+    harness.start("/photos/x/big_o.jpg");
+    const long before = peakResidentKiB();
+    const QByteArray header = "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(size)
+                              + "\r\n\r\n";
+    const double seconds = harness.feed(header, size, chunkSize);
+    std::printf("image %4lld MiB in %6lld-byte chunks: %7.1f MiB/s, peak memory grew %ld KiB, %s\n",
+                size / megabyte, qint64(chunkSize), double(size) / megabyte / seconds,
+                peakResidentKiB() - before, saved ? "saved" : "NOT SAVED");
+}
+
+void benchPage(qint64 size, qsizetype chunkSize)
+{
+    Harness harness;
+    bool fetched = false;
+    QObject::connect(&harness.exchange, &HttpExchange::pageFetched, [&] { fetched = true; });
+    harness.start("/search/?q=moss&page=2");
+    const double seconds = harness.feed("HTTP/1.0 200 OK\r\n\r\n<html>", size, chunkSize, "</html>");
+    std::printf("page  %4lld MiB in %6lld-byte chunks: %7.1f MiB/s, %s\n", size / megabyte,
+                qint64(chunkSize), double(size) / megabyte / seconds,
+                fetched ? "scraped" : "NOT SCRAPED");
+}
+
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    benchImage(64 * megabyte, 1460);
+    benchImage(64 * megabyte, 16 * 1024);
+    benchImage(128 * megabyte, 64 * 1024);
+    benchPage(8 * megabyte, 1460);
+    benchPage(15 * megabyte, 16 * 1024);
+    return 0;
+}
