@@ -62,7 +62,12 @@ int PhotoCatalog::photoPageCount(const QByteArray &keyword, bool commercial) con
 
 QList<Photo> PhotoCatalog::photos(const QByteArray &keyword, bool commercial) const
 {
-    const int count = resultCount(keyword, commercial);
+    return photos(keyword, commercial, resultCount(keyword, commercial));
+}
+
+QList<Photo> PhotoCatalog::photos(const QByteArray &keyword, bool commercial, int limit) const
+{
+    const int count = qBound(0, limit, resultCount(keyword, commercial));
     QList<Photo> list;
     list.reserve(count);
     for (int index = 0; index < count; ++index)

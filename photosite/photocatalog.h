@@ -64,8 +64,11 @@ public:
     int resultCount(const QByteArray &keyword, bool commercial) const;
     // Pages that list at least one photo (0 for no results).
     int photoPageCount(const QByteArray &keyword, bool commercial) const;
-    // Every photo of the search, in listing order: resultCount() entries.
+    // Every photo of the search, in listing order: resultCount() entries
+    // (about 1 KiB each, so for large counts prefer the limited form).
     QList<Photo> photos(const QByteArray &keyword, bool commercial) const;
+    // The first `limit` of them; 4200 is all a harvest can reach.
+    QList<Photo> photos(const QByteArray &keyword, bool commercial, int limit) const;
     QList<Photo> photosOnPage(const QByteArray &keyword, bool commercial, int page) const;
     Photo photoAt(const QByteArray &keyword, bool commercial, int index) const;
     // Any id of ten digits is a photo of the site.

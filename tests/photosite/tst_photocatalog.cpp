@@ -171,6 +171,9 @@ void tst_PhotoCatalog::resultsPageBlocksLeadToEachPhoto()
 
     QCOMPARE(listed.size(), photos);
     QCOMPARE(blocks.size(), photos + 1);
+    const QList<Photo> all = m_catalog.photos(keyword, commercial, qMax(page, 1) * 60);
+    for (int i = 0; i < photos; ++i)
+        QCOMPARE(all.at((qMax(page, 1) - 1) * 60 + i).pagePath, listed.at(i).pagePath);
     QVERIFY(html.contains("</html>"));
     QVERIFY(firstAttribute(blocks.first()).contains("http://"));
     QVERIFY(quotedAfter(blocks.first(), "img src").contains(m_catalog.site().portalMarker));
