@@ -55,7 +55,6 @@ private slots:
     void nextEmptySockByState();
     void secondLoadLeavesEveryRecordBlank();
     void stalledTransferIsGivenUpAtFourthTick();
-    void progressIsCopiedNotRetried();
     void pauseHoldsTheStallWatch();
     void slotsWithoutHostOrClosingAreSkipped_data();
     void slotsWithoutHostOrClosingAreSkipped();
@@ -153,27 +152,6 @@ void TestPool::stalledTransferIsGivenUpAtFourthTick()
     QCOMPARE(f.slot(1)->connectCount(), 4);
     QCOMPARE(givenUp.count(), 1);
     QCOMPARE(givenUp.first().at(0).toByteArray(), QByteArray("silent.com/page/"));
-}
-
-void TestPool::progressIsCopiedNotRetried()
-{
-    PoolFixture f;
-    f.pool.loadSocks();
-    f.startTransfer(1, "a.com/p/");
-    f.pool.record(1).received = 500;
-
-    f.pool.timeoutTick();
-    QCOMPARE(f.pool.record(1).retries, 0);
-    QCOMPARE(f.pool.record(1).lastReceived, 500.0);
-
-    f.pool.timeoutTick();
-    QCOMPARE(f.pool.record(1).retries, 1);
-    QCOMPARE(f.pool.record(1).received, 0.0);
-    // The old count stays, so the new attempt gets one extra tick.
-    QCOMPARE(f.pool.record(1).lastReceived, 500.0);
-    f.pool.timeoutTick();
-    QCOMPARE(f.pool.record(1).retries, 1);
-    QCOMPARE(f.pool.record(1).lastReceived, 0.0);
 }
 
 void TestPool::pauseHoldsTheStallWatch()

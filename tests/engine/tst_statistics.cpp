@@ -40,7 +40,6 @@ private slots:
     void queueFilledAboveThree_data();
     void queueFilledAboveThree();
     void speedIsHalfTheGrowthPerTick();
-    void unknownStateHasNoName();
 };
 
 void TestStatistics::templateOnlyChangesNothing()
@@ -68,6 +67,7 @@ void TestStatistics::connectionRow_data()
     QTest::newRow("third") << 7 << 1.0 << 3.0 << "CONNECTED" << formatByteSize(1) << "33%";
     QTest::newRow("eighth rounds up") << 8 << 1.0 << 8.0 << "CLOSING" << formatByteSize(1) << "13%";
     QTest::newRow("no length shows data") << 0 << 999.0 << 0.0 << "CLOSED" << formatByteSize(300) << "";
+    QTest::newRow("unknown state") << 12 << 0.0 << 0.0 << "" << formatByteSize(300) << "";
     QTest::newRow("beyond 32 bits") << 7 << 3e9 << 4e9 << "CONNECTED"
                                     << formatByteSize(Q_INT64_C(3000000000)) << "75%";
 }
@@ -134,14 +134,6 @@ void TestStatistics::speedIsHalfTheGrowthPerTick()
     f.state.totalReceived = 5005;
     f.statistics.speedTick();
     QCOMPARE(f.statistics.speedText(), formatByteSize(2) + "/sec");
-}
-
-void TestStatistics::unknownStateHasNoName()
-{
-    QCOMPARE(HarvestStatistics::sockStateName(3), QStringLiteral("ConnectionPending"));
-    QCOMPARE(HarvestStatistics::sockStateName(9), QStringLiteral("Error"));
-    QVERIFY(HarvestStatistics::sockStateName(10).isEmpty());
-    QVERIFY(HarvestStatistics::sockStateName(-1).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestStatistics)
