@@ -22,7 +22,7 @@ constexpr qint16 rightButton = 2;
 constexpr qint16 syntheticShift = 1;
 constexpr float syntheticPosition = 1;
 
-const QString designResource = QStringLiteral(":/designs/frmmain.design");
+constexpr QLatin1String designResource(":/designs/frmmain.design");
 
 // "&x" marks the access key x; "&&" stands for a literal ampersand and only
 // the "&" after it is looked at.
