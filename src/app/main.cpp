@@ -23,6 +23,7 @@ bool hasDisplay()
 
 struct Options {
     bool demo = false;
+    bool start = false;
     QString screenshot;
 };
 
@@ -37,9 +38,11 @@ Options parseOptions(const QApplication &app)
     // For the documentation: saves a picture of the window once it is shown, then quits.
     QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("file"));
     screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({ demo, screenshot });
+    const QCommandLineOption start(QStringLiteral("start"),
+                                   QStringLiteral("Press Start! as soon as the window is shown."));
+    parser.addOptions({ demo, start, screenshot });
     parser.process(app);
-    return { parser.isSet(demo), parser.value(screenshot) };
+    return { parser.isSet(demo), parser.isSet(start), parser.value(screenshot) };
 }
 
 ConnectionFactory tcpConnections(const HostMap &hostMap)
@@ -49,7 +52,7 @@ ConnectionFactory tcpConnections(const HostMap &hostMap)
 
 void saveScreenshotLater(FrmMain &window, const QString &file)
 {
-    QTimer::singleShot(1000, &window, [&window, file] {
+    QTimer::singleShot(3000, &window, [&window, file] {
         const bool saved = window.grab().save(file);
         if (!saved)
             std::fprintf(stderr, "mosscatch: could not save the screenshot to %s\n", qPrintable(file));
@@ -88,6 +91,8 @@ int main(int argc, char *argv[])
     if (options.demo)
         engine.addKeyword(QStringLiteral("moss"));
     window.show();
+    if (options.start)
+        engine.start();
     if (!options.screenshot.isEmpty())
         saveScreenshotLater(window, options.screenshot);
     return app.exec();

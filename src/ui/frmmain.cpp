@@ -1,10 +1,10 @@
 #include "ui/frmmain.h"
 
+#include "controls/paintedbutton.h"
 #include "engine/harvestengine.h"
 #include "ui/artwork.h"
 #include "ui/connectionrows.h"
 #include "ui/designunits.h"
-#include "ui/formbutton.h"
 #include "ui/shellhelpers.h"
 
 #include <QApplication>
@@ -29,8 +29,6 @@ constexpr int WindowWidth = 12495;
 constexpr quint32 WindowBack = 0x00E0E0E0;
 constexpr quint32 PanelBack = 0x00FFC0C0;
 constexpr quint32 ListBack = 0x00FDDBE7;
-constexpr quint32 AddBack = 0x00E0E0E0;
-constexpr quint32 StartBack = 0x00FDDBE7;
 constexpr quint32 ShapeBorder = 0x00805050;
 
 const char *const ProductWebAddress = "www.mosscatch.example.com";
@@ -185,9 +183,8 @@ void FrmMain::buildKeywordPanel()
     m_text1 = makeBoxedText("Text1", "Shape6", design::rect(120, 375, 2055, 360), 1935, panel);
     m_text1->setText(QStringLiteral("zelda nintendo"));
 
-    m_add = new FormButton(QStringLiteral("paintedButton2"), QStringLiteral("Add"),
-                           design::colour(AddBack), panel);
-    m_add->widget()->setGeometry(design::rect(2265, 360, 630, 390));
+    m_add = PaintedButton::fromDesign(QStringLiteral("paintedButton2"), panel);
+    m_add->setGeometry(design::rect(2265, 360, 630, 390));
     m_add->setDefault(true);
 
     QLabel *hint = makeLabel("Label8",
@@ -237,9 +234,8 @@ void FrmMain::buildOptionsPanel()
     m_lCommCaption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_lComm->setAccessibleName(m_lCommCaption->text());
 
-    m_start = new FormButton(QStringLiteral("paintedButton1"), QStringLiteral("Start!"),
-                             design::colour(StartBack), panel);
-    m_start->widget()->setGeometry(design::rect(3480, 1725, 2535, 630));
+    m_start = PaintedButton::fromDesign(QStringLiteral("paintedButton1"), panel);
+    m_start->setGeometry(design::rect(3480, 1725, 2535, 630));
 }
 
 void FrmMain::buildStatusStrip()
@@ -273,9 +269,9 @@ void FrmMain::buildQueue()
 
 void FrmMain::setTabOrder()
 {
-    const QList<QWidget *> order = { m_text1, m_add->widget(), m_list1, m_lConn, m_lPages,
+    const QList<QWidget *> order = { m_text1, m_add, m_list1, m_lConn, m_lPages,
                                      m_cThumbnails, m_cStandard, m_cLargest, m_tDir,
-                                     m_lComm, m_start->widget(), m_cStop, m_queue };
+                                     m_lComm, m_start, m_cStop, m_queue };
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
 }
@@ -297,8 +293,8 @@ void FrmMain::bindEngine()
 
     connect(m_text1, &QLineEdit::textChanged, this, &FrmMain::text1Changed);
     connect(m_tDir, &QLineEdit::textChanged, this, &FrmMain::tDirChanged);
-    connect(m_add, &FormButton::clicked, this, &FrmMain::addClicked);
-    connect(m_start, &FormButton::clicked, this, &FrmMain::startClicked);
+    connect(m_add, &PaintedButton::click, this, &FrmMain::addClicked);
+    connect(m_start, &PaintedButton::click, this, &FrmMain::startClicked);
 
     connect(&m_engine, &HarvestEngine::keywordStarted, this, &FrmMain::keywordStarted);
     connect(m_engine.pool(), &ConnectionPool::socksLoaded, m_rows, &ConnectionRows::rebuild);
@@ -344,6 +340,7 @@ void FrmMain::readSettings()
         const QSignalBlocker blocker(m_tDir);
         m_tDir->setText(m_settings.readSettingValue(QStringLiteral("tdir"),
                                                     HarvestOptions::defaultSaveFolder()));
+        m_tDir->setCursorPosition(0);
     }
     tDirChanged(m_tDir->text());
     {
@@ -388,9 +385,8 @@ bool FrmMain::handleKeyPress(QWidget *target, int key)
         deleteSelectedKeyword();
         return true;
     }
-    const bool isEnter = key == Qt::Key_Return || key == Qt::Key_Enter;
-    if (isEnter && target != m_start->widget() && target != m_add->widget()) {
-        m_add->press();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        m_add->accessKeyPress();
         return true;
     }
     return false;
@@ -490,8 +486,11 @@ void FrmMain::showOptions()
 
 void FrmMain::showSaveFolder(const QString &folder)
 {
-    if (m_tDir->text() != folder)
-        m_tDir->setText(folder);
+    if (m_tDir->text() == folder)
+        return;
+    m_tDir->setText(folder);
+    // A folder written by the engine is shown from its start, not scrolled to its end.
+    m_tDir->setCursorPosition(0);
 }
 
 }

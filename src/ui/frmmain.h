@@ -14,8 +14,8 @@ class QListView;
 namespace mosscatch {
 
 class ConnectionRows;
-class FormButton;
 class HarvestEngine;
+class PaintedButton;
 
 // The program's one window: keyword entry, options, save folder, the live
 // figures of the harvest and, on F7, the address queue. A view of the engine
@@ -77,7 +77,7 @@ private:
     QLabel *m_lBWUsed = nullptr;
 
     QLineEdit *m_text1 = nullptr;
-    FormButton *m_add = nullptr;
+    PaintedButton *m_add = nullptr;
     QListView *m_list1 = nullptr;
 
     QComboBox *m_lConn = nullptr;
@@ -89,7 +89,7 @@ private:
     QLabel *m_lCommCaption = nullptr;
     QLineEdit *m_tDir = nullptr;
     QLabel *m_picture6 = nullptr;
-    FormButton *m_start = nullptr;
+    PaintedButton *m_start = nullptr;
 
     QLabel *m_lKW = nullptr;
     QCheckBox *m_cStop = nullptr;
