@@ -65,7 +65,7 @@ QByteArray PageBuilder::photoPage(const Photo &photo) const
     html += "<div id=\"Main\">\r\n<h1>" + title + "</h1>\r\n";
     html += "<div class=\"photo-div\">\r\n<img src=\"" + photo.standardImageAddress + "\" "
             + dimensionAttributes(photo.standardImage) + " alt=\"" + title + "\" class=\"reflect\" />\r\n</div>\r\n";
-    html += "<p class=\"Owner\">From <a href=\"/photos/" + photo.owner + "/\">" + photo.owner + "</a></p>\r\n";
+    html += "<p class=\"Owner\">From <b>" + photo.owner + "</b></p>\r\n";
     html += "<p class=\"Sizes\"><a href=\"" + photo.sizesPagePath + "\">All sizes</a></p>\r\n";
     html += "</div>\r\n";
     return html + pageBottom();
@@ -150,7 +150,7 @@ QByteArray PageBuilder::pageTop(const QByteArray &title) const
     return head(title)
             + "<body>\r\n<div id=\"TopBar\">\r\n<a href=\"/\"><img src=\"http://img." + m_site.portalMarker + '.'
             + m_site.siteDomainMarker + "/images/logo.gif\" width=\"98\" height=\"26\" alt=\"Photosite\" /></a>\r\n"
-            "<a href=\"/photos/\">Explore</a> | <a href=\"/search/\">Search</a>\r\n</div>\r\n";
+            "<a href=\"/search/\">Search</a>\r\n</div>\r\n";
 }
 
 QByteArray PageBuilder::pageBottom()

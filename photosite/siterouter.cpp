@@ -44,7 +44,7 @@ SiteResponse SiteRouter::route(const QByteArray &host, const QByteArray &path) c
 SiteResponse SiteRouter::page(const QByteArray &html) const
 {
     SiteResponse response;
-    response.fields = {{"Date", "Sat, 01 Mar 2008 12:00:00 GMT"}, {"Server", "Apache/2.0.52"},
+    response.fields = {{"Date", "Sat, 01 Mar 2008 12:00:00 GMT"}, {"Server", "Apache/2.0.52"}, {"Connection", "close"},
                        {"Content-Type", "text/html; charset=iso-8859-1"}};
     response.body = html;
     return response;
@@ -66,7 +66,7 @@ SiteResponse SiteRouter::redirect(const QByteArray &fieldName, const QByteArray 
     response.kind = SiteResponse::Kind::Redirect;
     response.status = 302;
     response.reason = "Found";
-    response.fields.insert(2, {fieldName, target});
+    response.fields.insert(3, {fieldName, target});
     return response;
 }
 
@@ -102,7 +102,9 @@ std::optional<SiteResponse> SiteRouter::photoPages(const QByteArray &path) const
 std::optional<SiteResponse> SiteRouter::image(const QByteArray &host, const QByteArray &path) const
 {
     static const QRegularExpression pattern(QStringLiteral("^(/moved)?(/\\d{4}/(\\d{10})_[0-9a-f]{10}(_[tmbo])?\\.jpg)$"));
-    const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(path));
+    // Photo pages add "?v=N" to some image addresses; the image is the same.
+    const QByteArray file = path.contains('?') ? path.left(path.indexOf('?')) : path;
+    const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(file));
     if (!match.hasMatch())
         return std::nullopt;
     const std::optional<Photo> photo = m_catalog.photoById(match.captured(3).toULongLong());
@@ -120,9 +122,9 @@ std::optional<SiteResponse> SiteRouter::image(const QByteArray &host, const QByt
 
     SiteResponse response;
     response.kind = SiteResponse::Kind::Image;
-    response.fields = {{"Date", "Sat, 01 Mar 2008 12:00:00 GMT"}, {"Server", "Apache/2.0.52"},
+    response.fields = {{"Date", "Sat, 01 Mar 2008 12:00:00 GMT"}, {"Server", "Apache/2.0.52"}, {"Connection", "close"},
                        {"Content-Type", "image/jpeg"}};
-    response.body = m_catalog.imageBytes(host + path);
+    response.body = m_catalog.imageBytes(host + file);
     return response;
 }
 

@@ -125,6 +125,12 @@ void tst_PhotoSite::routes_data()
                                    << catalog.imageBytes(photo.largestImage);
     QTest::newRow("thumbnail") << thumbnailHost << thumbnailPath << QByteArray("200 OK")
                                << catalog.imageBytes(photo.thumbnailImage);
+    Photo queried;
+    for (int index = 0; index < 200 && !(queried.standardImageAddress.contains('?') && !queried.standardRedirects); ++index)
+        queried = catalog.photoAt("count200", false, index);
+    const QByteArray address = queried.standardImageAddress.mid(7);
+    QTest::newRow("standard image with query") << queried.imageHost << address.mid(address.indexOf('/'))
+                                               << QByteArray("200 OK") << catalog.imageBytes(queried.standardImage);
     QTest::newRow("wrong owner") << site << QByteArray("/photos/nobody/" + QByteArray::number(photo.id) + "/")
                                  << QByteArray("404 Not Found") << QByteArray();
     QTest::newRow("unknown path") << site << QByteArray("/nothing/here.html") << QByteArray("404 Not Found")
