@@ -99,6 +99,7 @@ void Dispatcher::dispatch(int index)
     Connection *connection = m_pool.connection(index);
     connection->close();
     connection->connectToHost(record.host, ConnectionPool::Port);
+    emit transferStarted(index, record.url);
 }
 
 }

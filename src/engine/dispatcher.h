@@ -38,6 +38,8 @@ public slots:
 signals:
     // The keyword list was found empty with nothing left to fetch.
     void runOver();
+    // An address was handed to slot index and its connection opened.
+    void transferStarted(int index, const QByteArray &url);
 
 private:
     void handOver();

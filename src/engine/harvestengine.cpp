@@ -39,6 +39,7 @@ void HarvestEngine::connectSignals()
     connect(&m_driver, &RunDriver::keywordStarted, this, &HarvestEngine::keywordStarted);
     connect(&m_driver, &RunDriver::harvestPrepared, this, &HarvestEngine::enableHarvestTimers);
     connect(&m_dispatcher, &Dispatcher::runOver, this, &HarvestEngine::runOver);
+    connect(&m_dispatcher, &Dispatcher::transferStarted, this, &HarvestEngine::transferStarted);
     connect(&m_exchange, &HttpExchange::imageSaved, this, &HarvestEngine::imageSaved);
     connect(&m_exchange, &HttpExchange::pageFetched, this, &HarvestEngine::pageFetched);
     connect(&m_exchange, &HttpExchange::addressGivenUp, this, &HarvestEngine::addressGivenUp);

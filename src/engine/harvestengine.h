@@ -74,6 +74,7 @@ signals:
     void pageFetched(const QByteArray &url);
     void addressGivenUp(const QByteArray &url);
     void transferRetried(int index);
+    void transferStarted(int index, const QByteArray &url);
 
 private:
     SiteConfiguration m_site;

@@ -1,0 +1,99 @@
+#include "harvestfixture.h"
+
+#include "common/text.h"
+#include "net/tcpconnection.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QSignalSpy>
+
+#include <algorithm>
+#include <cmath>
+
+namespace mosscatch {
+
+HarvestFixture::HarvestFixture()
+{
+    m_site.listen(QHostAddress::LocalHost, 0);
+}
+
+bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
+{
+    HostMap hostMap;
+    hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), m_site.serverPort());
+    m_engine = std::make_unique<HarvestEngine>(SiteConfiguration(), [hostMap](QObject *parent) {
+        return new TcpConnection(hostMap, parent);
+    });
+    m_engine->setIntervals({.next = 2, .stats = 20, .speed = 200, .timeout = 400});
+    HarvestOptions &options = m_engine->options();
+    options.setSaveFolder(saveFolder());
+    options.setThumbnails(request.thumbnails);
+    options.setStandard(request.standard);
+    options.setLargest(request.largest);
+    options.setCommercial(request.commercial);
+    options.setMaxImages(request.maxImages);
+    for (auto keyword = request.keywords.crbegin(); keyword != request.keywords.crend(); ++keyword)
+        m_engine->addKeyword(QString::fromUtf8(*keyword));
+
+    m_started.clear();
+    m_givenUp = 0;
+    QObject::connect(m_engine.get(), &HarvestEngine::keywordStarted, [this](const QString &k) { m_started.append(k); });
+    QObject::connect(m_engine.get(), &HarvestEngine::addressGivenUp, [this] { ++m_givenUp; });
+    QSignalSpy runOver(m_engine.get(), &HarvestEngine::runOver);
+    if (!m_engine->start())
+        return false;
+    return runOver.wait(timeoutMs);
+}
+
+int HarvestFixture::pagesQueued(const QByteArray &keyword, const HarvestRequest &request)
+{
+    const int count = m_site.catalog().resultCount(keyword, request.commercial);
+    double last = std::min(count / 60 + 1, 70);
+    if (!lowerTrim(request.maxImages).contains(QLatin1String("max")))
+        last = std::min(last, leadingNumber(request.maxImages) / 60.0);
+    return int(std::floor(last));
+}
+
+QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &request)
+{
+    PhotoCatalog &catalog = m_site.catalog();
+    QMap<QString, QByteArray> files;
+    for (const QByteArray &keyword : request.keywords) {
+        const QString folder = QString::fromUtf8(keyword) + QLatin1Char('/');
+        for (int page = 1; page <= pagesQueued(keyword, request); ++page) {
+            for (const Photo &photo : catalog.photosOnPage(keyword, request.commercial, page)) {
+                if (request.thumbnails && !photo.portalThumbnail)
+                    files.insert(folder + "thumbnails/" + QString::fromLatin1(photo.thumbnailFileName()),
+                                 catalog.imageBytes(photo.thumbnailImage));
+                if (request.standard)
+                    files.insert(folder + QString::fromLatin1(photo.standardFileName()),
+                                 catalog.imageBytes(photo.standardImage));
+                if (request.largest)
+                    files.insert(folder + "largest/" + QString::fromLatin1(photo.largestFileName()),
+                                 catalog.imageBytes(photo.largestImage));
+            }
+        }
+    }
+    return files;
+}
+
+QMap<QString, QByteArray> HarvestFixture::filesOnDisk() const
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(m_folder.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (file.open(QIODevice::ReadOnly))
+            files.insert(QDir(m_folder.path()).relativeFilePath(file.fileName()), file.readAll());
+    }
+    return files;
+}
+
+int HarvestFixture::imageRequests() const
+{
+    const QList<RequestRecord> requests = m_site.requests();
+    return int(std::count_if(requests.begin(), requests.end(),
+                             [](const RequestRecord &r) { return r.path.contains(".jpg"); }));
+}
+
+}

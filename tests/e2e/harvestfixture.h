@@ -1,0 +1,59 @@
+#pragma once
+
+#include "engine/harvestengine.h"
+#include "photosite/photosite.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace mosscatch {
+
+// What a harvest is asked for.
+struct HarvestRequest
+{
+    QByteArrayList keywords;  // in the order they are to be harvested
+    bool thumbnails = true;
+    bool standard = true;
+    bool largest = false;
+    bool commercial = false;
+    QString maxImages = QStringLiteral("60");
+};
+
+// A real harvest over loopback sockets against the local photo site, with
+// short timer intervals so that a stalled transfer costs a second, not minutes.
+class HarvestFixture
+{
+public:
+    HarvestFixture();
+
+    PhotoSite &site() { return m_site; }
+    QString saveFolder() const { return m_folder.path() + QStringLiteral("/"); }
+
+    // A fresh engine (as a new program start would make) harvests the request.
+    // Returns false when the run did not end in time.
+    bool harvest(const HarvestRequest &request, int timeoutMs = 120000);
+    HarvestEngine &engine() { return *m_engine; }
+    QStringList startedKeywords() const { return m_started; }
+    int givenUp() const { return m_givenUp; }
+
+    // The files the harvest must leave, relative to the save folder, with their bytes.
+    QMap<QString, QByteArray> expectedFiles(const HarvestRequest &request);
+    // Every file under the save folder, hidden ones included.
+    QMap<QString, QByteArray> filesOnDisk() const;
+    int imageRequests() const;
+
+private:
+    int pagesQueued(const QByteArray &keyword, const HarvestRequest &request);
+
+    PhotoSite m_site;
+    QTemporaryDir m_folder;
+    std::unique_ptr<HarvestEngine> m_engine;
+    QStringList m_started;
+    int m_givenUp = 0;
+};
+
+}
