@@ -1,0 +1,101 @@
+// Harvest figures against the local photo site over loopback: wall time,
+// transfers started a second, bytes a second, CPU time and peak memory.
+// Prints figures only; it asserts nothing.
+#include "engine/harvestengine.h"
+#include "net/tcpconnection.h"
+#include "photosite/photosite.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <sys/resource.h>
+
+using namespace mosscatch;
+
+namespace {
+
+struct Figures {
+    double seconds = 0;
+    int transfers = 0;
+    int images = 0;
+    int pages = 0;
+    double bytes = 0;
+};
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long peakKilobytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+Figures harvest(PhotoSite &site, const QStringList &keywords, const HarvestEngine::Intervals &intervals)
+{
+    QTemporaryDir folder;
+    HostMap hostMap;
+    hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), site.serverPort());
+    HarvestEngine engine(SiteConfiguration(), [hostMap](QObject *parent) { return new TcpConnection(hostMap, parent); });
+    engine.setIntervals(intervals);
+    engine.options().setSaveFolder(folder.path());
+    engine.options().setLargest(true);
+    engine.options().setMaxImages(QStringLiteral("max"));
+    for (const QString &keyword : keywords)
+        engine.addKeyword(keyword);
+
+    Figures figures;
+    QObject::connect(&engine, &HarvestEngine::transferStarted, [&] { ++figures.transfers; });
+    QObject::connect(&engine, &HarvestEngine::imageSaved, [&] { ++figures.images; });
+    QObject::connect(&engine, &HarvestEngine::pageFetched, [&] { ++figures.pages; });
+    QSignalSpy runOver(&engine, &HarvestEngine::runOver);
+    QElapsedTimer clock;
+    clock.start();
+    engine.start();
+    runOver.wait(30 * 60 * 1000);
+    figures.seconds = double(clock.elapsed()) / 1000.0;
+    figures.bytes = engine.state().totalReceived;
+    return figures;
+}
+
+void print(QTextStream &out, const QString &label, const Figures &f, double cpu)
+{
+    out << label << ": " << f.seconds << " s, " << f.transfers << " transfers ("
+        << f.transfers / f.seconds << "/s), " << f.pages << " pages, " << f.images << " images, "
+        << f.bytes / 1e6 / f.seconds << " MB/s, CPU " << cpu << " s\n";
+    out.flush();
+}
+
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    PhotoSite site;
+    site.listen(QHostAddress::LocalHost, 0);
+    const QStringList keywords{QStringLiteral("count120"), QStringLiteral("count60")};
+
+    // First run fills the site's image cache, so the runs below measure the harvester.
+    harvest(site, keywords, {.next = 1, .stats = 250, .speed = 2000, .timeout = 20000});
+
+    double cpu = cpuSeconds();
+    const Figures fast = harvest(site, keywords, {.next = 1, .stats = 250, .speed = 2000, .timeout = 20000});
+    print(out, QStringLiteral("1 ms dispatch tick"), fast, cpuSeconds() - cpu);
+
+    cpu = cpuSeconds();
+    const Figures real = harvest(site, {QStringLiteral("count60")}, {});
+    print(out, QStringLiteral("product intervals (50 ms tick)"), real, cpuSeconds() - cpu);
+
+    out << "peak resident memory: " << peakKilobytes() / 1024 << " MiB\n";
+    return 0;
+}

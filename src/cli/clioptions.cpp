@@ -1,0 +1,124 @@
+#include "cli/clioptions.h"
+
+#include "common/text.h"
+
+#include <QCommandLineParser>
+
+namespace mosscatch {
+
+namespace {
+
+struct SwitchPair {
+    const char *on;
+    const char *off;
+    bool CliOptions::*field;
+};
+
+constexpr SwitchPair sizeSwitches[] = {
+    {"thumbnails", "no-thumbnails", &CliOptions::thumbnails},
+    {"standard", "no-standard", &CliOptions::standard},
+    {"largest", "no-largest", &CliOptions::largest},
+};
+
+void addOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Harvests the images a photo site finds for each KEYWORD, in the order given,\n"
+        "into FOLDER/keyword/ (thumbnails/ and largest/ beside the standard size)."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({QStringLiteral("folder"), QStringLiteral("Save folder (default: the window's save folder)."), QStringLiteral("DIR")});
+    for (const SwitchPair &pair : sizeSwitches) {
+        parser.addOption({QString::fromLatin1(pair.on), QStringLiteral("Save %1.").arg(QLatin1String(pair.on))});
+        parser.addOption({QString::fromLatin1(pair.off), QStringLiteral("Do not save %1.").arg(QLatin1String(pair.on))});
+    }
+    parser.addOption({QStringLiteral("commercial"), QStringLiteral("Only photos licensed for commercial use.")});
+    parser.addOption({QStringLiteral("max-images"), QStringLiteral("The \"Max Images\" limit: a number, or max (default 60)."), QStringLiteral("N|max")});
+    parser.addOption({QStringLiteral("demo"), QStringLiteral("Harvest from the built-in local photo site.")});
+    parser.addOption({QStringLiteral("site-host"), QStringLiteral("Web host of the photo site."), QStringLiteral("H")});
+    parser.addOption({QStringLiteral("site-domain"), QStringLiteral("The site's own domain (thumbnail hosts must carry it)."), QStringLiteral("D")});
+    parser.addOption({QStringLiteral("portal-marker"), QStringLiteral("Word marking the parent portal's image hosts (skipped)."), QStringLiteral("P")});
+    parser.addOption({QStringLiteral("resolve"), QStringLiteral("Host map entry; repeatable; wildcards like *.example.com."), QStringLiteral("HOST=ADDR:PORT")});
+    parser.addOption({QStringLiteral("quiet"), QStringLiteral("No progress display.")});
+    parser.addOption({QStringLiteral("summary-json"), QStringLiteral("Write the run's figures as JSON to FILE when it ends."), QStringLiteral("FILE")});
+    parser.addPositionalArgument(QStringLiteral("KEYWORD"), QStringLiteral("Search keywords, harvested in the order given."), QStringLiteral("KEYWORD..."));
+}
+
+bool isMaxImagesText(const QString &text)
+{
+    if (lowerTrim(text).contains(QLatin1String("max")))
+        return true;
+    bool isNumber = false;
+    text.trimmed().toDouble(&isNumber);
+    return isNumber;
+}
+
+QString applySwitches(const QCommandLineParser &parser, CliOptions &options)
+{
+    for (const SwitchPair &pair : sizeSwitches) {
+        const bool on = parser.isSet(QString::fromLatin1(pair.on));
+        const bool off = parser.isSet(QString::fromLatin1(pair.off));
+        if (on && off)
+            return QStringLiteral("--%1 and --%2 contradict each other").arg(QLatin1String(pair.on), QLatin1String(pair.off));
+        if (on || off)
+            options.*pair.field = on;
+    }
+    options.commercial = parser.isSet(QStringLiteral("commercial"));
+    options.demo = parser.isSet(QStringLiteral("demo"));
+    options.quiet = parser.isSet(QStringLiteral("quiet"));
+    options.summaryJson = parser.value(QStringLiteral("summary-json"));
+    return {};
+}
+
+QString applySite(const QCommandLineParser &parser, CliOptions &options)
+{
+    if (parser.isSet(QStringLiteral("site-host")))
+        options.site.siteHost = parser.value(QStringLiteral("site-host")).toUtf8();
+    if (parser.isSet(QStringLiteral("site-domain"))) {
+        options.site.siteDomainMarker = parser.value(QStringLiteral("site-domain")).toUtf8();
+        options.site.queueDomainMarker = '.' + options.site.siteDomainMarker + 'e';
+    }
+    if (parser.isSet(QStringLiteral("portal-marker")))
+        options.site.portalMarker = parser.value(QStringLiteral("portal-marker")).toUtf8();
+    if (options.site.siteHost.isEmpty() || options.site.siteDomainMarker.isEmpty() || options.site.portalMarker.isEmpty())
+        return QStringLiteral("site host, site domain and portal marker must not be empty");
+    for (const QString &spec : parser.values(QStringLiteral("resolve"))) {
+        if (!options.hostMap.addSpec(spec))
+            return QStringLiteral("malformed --resolve \"%1\" (expected HOST=ADDR:PORT)").arg(spec);
+    }
+    return {};
+}
+
+}
+
+CliOptions::Parsed CliOptions::parse(const QStringList &arguments, const QString &storedFolder)
+{
+    QCommandLineParser parser;
+    addOptions(parser);
+    if (!parser.parse(arguments))
+        return {std::nullopt, parser.errorText(), 2};
+    if (parser.isSet(QStringLiteral("help")))
+        return {std::nullopt, parser.helpText(), 0};
+    if (parser.isSet(QStringLiteral("version")))
+        return {std::nullopt, QStringLiteral("mosscatch-cli 2.0"), 0};
+
+    CliOptions options;
+    options.keywords = parser.positionalArguments();
+    if (options.keywords.isEmpty())
+        return {std::nullopt, QStringLiteral("no keywords given (try --help)"), 2};
+    options.folder = parser.isSet(QStringLiteral("folder")) ? parser.value(QStringLiteral("folder")) : storedFolder;
+    if (options.folder.trimmed().isEmpty())
+        return {std::nullopt, QStringLiteral("the save folder must not be empty"), 2};
+    if (parser.isSet(QStringLiteral("max-images"))) {
+        options.maxImages = parser.value(QStringLiteral("max-images"));
+        if (!isMaxImagesText(options.maxImages))
+            return {std::nullopt, QStringLiteral("--max-images takes a number or \"max\", not \"%1\"").arg(options.maxImages), 2};
+    }
+    for (const QString &error : {applySwitches(parser, options), applySite(parser, options)}) {
+        if (!error.isEmpty())
+            return {std::nullopt, error, 2};
+    }
+    return {options, {}, 0};
+}
+
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "engine/siteconfiguration.h"
+#include "net/hostmap.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace mosscatch {
+
+// What the command line asks for, checked and ready to run.
+struct CliOptions
+{
+    QStringList keywords;
+    QString folder;
+    bool thumbnails = true;
+    bool standard = true;
+    bool largest = false;
+    bool commercial = false;
+    QString maxImages = QStringLiteral("60");
+    bool demo = false;
+    bool quiet = false;
+    QString summaryJson;
+    SiteConfiguration site;
+    HostMap hostMap;
+
+    struct Parsed;
+    // The options, or a one-line error; help and version texts come back as
+    // "exit with this text" results.
+    static Parsed parse(const QStringList &arguments, const QString &storedFolder);
+};
+
+struct CliOptions::Parsed
+{
+    std::optional<CliOptions> options;
+    QString message;
+    int exitCode = 0;
+};
+
+}

@@ -1,0 +1,127 @@
+#include "cli/clioptions.h"
+#include "cli/interruptwatch.h"
+#include "cli/progressprinter.h"
+#include "cli/runrecorder.h"
+#include "engine/harvestengine.h"
+#include "net/tcpconnection.h"
+#include "photosite/photosite.h"
+#include "ui/settingsstore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QTemporaryFile>
+#include <QTextStream>
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+using namespace mosscatch;
+
+namespace {
+
+int fail(const QString &message, int exitCode = 2)
+{
+    QTextStream(stderr) << "mosscatch-cli: " << message << Qt::endl;
+    return exitCode;
+}
+
+// Checked before anything is fetched, so a run never works for nothing.
+QString saveFolderProblem(const QString &folder)
+{
+    if (!QDir(folder).exists() && !QDir().mkpath(folder))
+        return QStringLiteral("cannot create the save folder \"%1\"").arg(folder);
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".mosscatch-probe-XXXXXX")));
+    if (!probe.open())
+        return QStringLiteral("the save folder \"%1\" is not writable").arg(folder);
+    return {};
+}
+
+bool writeSummary(const QString &path, const RunRecorder &recorder)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(QJsonDocument(recorder.summary()).toJson()) > 0;
+}
+
+// Only for tests, so a stalled transfer does not cost minutes:
+// MOSSCATCH_TEST_INTERVALS="next,stats,speed,timeout" in milliseconds.
+void applyTestIntervals(HarvestEngine &engine)
+{
+    const QStringList parts = qEnvironmentVariable("MOSSCATCH_TEST_INTERVALS").split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return;
+    engine.setIntervals({parts[0].toInt(), parts[1].toInt(), parts[2].toInt(), parts[3].toInt()});
+}
+
+void applyOptions(const CliOptions &cli, HarvestEngine &engine)
+{
+    HarvestOptions &options = engine.options();
+    options.setSaveFolder(cli.folder);
+    options.setThumbnails(cli.thumbnails);
+    options.setStandard(cli.standard);
+    options.setLargest(cli.largest);
+    options.setCommercial(cli.commercial);
+    options.setMaxImages(cli.maxImages);
+    // The engine takes the newest entry first: add in reverse to keep the given order.
+    for (auto keyword = cli.keywords.crbegin(); keyword != cli.keywords.crend(); ++keyword)
+        engine.addKeyword(*keyword);
+}
+
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("mosscatch-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.0"));
+
+    const QString storedFolder = SettingsStore().readSettingValue(QStringLiteral("tdir"), HarvestOptions::defaultSaveFolder());
+    const CliOptions::Parsed parsed = CliOptions::parse(app.arguments(), storedFolder);
+    if (!parsed.options) {
+        if (parsed.exitCode == 0) {
+            QTextStream(stdout) << parsed.message << Qt::endl;
+            return 0;
+        }
+        return fail(parsed.message, parsed.exitCode);
+    }
+    CliOptions cli = *parsed.options;
+    if (const QString problem = saveFolderProblem(cli.folder); !problem.isEmpty())
+        return fail(problem);
+
+    std::unique_ptr<PhotoSite> site;
+    if (cli.demo) {
+        site = std::make_unique<PhotoSite>();
+        if (!site->listen(QHostAddress::LocalHost, 0))
+            return fail(QStringLiteral("cannot start the built-in photo site"), 1);
+        cli.hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), site->serverPort());
+    }
+
+    const HostMap hostMap = cli.hostMap;
+    HarvestEngine engine(cli.site, [hostMap](QObject *parent) { return new TcpConnection(hostMap, parent); });
+    applyOptions(cli, engine);
+    applyTestIntervals(engine);
+
+    RunRecorder recorder(engine);
+    std::unique_ptr<ProgressPrinter> printer;
+    if (!cli.quiet)
+        printer = std::make_unique<ProgressPrinter>(engine, recorder, ::isatty(STDOUT_FILENO) == 1);
+    InterruptWatch interrupts;
+    QObject::connect(&recorder, &RunRecorder::runFinished, &app, &QCoreApplication::quit);
+    QObject::connect(&interrupts, &InterruptWatch::interrupted, &app, &QCoreApplication::quit);
+
+    engine.start();
+    app.exec();
+    recorder.finishRun();
+
+    if (!cli.summaryJson.isEmpty() && !writeSummary(cli.summaryJson, recorder))
+        return fail(QStringLiteral("cannot write the summary to \"%1\"").arg(cli.summaryJson), 1);
+    if (interrupts.wasInterrupted())
+        return fail(QStringLiteral("interrupted; temporary files removed"), 130);
+    if (!recorder.anyTransferSucceeded())
+        return fail(QStringLiteral("no transfer succeeded: is the photo site reachable?"), 1);
+    return 0;
+}

@@ -1,0 +1,114 @@
+#include "cli/runrecorder.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+
+namespace mosscatch {
+
+RunRecorder::RunRecorder(HarvestEngine &engine, QObject *parent)
+    : QObject(parent), m_engine(engine)
+{
+    m_runClock.start();
+    connect(&engine, &HarvestEngine::keywordStarted, this, &RunRecorder::beginKeyword);
+    connect(&engine, &HarvestEngine::runOver, this, [this] {
+        finishKeyword();
+        emit runFinished();
+    });
+    connect(&engine, &HarvestEngine::imageSaved, this, &RunRecorder::countImage);
+    connect(&engine, &HarvestEngine::pageFetched, this, [this] {
+        if (KeywordFigures *figures = active())
+            ++figures->pages;
+    });
+    connect(&engine, &HarvestEngine::addressGivenUp, this, [this] {
+        if (KeywordFigures *figures = active())
+            ++figures->givenUp;
+    });
+    connect(&engine, &HarvestEngine::transferRetried, this, [this] {
+        if (KeywordFigures *figures = active())
+            ++figures->retries;
+    });
+    connect(&engine, &HarvestEngine::transferStarted, this, [this] {
+        if (KeywordFigures *figures = active())
+            ++figures->transfers;
+    });
+}
+
+KeywordFigures *RunRecorder::active()
+{
+    return m_running && !m_keywords.isEmpty() ? &m_keywords.last() : nullptr;
+}
+
+KeywordFigures RunRecorder::current() const
+{
+    if (!m_running || m_keywords.isEmpty())
+        return {};
+    KeywordFigures figures = m_keywords.last();
+    figures.bytesReceived = m_engine.state().totalReceived - m_receivedAtStart;
+    figures.elapsedSeconds = double(m_keywordClock.elapsed()) / 1000.0;
+    return figures;
+}
+
+void RunRecorder::beginKeyword(const QString &keyword)
+{
+    finishKeyword();
+    m_keywords.append(KeywordFigures{.keyword = keyword});
+    m_receivedAtStart = m_engine.state().totalReceived;
+    m_keywordClock.start();
+    m_running = true;
+}
+
+void RunRecorder::finishKeyword()
+{
+    if (!m_running)
+        return;
+    m_keywords.last() = current();
+    m_running = false;
+    emit keywordFinished(m_keywords.last());
+}
+
+void RunRecorder::countImage(const QString &path)
+{
+    KeywordFigures *figures = active();
+    if (!figures)
+        return;
+    const QString folder = QFileInfo(path).absolutePath();
+    const QString keywordFolder = QFileInfo(m_engine.state().keywordFolder).absoluteFilePath();
+    if (folder == keywordFolder + QStringLiteral("/thumbnails"))
+        ++figures->thumbnails;
+    else if (folder == keywordFolder + QStringLiteral("/largest"))
+        ++figures->largest;
+    else
+        ++figures->standard;
+}
+
+bool RunRecorder::anyTransferSucceeded() const
+{
+    return std::any_of(m_keywords.begin(), m_keywords.end(),
+                       [](const KeywordFigures &k) { return k.pages + k.images() > 0; });
+}
+
+QJsonObject RunRecorder::summary() const
+{
+    KeywordFigures total{.keyword = {}};
+    QJsonArray keywords;
+    for (const KeywordFigures &k : m_keywords) {
+        keywords.append(k.toJson());
+        total.thumbnails += k.thumbnails;
+        total.standard += k.standard;
+        total.largest += k.largest;
+        total.pages += k.pages;
+        total.givenUp += k.givenUp;
+        total.retries += k.retries;
+        total.transfers += k.transfers;
+        total.bytesReceived += k.bytesReceived;
+    }
+    total.elapsedSeconds = double(m_runClock.elapsed()) / 1000.0;
+    QJsonObject totals = total.toJson();
+    totals.remove(QStringLiteral("keyword"));
+    totals.insert(QStringLiteral("keywords"), int(m_keywords.size()));
+    totals.insert(QStringLiteral("transfersPerSecond"),
+                  total.elapsedSeconds > 0 ? total.transfers / total.elapsedSeconds : 0.0);
+    return {{QStringLiteral("keywords"), keywords}, {QStringLiteral("totals"), totals}};
+}
+
+}

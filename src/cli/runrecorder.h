@@ -1,0 +1,49 @@
+#pragma once
+
+#include "cli/keywordfigures.h"
+#include "engine/harvestengine.h"
+
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+
+namespace mosscatch {
+
+// Counts, per keyword, what the engine reports while it harvests.
+class RunRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit RunRecorder(HarvestEngine &engine, QObject *parent = nullptr);
+
+    const QList<KeywordFigures> &keywords() const { return m_keywords; }
+    // The keyword being harvested, with its figures so far.
+    KeywordFigures current() const;
+    bool isRunning() const { return m_running; }
+    // True when at least one page or image came through.
+    bool anyTransferSucceeded() const;
+    QJsonObject summary() const;
+    // Closes the figures of a keyword cut short (an interrupted run).
+    void finishRun() { finishKeyword(); }
+
+signals:
+    void keywordFinished(const KeywordFigures &figures);
+    void runFinished();
+
+private:
+    void beginKeyword(const QString &keyword);
+    void finishKeyword();
+    void countImage(const QString &path);
+    KeywordFigures *active();
+
+    HarvestEngine &m_engine;
+    QList<KeywordFigures> m_keywords;
+    QElapsedTimer m_keywordClock;
+    QElapsedTimer m_runClock;
+    double m_receivedAtStart = 0;
+    bool m_running = false;
+};
+
+}
