@@ -59,7 +59,10 @@ Delivery PhotoSite::deliveryFor(RequestRecord &record)
         return m_shaper.normal(m_router.error(400, "Bad Request", record.path));
     if (record.method != "GET" && record.method != "HEAD")
         return m_shaper.normal(m_router.error(501, "Not Implemented", record.path));
-    const QByteArray host = record.host.isEmpty() ? m_catalog.site().siteHost : record.host;
+    // curl writes the port into Host; the content is the same on every port.
+    QByteArray host = record.host.isEmpty() ? m_catalog.site().siteHost : record.host;
+    if (const qsizetype colon = host.indexOf(':'); colon >= 0)
+        host.truncate(colon);
     const SiteResponse response = m_router.route(host, record.path);
     if (record.method == "HEAD")
         return {Delivery::Mode::Whole, response.header(), {}, 0, 0};

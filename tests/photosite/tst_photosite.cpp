@@ -125,6 +125,8 @@ void tst_PhotoSite::routes_data()
                                    << catalog.imageBytes(photo.largestImage);
     QTest::newRow("thumbnail") << thumbnailHost << thumbnailPath << QByteArray("200 OK")
                                << catalog.imageBytes(photo.thumbnailImage);
+    QTest::newRow("host with port") << thumbnailHost + ":8080" << thumbnailPath << QByteArray("200 OK")
+                                    << catalog.imageBytes(photo.thumbnailImage);
     Photo queried;
     for (int index = 0; index < 200 && !(queried.standardImageAddress.contains('?') && !queried.standardRedirects); ++index)
         queried = catalog.photoAt("count200", false, index);
