@@ -34,7 +34,8 @@ struct Harness
         QObject::connect(&pool, &ConnectionPool::connected, &exchange, &HttpExchange::onConnected);
         QObject::connect(&pool, &ConnectionPool::dataArrival, &exchange,
                          &HttpExchange::onDataArrival);
-        QObject::connect(&pool, &ConnectionPool::peerClosed, &exchange, &HttpExchange::onPeerClosed);
+        QObject::connect(&pool, &ConnectionPool::peerClosed, &exchange,
+                         &HttpExchange::onPeerClosed);
         state.resultPageCount = 1;
         pool.loadSocks();
     }
@@ -104,7 +105,8 @@ void benchPage(qint64 size, qsizetype chunkSize)
     bool fetched = false;
     QObject::connect(&harness.exchange, &HttpExchange::pageFetched, [&] { fetched = true; });
     harness.start("/search/?q=moss&page=2");
-    const double seconds = harness.feed("HTTP/1.0 200 OK\r\n\r\n<html>", size, chunkSize, "</html>");
+    const double seconds =
+        harness.feed("HTTP/1.0 200 OK\r\n\r\n<html>", size, chunkSize, "</html>");
     std::printf("page  %4lld MiB in %6lld-byte chunks: %7.1f MiB/s, %s\n", size / megabyte,
                 qint64(chunkSize), double(size) / megabyte / seconds,
                 fetched ? "scraped" : "NOT SCRAPED");

@@ -21,6 +21,7 @@ constexpr qsizetype RedirectWindow = 199;
 constexpr qsizetype LengthWindow = 99;
 constexpr double MinimumLength = 100;
 constexpr int MaxRedirects = 10;
+// Whatever a server sends, what is held for one transfer stays bounded.
 constexpr qsizetype MaxHeader = 64 * 1024;
 constexpr qsizetype MaxPage = 16 * 1024 * 1024;
 constexpr double MaxImage = 512.0 * 1024 * 1024;
@@ -174,6 +175,7 @@ HttpExchange::Step HttpExchange::followRedirect(int index, SlotRecord &record)
         return Step::Failed;
     target = trimSpaces(target.left(end));
 
+    // Redirect loops end, and a target that could add lines to a request is never sent.
     if (++record.redirects > MaxRedirects || AddressQueue::holdsControlCharacter(target)) {
         giveUp(index);
         return Step::Finished;
@@ -279,6 +281,7 @@ HttpExchange::Step HttpExchange::saveImage(int index, SlotRecord &record)
     // not whole and will not be committed.
     record.image->append(record.data);
     record.data.truncate(0);
+    // Whole only once every announced byte is in; a shorter file is never kept.
     if (record.contentLength > 0 && record.received >= record.contentLength) {
         completeImage(index, record);
         return Step::Finished;

@@ -39,7 +39,8 @@ struct Fixture
         QObject::connect(&pool, &ConnectionPool::connected, &exchange, &HttpExchange::onConnected);
         QObject::connect(&pool, &ConnectionPool::dataArrival, &exchange,
                          &HttpExchange::onDataArrival);
-        QObject::connect(&pool, &ConnectionPool::peerClosed, &exchange, &HttpExchange::onPeerClosed);
+        QObject::connect(&pool, &ConnectionPool::peerClosed, &exchange,
+                         &HttpExchange::onPeerClosed);
         options.setMaxImages(QStringLiteral("max"));
         state.resultPageCount = 1;
         pool.loadSocks();
@@ -135,7 +136,8 @@ void TestExchange::requestBytes_data()
     QTest::addColumn<QByteArray>("sent");
 
     QTest::newRow("plain") << QByteArray("/photos/u/1/")
-                           << QByteArray("GET /photos/u/1/ HTTP/1.0\nHost: www.photosite.example.com\n"
+                           << QByteArray("GET /photos/u/1/ HTTP/1.0\n"
+                                         "Host: www.photosite.example.com\n"
                                          "User-Agent: Mozilla/5.0\n\n");
     QTest::newRow("line feed in path") << QByteArray("/a\nX: y") << QByteArray();
 }
@@ -175,8 +177,8 @@ void TestExchange::imageTransfer_data()
                           b.mid(10)}
         << false << "saved" << b;
     QTest::newRow("length marker split: missed, done at close")
-        << QByteArrayList{"HTTP/1.0 200 OK\r\nContent-Le", "ngth: 99\r\n\r\n" + b} << true << "saved"
-        << b;
+        << QByteArrayList{"HTTP/1.0 200 OK\r\nContent-Le", "ngth: 99\r\n\r\n" + b} << true
+        << "saved" << b;
     QTest::newRow("length line split after marker: failure")
         << QByteArrayList{"HTTP/1.0 200 OK\r\nContent-Length: 30", "0\r\n\r\n" + b} << false
         << "retried" << QByteArray();
@@ -334,20 +336,23 @@ void TestExchange::page_data()
     QTest::addColumn<int>("queued");
     QTest::addColumn<bool>("scraped");
 
-    const QByteArray page = "<html><div class=\"photo-div\"><img src=\"http://a.example.com/1.jpg\">";
+    const QByteArray page =
+        "<html><div class=\"photo-div\"><img src=\"http://a.example.com/1.jpg\">";
     const QByteArray head = header("200 OK");
     QTest::newRow("scraped at </html>")
         << QByteArrayList{head + page + "</html>"} << false << "ended" << 1 << true;
     QTest::newRow("marker split across arrivals")
         << QByteArrayList{head, page + "</ht", "ml>"} << false << "ended" << 1 << true;
     QTest::newRow("any status is scraped")
-        << QByteArrayList{header("404 Not Found") + page + "</html>"} << false << "ended" << 1 << true;
+        << QByteArrayList{header("404 Not Found") + page + "</html>"} << false << "ended" << 1
+        << true;
     QTest::newRow("capital </HTML> never scraped")
         << QByteArrayList{head + page + "</HTML>"} << false << "pending" << 0 << false;
     QTest::newRow("close before </html>")
         << QByteArrayList{head + page} << true << "retried" << 0 << false;
     QTest::newRow("above 16 MiB without </html>")
-        << QByteArrayList{head + page + QByteArray(16 * 1024 * 1024, 'x')} << false << "retried" << 0 << false;
+        << QByteArrayList{head + page + QByteArray(16 * 1024 * 1024, 'x')} << false << "retried"
+        << 0 << false;
     QTest::newRow("unexpected shape retried")
         << QByteArrayList{head + "<div class=\"photo-div\"><img src=\"x.jpg</html>"} << false
         << "retried" << 0 << true;

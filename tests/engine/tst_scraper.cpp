@@ -10,9 +10,12 @@ const QByteArray host = "www.photosite.example.com";
 
 const QByteArray resultsPage =
     "<html><a href=\"/p0\">"
-    "photo_container\"><a href=\"/photos/u/1/\"><img src=\"http://farm1.photosite.example.com/1_t.jpg\">"
-    "photo_container\"><a href=\"/photos/u/2/\"><img src=\"http://portalcache.photosite.example.com/2_t.jpg\">"
-    "photo_container\"><a href=\"/photos/u/3/\"><img src=\"http://img.example.org/3_t.jpg\"></html>";
+    "photo_container\"><a href=\"/photos/u/1/\">"
+    "<img src=\"http://farm1.photosite.example.com/1_t.jpg\">"
+    "photo_container\"><a href=\"/photos/u/2/\">"
+    "<img src=\"http://portalcache.photosite.example.com/2_t.jpg\">"
+    "photo_container\"><a href=\"/photos/u/3/\"><img src=\"http://img.example.org/3_t.jpg\">"
+    "</html>";
 
 const QByteArray photoPage =
     "<html><div class=\"photo-div\">\r\n<img src=\"HTTP://farm1.photosite.example.com/1.jpg?zz=1\">"

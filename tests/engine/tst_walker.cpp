@@ -28,9 +28,8 @@ void TestWalker::pagesFromHeading_data()
     QTest::addColumn<double>("returned");
     QTest::addColumn<int>("queued");
 
-    QTest::newRow("commas") << heading("1,234") << "max" << 21.0 << 21;
-    QTest::newRow("limit of 70") << heading("100,000") << "Max" << 1667.0 << 70;
-    QTest::newRow("no commas") << heading("100000") << "MAX" << 1667.0 << 70;
+    QTest::newRow("commas") << heading("1,234") << "Max" << 21.0 << 21;
+    QTest::newRow("limit of 70") << heading("100,000") << "MAX" << 1667.0 << 70;
     QTest::newRow("max in a word") << heading("1,234") << "Maximum" << 21.0 << 21;
     QTest::newRow("60 images") << heading("1,234") << "60" << 21.0 << 1;
     QTest::newRow("600 images") << heading("1,234") << "600" << 21.0 << 10;
@@ -39,7 +38,6 @@ void TestWalker::pagesFromHeading_data()
     QTest::newRow("not a number") << heading("1,234") << "abc" << 21.0 << 0;
     QTest::newRow("count 0") << heading("0") << "max" << 1.0 << 1;
     QTest::newRow("exact multiple") << heading("120") << "max" << 3.0 << 3;
-    QTest::newRow("59") << heading("59") << "max" << 1.0 << 1;
     QTest::newRow("no space after number") << QByteArray("<div class=\"Results\">(1234") << "max"
                                            << 1.0 << 1;
     QTest::newRow("no parenthesis") << QByteArray("<div class=\"Results\">1234 results") << "max"
