@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,6 +46,7 @@ private slots:
     void deleteRemovesOnlySelected_data();
     void deleteRemovesOnlySelected();
     void f7TogglesQueueView();
+    void clickIntoEntrySelectsWholeText();
     void settingsSurviveSecondWindow();
     void optionsBoundBothWays();
     void clicksOpenFolderAndWebPage_data();
@@ -190,6 +190,17 @@ void TestFrmMain::f7TogglesQueueView()
     QTest::keyClick(child<QLineEdit>("Text1"), Qt::Key_F7);
     QCOMPARE(m_window->height(), compact);
     QVERIFY(!queue->isVisible());
+}
+
+void TestFrmMain::clickIntoEntrySelectsWholeText()
+{
+    auto *text1 = child<QLineEdit>("Text1");
+    text1->setText(QStringLiteral("zelda nintendo"));
+    child<QWidget>("paintedButton2")->setFocus();
+    QCOMPARE(text1->selectedText(), QString());
+    QTest::mouseClick(text1, Qt::LeftButton, {}, QPoint(10, text1->height() / 2));
+    QCOMPARE(QApplication::focusWidget(), text1);
+    QTRY_COMPARE(text1->selectedText(), QStringLiteral("zelda nintendo"));
 }
 
 void TestFrmMain::settingsSurviveSecondWindow()
