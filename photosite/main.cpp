@@ -1,5 +1,5 @@
 #include "photosite/photosite.h"
-#include "photosite/stopsignals.h"
+#include "common/stopsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

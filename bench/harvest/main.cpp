@@ -7,7 +7,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QSignalSpy>
+#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -57,11 +57,12 @@ Figures harvest(PhotoSite &site, const QStringList &keywords, const HarvestEngin
     QObject::connect(&engine, &HarvestEngine::transferStarted, [&] { ++figures.transfers; });
     QObject::connect(&engine, &HarvestEngine::imageSaved, [&] { ++figures.images; });
     QObject::connect(&engine, &HarvestEngine::pageFetched, [&] { ++figures.pages; });
-    QSignalSpy runOver(&engine, &HarvestEngine::runOver);
+    QEventLoop loop;
+    QObject::connect(&engine, &HarvestEngine::runOver, &loop, &QEventLoop::quit);
     QElapsedTimer clock;
     clock.start();
     engine.start();
-    runOver.wait(30 * 60 * 1000);
+    loop.exec();
     figures.seconds = double(clock.elapsed()) / 1000.0;
     figures.bytes = engine.state().totalReceived;
     return figures;

@@ -12,12 +12,13 @@ struct SwitchPair {
     const char *on;
     const char *off;
     bool CliOptions::*field;
+    const char *what;
 };
 
 constexpr SwitchPair sizeSwitches[] = {
-    {"thumbnails", "no-thumbnails", &CliOptions::thumbnails},
-    {"standard", "no-standard", &CliOptions::standard},
-    {"largest", "no-largest", &CliOptions::largest},
+    {"thumbnails", "no-thumbnails", &CliOptions::thumbnails, "thumbnails"},
+    {"standard", "no-standard", &CliOptions::standard, "standard-size images"},
+    {"largest", "no-largest", &CliOptions::largest, "the largest size of each photo"},
 };
 
 void addOptions(QCommandLineParser &parser)
@@ -29,8 +30,8 @@ void addOptions(QCommandLineParser &parser)
     parser.addVersionOption();
     parser.addOption({QStringLiteral("folder"), QStringLiteral("Save folder (default: the window's save folder)."), QStringLiteral("DIR")});
     for (const SwitchPair &pair : sizeSwitches) {
-        parser.addOption({QString::fromLatin1(pair.on), QStringLiteral("Save %1.").arg(QLatin1String(pair.on))});
-        parser.addOption({QString::fromLatin1(pair.off), QStringLiteral("Do not save %1.").arg(QLatin1String(pair.on))});
+        parser.addOption({QString::fromLatin1(pair.on), QStringLiteral("Save %1.").arg(QLatin1String(pair.what))});
+        parser.addOption({QString::fromLatin1(pair.off), QStringLiteral("Do not save %1.").arg(QLatin1String(pair.what))});
     }
     parser.addOption({QStringLiteral("commercial"), QStringLiteral("Only photos licensed for commercial use.")});
     parser.addOption({QStringLiteral("max-images"), QStringLiteral("The \"Max Images\" limit: a number, or max (default 60)."), QStringLiteral("N|max")});

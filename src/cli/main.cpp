@@ -1,7 +1,7 @@
 #include "cli/clioptions.h"
-#include "cli/interruptwatch.h"
 #include "cli/progressprinter.h"
 #include "cli/runrecorder.h"
+#include "common/stopsignals.h"
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
 #include "photosite/photosite.h"
@@ -71,10 +71,55 @@ void applyOptions(const CliOptions &cli, HarvestEngine &engine)
         engine.addKeyword(*keyword);
 }
 
+// Runs the harvest to its end; the engine is gone (and with it every
+// unfinished temporary file) before the outcome is reported.
+int harvest(CliOptions cli)
+{
+    std::unique_ptr<PhotoSite> site;
+    if (cli.demo) {
+        site = std::make_unique<PhotoSite>();
+        if (!site->listen(QHostAddress::LocalHost, 0))
+            return fail(QStringLiteral("cannot start the built-in photo site"), 1);
+        cli.hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), site->serverPort());
+    }
+    bool interrupted = false;
+    bool anySucceeded = false;
+    {
+        const HostMap hostMap = cli.hostMap;
+        HarvestEngine engine(cli.site, [hostMap](QObject *parent) { return new TcpConnection(hostMap, parent); });
+        applyOptions(cli, engine);
+        applyTestIntervals(engine);
+
+        RunRecorder recorder(engine);
+        std::unique_ptr<ProgressPrinter> printer;
+        if (!cli.quiet)
+            printer = std::make_unique<ProgressPrinter>(engine, recorder, ::isatty(STDOUT_FILENO) == 1);
+        StopSignals stopSignals;
+        QObject::connect(&recorder, &RunRecorder::runFinished, qApp, &QCoreApplication::quit);
+        QObject::connect(&stopSignals, &StopSignals::stopRequested, qApp, [&interrupted] {
+            interrupted = true;
+            QCoreApplication::quit();
+        });
+
+        engine.start();
+        QCoreApplication::exec();
+        recorder.finishRun();
+        anySucceeded = recorder.anyTransferSucceeded();
+        if (!cli.summaryJson.isEmpty() && !writeSummary(cli.summaryJson, recorder))
+            return fail(QStringLiteral("cannot write the summary to \"%1\"").arg(cli.summaryJson), 1);
+    }
+    if (interrupted)
+        return fail(QStringLiteral("interrupted; unfinished files removed"), 130);
+    if (!anySucceeded)
+        return fail(QStringLiteral("no transfer succeeded: is the photo site reachable?"), 1);
+    return 0;
+}
+
 }
 
 int main(int argc, char *argv[])
 {
+    StopSignals::block();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("mosscatch-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral("2.0"));
@@ -92,36 +137,5 @@ int main(int argc, char *argv[])
     if (const QString problem = saveFolderProblem(cli.folder); !problem.isEmpty())
         return fail(problem);
 
-    std::unique_ptr<PhotoSite> site;
-    if (cli.demo) {
-        site = std::make_unique<PhotoSite>();
-        if (!site->listen(QHostAddress::LocalHost, 0))
-            return fail(QStringLiteral("cannot start the built-in photo site"), 1);
-        cli.hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), site->serverPort());
-    }
-
-    const HostMap hostMap = cli.hostMap;
-    HarvestEngine engine(cli.site, [hostMap](QObject *parent) { return new TcpConnection(hostMap, parent); });
-    applyOptions(cli, engine);
-    applyTestIntervals(engine);
-
-    RunRecorder recorder(engine);
-    std::unique_ptr<ProgressPrinter> printer;
-    if (!cli.quiet)
-        printer = std::make_unique<ProgressPrinter>(engine, recorder, ::isatty(STDOUT_FILENO) == 1);
-    InterruptWatch interrupts;
-    QObject::connect(&recorder, &RunRecorder::runFinished, &app, &QCoreApplication::quit);
-    QObject::connect(&interrupts, &InterruptWatch::interrupted, &app, &QCoreApplication::quit);
-
-    engine.start();
-    app.exec();
-    recorder.finishRun();
-
-    if (!cli.summaryJson.isEmpty() && !writeSummary(cli.summaryJson, recorder))
-        return fail(QStringLiteral("cannot write the summary to \"%1\"").arg(cli.summaryJson), 1);
-    if (interrupts.wasInterrupted())
-        return fail(QStringLiteral("interrupted; temporary files removed"), 130);
-    if (!recorder.anyTransferSucceeded())
-        return fail(QStringLiteral("no transfer succeeded: is the photo site reachable?"), 1);
-    return 0;
+    return harvest(cli);
 }

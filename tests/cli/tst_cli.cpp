@@ -62,6 +62,7 @@ private slots:
     void refusesBadInput_data();
     void refusesBadInput();
     void unreachableSiteFails();
+    void interruptLeavesOnlyWholeImages();
 
 private:
     QTemporaryDir m_home;
@@ -140,6 +141,41 @@ void TestCli::unreachableSiteFails()
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains("no transfer succeeded"), run.err.constData());
     QVERIFY(run.out.isEmpty());
+}
+
+void TestCli::interruptLeavesOnlyWholeImages()
+{
+    QTemporaryDir folder;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), m_home.path());
+    environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"), QStringLiteral("2,20,200,400"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(MOSSCATCH_CLI), {"--demo", "--folder", folder.path(), "--largest",
+                                                  "--max-images", "max", "count600"});
+    QVERIFY(process.waitForStarted());
+    // Interrupted in the middle of the harvest, with transfers running.
+    QTRY_VERIFY_WITH_TIMEOUT(filesUnder(folder.path()).size() > 40, 60000);
+    process.terminate();
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 130);
+    QVERIFY(process.readAllStandardError().contains("interrupted"));
+
+    PhotoCatalog catalog;
+    QMap<QString, QByteArray> served;  // file -> the image address it must hold
+    for (const Photo &photo : catalog.photos("count600", false)) {
+        served.insert("count600/thumbnails/" + photo.thumbnailFileName(), photo.thumbnailImage);
+        served.insert("count600/" + photo.standardFileName(), photo.standardImage);
+        served.insert("count600/largest/" + photo.largestFileName(), photo.largestImage);
+    }
+    const QStringList files = filesUnder(folder.path());
+    QVERIFY(files.size() < served.size());
+    for (const QString &file : files) {
+        QVERIFY2(served.contains(file), qPrintable("unexpected " + file));
+        QFile saved(folder.filePath(file));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY2(saved.readAll() == catalog.imageBytes(served.value(file)), qPrintable("incomplete " + file));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,4 +1,4 @@
-#include "photosite/stopsignals.h"
+#include "common/stopsignals.h"
 
 #include <QSocketNotifier>
 
