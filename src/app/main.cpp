@@ -35,7 +35,7 @@ Options parseOptions(const QApplication &app)
     parser.addVersionOption();
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Harvest from a photo site built in, on this machine only."));
-    // For the documentation: saves a picture of the window once it is shown, then quits.
+    // For the documentation: saves a picture of the window a few seconds into the run, then quits.
     QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("file"));
     screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
     const QCommandLineOption start(QStringLiteral("start"),
@@ -45,6 +45,16 @@ Options parseOptions(const QApplication &app)
     return { parser.isSet(demo), parser.isSet(start), parser.value(screenshot) };
 }
 
+// A loopback site answers in microseconds; at about 400 KB/s a connection the
+// demo shows its transfers in progress, as a real site would.
+void paceImagesLikeANetwork(PhotoSite &site)
+{
+    FaultRule pace = FaultRule::wildcard("*.jpg*", FaultRule::Kind::Trickle);
+    pace.chunkBytes = 4096;
+    pace.intervalMs = 10;
+    site.addFault(pace);
+}
+
 ConnectionFactory tcpConnections(const HostMap &hostMap)
 {
     return [hostMap](QObject *parent) -> Connection * { return new TcpConnection(hostMap, parent); };
@@ -52,7 +62,7 @@ ConnectionFactory tcpConnections(const HostMap &hostMap)
 
 void saveScreenshotLater(FrmMain &window, const QString &file)
 {
-    QTimer::singleShot(3000, &window, [&window, file] {
+    QTimer::singleShot(7000, &window, [&window, file] {
         const bool saved = window.grab().save(file);
         if (!saved)
             std::fprintf(stderr, "mosscatch: could not save the screenshot to %s\n", qPrintable(file));
@@ -84,6 +94,7 @@ int main(int argc, char *argv[])
             return 1;
         }
         hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), site->serverPort());
+        paceImagesLikeANetwork(*site);
     }
 
     HarvestEngine engine(SiteConfiguration(), tcpConnections(hostMap));
