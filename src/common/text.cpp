@@ -9,7 +9,7 @@ namespace mosscatch {
 namespace {
 
 template<typename Text>
-Text trimSpaces(const Text &text)
+Text trimmedOfSpaces(const Text &text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -26,12 +26,17 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 QString lowerTrim(const QString &text)
 {
-    return trimSpaces(text.toLower());
+    return trimmedOfSpaces(text.toLower());
 }
 
 QByteArray lowerTrim(const QByteArray &text)
 {
-    return trimSpaces(text.toLower());
+    return trimmedOfSpaces(text.toLower());
+}
+
+QByteArray trimSpaces(const QByteArray &text)
+{
+    return trimmedOfSpaces(text);
 }
 
 QString safeFileName(const QString &text)

@@ -11,6 +11,8 @@ namespace mosscatch {
 // (tabs and line breaks stay).
 QString lowerTrim(const QString &text);
 QByteArray lowerTrim(const QByteArray &text);
+// Strips leading and trailing space characters only.
+QByteArray trimSpaces(const QByteArray &text);
 
 // Removes each of \ / : * ? " < > | without putting anything in their place.
 QString safeFileName(const QString &text);

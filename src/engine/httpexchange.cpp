@@ -29,17 +29,6 @@ constexpr double MaxImage = 512.0 * 1024 * 1024;
 // starts this far before the bytes not yet searched (the longest marker less one).
 constexpr qsizetype SearchOverlap = 11;
 
-QByteArray trimSpaces(const QByteArray &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == ' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == ' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 bool startsWithStatusLine(const QByteArray &data)
 {
     return lowerTrim(data.left(4)) == "http";

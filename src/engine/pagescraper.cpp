@@ -12,17 +12,6 @@ const QByteArray resultsMarker = QByteArrayLiteral("photo_container");
 const QByteArray photoBlockMarker = QByteArrayLiteral("class=\"photo-div\"");
 const QByteArray scheme = QByteArrayLiteral("http://");
 
-QByteArray trimSpaces(const QByteArray &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == ' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == ' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 // The text after the first double quote, up to the next one. Without that
 // closing quote the page is not of the shape we know.
 std::optional<QByteArray> quotedValue(const QByteArray &text)
