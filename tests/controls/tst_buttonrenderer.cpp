@@ -10,15 +10,9 @@ using namespace mosscatch;
 
 namespace {
 
-ButtonPalette greys()
-{
-    return ButtonPalette::forScheme(3, 0, 0, QPalette());
-}
-
 // One letter a pixel: F face, L light, H highlight, S shadow, D dark shadow,
 // I face inverted by the focus outline.
-QStringList render(int type, ButtonState state, bool enabled, bool focused, bool isDefault,
-                   QSize size)
+QStringList render(int type, ButtonState state, bool enabled, bool focused, bool isDefault, QSize size)
 {
     ButtonLook look;
     look.buttonType = type;
@@ -26,33 +20,22 @@ QStringList render(int type, ButtonState state, bool enabled, bool focused, bool
     look.enabled = enabled;
     look.focusShown = focused;
     look.displayAsDefault = isDefault;
-    look.palette = greys();
-    look.captionRect = QRect(0, 0, size.width(), size.height());
+    look.palette = ButtonPalette::forScheme(3, 0, 0, QPalette());
+    look.captionRect = QRect(QPoint(), size);
     look.downCaptionRect = QRect(2, 2, size.width() - 2, size.height() - 2);
     look.focusRect = QRect(4, 4, size.width() - 8, size.height() - 8);
-
     QImage image(size, QImage::Format_RGB32);
     ButtonCanvas canvas(&image);
     ButtonRenderer(&canvas, look).draw();
 
-    const ButtonPalette p = look.palette;
-    const QList<QPair<Colour, QChar>> names{{p.face, 'F'}, {p.light, 'L'}, {p.hilite, 'H'},
-                                            {p.shadow, 'S'}, {p.dkShadow, 'D'},
-                                            {p.face ^ 0xFFFFFF, 'I'}};
+    const ButtonPalette &p = look.palette;
+    const QHash<Colour, QChar> letters{{p.face, u'F'},   {p.light, u'L'},    {p.hilite, u'H'},
+                                       {p.shadow, u'S'}, {p.dkShadow, u'D'}, {p.face ^ 0xFFFFFF, u'I'}};
     QStringList rows;
     for (int y = 0; y < size.height(); ++y) {
         QString row;
-        for (int x = 0; x < size.width(); ++x) {
-            const Colour pixel = fromQColor(image.pixelColor(x, y));
-            QChar letter = '?';
-            for (const auto &name : names) {
-                if (name.first == pixel) {
-                    letter = name.second;
-                    break;
-                }
-            }
-            row += letter;
-        }
+        for (int x = 0; x < size.width(); ++x)
+            row += letters.value(fromQColor(image.pixelColor(x, y)), u'?');
         rows << row;
     }
     return rows;
@@ -104,8 +87,7 @@ void TestButtonRenderer::shiftColor_data()
     QTest::newRow("each channel") << Colour(0x102030) << 5 << false << Colour(0x152535);
     QTest::newRow("clamped at white") << Colour(0xF0FAFF) << 20 << false << Colour(0xFFFFFF);
     QTest::newRow("blue scaled") << Colour(0x600000) << 48 << true << Colour(0x783030);
-    QTest::newRow("blue scaled truncates toward zero") << Colour(0x646464) << -10 << true
-                                                       << Colour(0x5F5A5A);
+    QTest::newRow("blue scaled truncates toward zero") << Colour(0x646464) << -10 << true << Colour(0x5F5A5A);
 }
 
 void TestButtonRenderer::shiftColor()
@@ -128,24 +110,19 @@ void TestButtonRenderer::looks_data()
 
     const QStringList type7Up{"HHHHHHHS", "HFFFFFFS", "HFFFFFFS", "HFFFFFFS", "HFFFFFFS", "SSSSSSSS"};
     QTest::newRow("type 7 up") << 7 << ButtonState::Up << true << false << false << type7Up;
-    QTest::newRow("type 7 down")
-        << 7 << ButtonState::Down << true << false << false
-        << QStringList{"SSSSSSSH", "SFFFFFFH", "SFFFFFFH", "SFFFFFFH", "SFFFFFFH", "HHHHHHHH"};
-    QTest::newRow("type 7 disabled, focus not shown")
-        << 7 << ButtonState::Down << false << true << false << type7Up;
+    QTest::newRow("type 7 down") << 7 << ButtonState::Down << true << false << false
+                                 << QStringList{"SSSSSSSH", "SFFFFFFH", "SFFFFFFH", "SFFFFFFH", "SFFFFFFH", "HHHHHHHH"};
+    QTest::newRow("type 7 disabled, focus not shown") << 7 << ButtonState::Down << false << true << false << type7Up;
     QTest::newRow("type 7 up focused")
         << 7 << ButtonState::Up << true << true << false
-        << QStringList{"HHHHHHHHHHHS", "HFFFFFFFFFFS", "HFFFFFFFFFFS", "HFFFFFFFFFFS",
-                       "HFFFIFIFFFFS", "HFFFFIFIFFFS", "HFFFFFFFFFFS", "HFFFFFFFFFFS",
-                       "HFFFFFFFFFFS", "SSSSSSSSSSSS"};
+        << QStringList{"HHHHHHHHHHHS", "HFFFFFFFFFFS", "HFFFFFFFFFFS", "HFFFFFFFFFFS", "HFFFIFIFFFFS",
+                       "HFFFFIFIFFFS", "HFFFFFFFFFFS", "HFFFFFFFFFFS", "HFFFFFFFFFFS", "SSSSSSSSSSSS"};
     QTest::newRow("type 2 default ends with a dark frame")
         << 2 << ButtonState::Up << true << true << true
-        << QStringList{"DDDDDDDDDDDD", "DHHHHHHHHHDD", "DHLLLLLLLSDD", "DHLFFFFFFSDD",
-                       "DHLFIFIFFSDD", "DHLFFIFIFSDD", "DHLFFFFFFSDD", "DHSSSSSSSSDD",
-                       "DDDDDDDDDDDD", "DDDDDDDDDDDD"};
-    QTest::newRow("unknown type is plain face")
-        << 9 << ButtonState::Up << true << true << false
-        << QStringList{"FFFFFFFF", "FFFFFFFF", "FFFFFFFF", "FFFFFFFF", "FFFFFFFF", "FFFFFFFF"};
+        << QStringList{"DDDDDDDDDDDD", "DHHHHHHHHHDD", "DHLLLLLLLSDD", "DHLFFFFFFSDD", "DHLFIFIFFSDD",
+                       "DHLFFIFIFSDD", "DHLFFFFFFSDD", "DHSSSSSSSSDD", "DDDDDDDDDDDD", "DDDDDDDDDDDD"};
+    QTest::newRow("unknown type is plain face") << 9 << ButtonState::Up << true << true << false
+                                                << QStringList(6, QStringLiteral("FFFFFFFF"));
 }
 
 void TestButtonRenderer::looks()
@@ -156,7 +133,7 @@ void TestButtonRenderer::looks()
     QFETCH(bool, focused);
     QFETCH(bool, isDefault);
     QFETCH(QStringList, expected);
-    const QSize size(expected.first().size(), int(expected.size()));
+    const QSize size(int(expected.first().size()), int(expected.size()));
     QCOMPARE(render(type, state, enabled, focused, isDefault, size), expected);
 }
 
@@ -170,9 +147,8 @@ void TestButtonRenderer::cornerCuts_data()
     QTest::newRow("type 3") << 3 << roundCorners;
     QTest::newRow("type 4") << 4 << roundCorners;
     QTest::newRow("type 5") << 5 << QList<QPoint>{{0, 7}, {9, 0}};
-    QTest::newRow("type 2") << 2 << QList<QPoint>();
-    QTest::newRow("type 6") << 6 << QList<QPoint>();
-    QTest::newRow("type 7") << 7 << QList<QPoint>();
+    for (const int uncut : {2, 6, 7})
+        QTest::addRow("type %d", uncut) << uncut << QList<QPoint>();
 }
 
 void TestButtonRenderer::cornerCuts()
@@ -182,8 +158,7 @@ void TestButtonRenderer::cornerCuts()
     const QRegion region = ButtonRegion::make(type, 10, 8);
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 10; ++x)
-            QVERIFY2(region.contains(QPoint(x, y)) != cut.contains(QPoint(x, y)),
-                     qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+            QVERIFY2(region.contains(QPoint(x, y)) != cut.contains(QPoint(x, y)), qPrintable(QString("%1,%2").arg(x).arg(y)));
     }
 }
 

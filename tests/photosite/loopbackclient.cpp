@@ -11,9 +11,8 @@ LoopbackClient::Answer LoopbackClient::exchange(quint16 port, const QByteArray &
     QEventLoop loop;
     QObject::connect(&socket, &QTcpSocket::connected, [&] { socket.write(request); });
     QObject::connect(&socket, &QTcpSocket::readyRead, [&] {
-        const QByteArray chunk = socket.readAll();
-        answer.chunks.append(chunk);
-        answer.bytes += chunk;
+        answer.chunks.append(socket.readAll());
+        answer.bytes += answer.chunks.last();
     });
     QObject::connect(&socket, &QTcpSocket::disconnected, [&] {
         answer.bytes += socket.readAll();
@@ -30,6 +29,12 @@ LoopbackClient::Answer LoopbackClient::exchange(quint16 port, const QByteArray &
     socket.disconnect();
     socket.abort();
     return answer;
+}
+
+QByteArray LoopbackClient::request(const QByteArray &hostAndPath)
+{
+    const qsizetype slash = hostAndPath.indexOf('/');
+    return request(hostAndPath.left(slash), hostAndPath.mid(slash));
 }
 
 QByteArray LoopbackClient::request(const QByteArray &host, const QByteArray &path)

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 
 using namespace mosscatch;
@@ -14,68 +15,61 @@ namespace {
 
 // The harvester's cuts, applied to the site's pages as it applies them.
 
-int headingCount(const QByteArray &page)
+// What follows the first `after` up to `before`; empty when either is missing.
+QByteArray between(const QByteArray &text, const QByteArray &after, const QByteArray &before)
 {
-    const qsizetype marker = page.indexOf("<div class=\"Results\">");
-    if (marker < 0)
-        return -1;
-    QByteArray text = page.mid(marker, 99);
-    text = text.mid(text.indexOf('(') + 1, 99);
-    const qsizetype space = text.indexOf(' ');
-    text = space < 0 ? QByteArray() : text.left(space + 1);
-    return text.replace(",", "").trimmed().toInt();
+    const qsizetype start = text.indexOf(after);
+    if (start < 0)
+        return {};
+    const QByteArray rest = text.mid(start + after.size());
+    return rest.left(rest.indexOf(before));
 }
 
-QByteArray firstAttribute(QByteArray piece)
+QByteArray from(const QByteArray &text, const QByteArray &marker)
 {
-    const qsizetype start = piece.indexOf("=\"");
-    if (start >= 0)
-        piece = piece.mid(start + 2);
-    const qsizetype end = piece.indexOf('"');
-    return end >= 0 ? piece.left(end) : piece;
+    const qsizetype at = text.indexOf(marker);
+    return at < 0 ? QByteArray() : text.mid(at);
+}
+
+int headingCount(const QByteArray &page)
+{
+    const QByteArray heading = from(page, "<div class=\"Results\">").left(99);
+    return heading.isEmpty() ? -1 : between(heading, "(", " ").replace(",", "").trimmed().toInt();
+}
+
+QByteArray firstAttribute(const QByteArray &piece)
+{
+    return between(piece, "=\"", "\"");
 }
 
 QByteArray quotedAfter(const QByteArray &text, const QByteArray &marker)
 {
-    const qsizetype at = text.indexOf(marker);
-    if (at < 0)
-        return {};
-    QByteArray value = text.mid(at);
-    value = value.mid(value.indexOf('"') + 1);
-    const qsizetype end = value.indexOf('"');
-    return end < 0 ? QByteArray("<no closing quote>") : value.left(end);
+    return between(from(text, marker), "\"", "\"");
 }
 
 QByteArray standardImageOf(const QByteArray &page)
 {
-    const qsizetype block = page.indexOf("class=\"photo-div\"");
-    if (block < 0)
-        return {};
-    QByteArray address = quotedAfter(page.mid(block), "img");
-    if (address.contains('?'))
-        address = address.left(address.indexOf('?'));
-    if (address.toLower().trimmed().startsWith("http://"))
-        address = address.mid(7);
-    return address;
+    QByteArray address = quotedAfter(from(page, "class=\"photo-div\""), "img");
+    address.truncate(address.contains('?') ? address.indexOf('?') : address.size());
+    return address.toLower().trimmed().startsWith("http://") ? address.mid(7) : address;
 }
 
 QByteArray lastSizeCell(const QByteArray &page)
 {
-    const qsizetype list = page.indexOf("allsizes-sizes");
-    if (list < 0)
-        return {};
-    QByteArray row = page.mid(list);
-    row = row.left(row.indexOf("</tr>"));
-    row.replace("\r\n", "").replace("\r", "").replace("\n", "");
-    const qsizetype cell = row.lastIndexOf("<td");
-    return cell < 0 ? row : row.mid(cell + 3);
+    const QByteArray row = between(page, "allsizes-sizes", "</tr>").replace("\r", "").replace("\n", "");
+    return row.mid(row.lastIndexOf("<td") + 3);
+}
+
+template<typename T>
+bool increasing(const QList<T> &values)
+{
+    return std::adjacent_find(values.cbegin(), values.cend(), std::greater_equal<T>()) == values.cend();
 }
 
 Photo findPhoto(const PhotoCatalog &catalog, const std::function<bool(const Photo &)> &wanted)
 {
     for (int index = 0; index < 600; ++index) {
-        const Photo photo = catalog.photoAt("count600", false, index);
-        if (wanted(photo))
+        if (const Photo photo = catalog.photoAt("count600", false, index); wanted(photo))
             return photo;
     }
     return {};
@@ -88,99 +82,74 @@ class tst_PhotoCatalog : public QObject
     Q_OBJECT
 
 private slots:
-    void headingCarriesTheCount_data();
-    void headingCarriesTheCount();
-    void resultsPageBlocksLeadToEachPhoto_data();
-    void resultsPageBlocksLeadToEachPhoto();
+    void resultsPages_data();
+    void resultsPages();
     void countsSpreadOverAllRanges();
-    void photoPageShowsTheStandardImage_data();
-    void photoPageShowsTheStandardImage();
-    void sizesPagesLeadToTheLargestImage_data();
-    void sizesPagesLeadToTheLargestImage();
+    void photoAndSizesPages_data();
+    void photoAndSizesPages();
     void imagesAreStableDistinctJpegs();
 
 private:
     PhotoCatalog m_catalog;
 };
 
-void tst_PhotoCatalog::headingCarriesTheCount_data()
+void tst_PhotoCatalog::resultsPages_data()
 {
     QTest::addColumn<QByteArray>("keyword");
     QTest::addColumn<bool>("commercial");
     QTest::addColumn<int>("page");
     QTest::addColumn<int>("count");
+    QTest::addColumn<int>("photos");
 
-    QTest::newRow("none") << QByteArray("count0") << false << 0 << 0;
-    QTest::newRow("one") << QByteArray("count1") << false << 0 << 1;
-    QTest::newRow("thousands") << QByteArray("count1234") << false << 0 << 1234;
-    QTest::newRow("numbered page") << QByteArray("count1234") << false << 3 << 1234;
-    QTest::newRow("past the last page") << QByteArray("count1234") << false << 40 << 1234;
-    QTest::newRow("largest") << QByteArray("count120000") << false << 0 << 120000;
-    QTest::newRow("commercial") << QByteArray("count100") << true << 0 << 33;
-    QTest::newRow("two words, none") << QByteArray("blue+sky") << false << 0 << 0;
-    QTest::newRow("small") << QByteArray("cats") << false << 0 << 38;
-    QTest::newRow("medium") << QByteArray("sunset") << false << 0 << 1419;
-    QTest::newRow("large") << QByteArray("moss") << false << 0 << 89953;
-    QTest::newRow("large, commercial") << QByteArray("moss") << true << 0 << 29984;
+    const auto row = [](const char *name, const QByteArray &keyword, bool commercial, int page, int count, int photos) {
+        QTest::newRow(name) << keyword << commercial << page << count << photos;
+    };
+    row("none", "count0", false, 0, 0, 0);
+    row("one", "count1", false, 0, 1, 1);
+    row("thousands, numbered page", "count1234", false, 3, 1234, 60);
+    row("past the last page", "count1234", false, 40, 1234, 0);
+    row("largest", "count120000", false, 0, 120000, 60);
+    row("commercial is a third", "count100", true, 0, 33, 33);
+    row("first results page", "count130", false, 0, 130, 60);
+    row("page 2", "count130", false, 2, 130, 60);
+    row("last page", "count130", false, 3, 130, 10);
+    row("commercial page", "count130", true, 1, 43, 43);
+    row("two words, none", "blue+sky", false, 0, 0, 0);
+    row("small", "cats", false, 0, 38, 38);
+    row("medium", "sunset", false, 0, 1419, 60);
+    row("large", "moss", false, 0, 89953, 60);
+    row("large, commercial", "moss", true, 0, 29984, 60);
+    const int underscores = PhotoCatalog().resultCount("photo_container", false);
+    row("keyword holding the block marker", "photo_container", false, 1, underscores, qMin(60, underscores));
 }
 
-void tst_PhotoCatalog::headingCarriesTheCount()
+void tst_PhotoCatalog::resultsPages()
 {
     QFETCH(QByteArray, keyword);
     QFETCH(bool, commercial);
     QFETCH(int, page);
     QFETCH(int, count);
-
-    QCOMPARE(m_catalog.resultCount(keyword, commercial), count);
-    QCOMPARE(headingCount(m_catalog.resultsPage(keyword, commercial, page)), count);
-}
-
-void tst_PhotoCatalog::resultsPageBlocksLeadToEachPhoto_data()
-{
-    QTest::addColumn<QByteArray>("keyword");
-    QTest::addColumn<bool>("commercial");
-    QTest::addColumn<int>("page");
-    QTest::addColumn<int>("photos");
-
-    QTest::newRow("first results page") << QByteArray("count130") << false << 0 << 60;
-    QTest::newRow("page 2") << QByteArray("count130") << false << 2 << 60;
-    QTest::newRow("last page") << QByteArray("count130") << false << 3 << 10;
-    QTest::newRow("past the last") << QByteArray("count130") << false << 4 << 0;
-    QTest::newRow("commercial") << QByteArray("count130") << true << 1 << 43;
-    QTest::newRow("no results") << QByteArray("count0") << false << 0 << 0;
-    QTest::newRow("keyword with underscore") << QByteArray("photo_container") << false << 1
-                                             << qMin(60, m_catalog.resultCount("photo_container", false));
-}
-
-void tst_PhotoCatalog::resultsPageBlocksLeadToEachPhoto()
-{
-    QFETCH(QByteArray, keyword);
-    QFETCH(bool, commercial);
-    QFETCH(int, page);
     QFETCH(int, photos);
 
     const QByteArray html = m_catalog.resultsPage(keyword, commercial, page);
-    const QList<Photo> listed = m_catalog.photosOnPage(keyword, commercial, page);
-    QList<QByteArray> blocks;
-    qsizetype from = 0;
-    for (qsizetype at = html.indexOf("photo_container"); at >= 0; at = html.indexOf("photo_container", from)) {
-        blocks.append(html.mid(from, at - from));
-        from = at + 15;
-    }
-    blocks.append(html.mid(from));
+    QCOMPARE(m_catalog.resultCount(keyword, commercial), count);
+    QCOMPARE(headingCount(html), count);
+    QVERIFY(html.contains("</html>"));
 
+    const QList<QByteArray> blocks = QByteArray(html).replace("photo_container", "\x01").split('\x01');
+    const QList<Photo> listed = m_catalog.photosOnPage(keyword, commercial, page);
     QCOMPARE(listed.size(), photos);
     QCOMPARE(blocks.size(), photos + 1);
-    const QList<Photo> all = m_catalog.photos(keyword, commercial, qMax(page, 1) * 60);
-    for (int i = 0; i < photos; ++i)
-        QCOMPARE(all.at((qMax(page, 1) - 1) * 60 + i).pagePath, listed.at(i).pagePath);
-    QVERIFY(html.contains("</html>"));
     QVERIFY(firstAttribute(blocks.first()).contains("http://"));
     QVERIFY(quotedAfter(blocks.first(), "img src").contains(m_catalog.site().portalMarker));
+    const int first = (qMax(page, 1) - 1) * PhotoCatalog::PhotosPerPage;
+    const QList<Photo> all = m_catalog.photos(keyword, commercial, first + photos);
     for (int i = 0; i < photos; ++i) {
-        QCOMPARE(firstAttribute(blocks.at(i + 1)), listed.at(i).pagePath);
-        QCOMPARE(quotedAfter(blocks.at(i + 1), "img src"), listed.at(i).thumbnailAddress);
-        QCOMPARE(listed.at(i).thumbnailAddress.contains(m_catalog.site().portalMarker), listed.at(i).portalThumbnail);
+        const Photo &photo = listed.at(i);
+        QCOMPARE(photo.pagePath, all.at(first + i).pagePath);
+        QCOMPARE(firstAttribute(blocks.at(i + 1)), photo.pagePath);
+        QCOMPARE(quotedAfter(blocks.at(i + 1), "img src"), photo.thumbnailAddress);
+        QCOMPARE(photo.thumbnailAddress.contains(m_catalog.site().portalMarker), photo.portalThumbnail);
     }
 }
 
@@ -196,69 +165,48 @@ void tst_PhotoCatalog::countsSpreadOverAllRanges()
     QCOMPARE(ranges.size(), 4);
 }
 
-void tst_PhotoCatalog::photoPageShowsTheStandardImage_data()
+void tst_PhotoCatalog::photoAndSizesPages_data()
 {
     QTest::addColumn<Photo>("photo");
-
-    QTest::newRow("plain") << findPhoto(m_catalog, [](const Photo &p) {
-        return p.standardImageAddress.startsWith("http://") && !p.standardImageAddress.contains('?');
+    QTest::newRow("plain, original") << findPhoto(m_catalog, [](const Photo &p) {
+        return p.standardImageAddress.startsWith("http://") && !p.standardImageAddress.contains('?') && p.largestSize == 'o';
     });
-    QTest::newRow("capital scheme") << findPhoto(m_catalog, [](const Photo &p) {
-        return p.standardImageAddress.startsWith("HTTP://");
-    });
-    QTest::newRow("query string") << findPhoto(m_catalog, [](const Photo &p) {
-        return p.standardImageAddress.contains("?v=");
-    });
+    QTest::newRow("capital scheme") << findPhoto(m_catalog, [](const Photo &p) { return p.standardImageAddress.startsWith("HTTP://"); });
+    QTest::newRow("query string") << findPhoto(m_catalog, [](const Photo &p) { return p.standardImageAddress.contains("?v="); });
+    QTest::newRow("largest is large") << findPhoto(m_catalog, [](const Photo &p) { return p.largestSize == 'b'; });
 }
 
-void tst_PhotoCatalog::photoPageShowsTheStandardImage()
+void tst_PhotoCatalog::photoAndSizesPages()
 {
     QFETCH(Photo, photo);
-
     QVERIFY(photo.id != 0);
     const QByteArray html = m_catalog.photoPage(photo);
-    QVERIFY(!html.contains("photo_container"));
     QVERIFY(html.contains("</html>"));
     QCOMPARE(standardImageOf(html), photo.standardImage);
     QCOMPARE(photo.standardImage, photo.standardImage.toLower());
-}
 
-void tst_PhotoCatalog::sizesPagesLeadToTheLargestImage_data()
-{
-    QTest::addColumn<Photo>("photo");
-
-    QTest::newRow("original") << findPhoto(m_catalog, [](const Photo &p) { return p.largestSize == 'o'; });
-    QTest::newRow("large") << findPhoto(m_catalog, [](const Photo &p) { return p.largestSize == 'b'; });
-}
-
-void tst_PhotoCatalog::sizesPagesLeadToTheLargestImage()
-{
-    QFETCH(Photo, photo);
-
-    QVERIFY(photo.id != 0);
     const QByteArray sizes = m_catalog.sizesPage(photo, {});
-    const QByteArray cell = lastSizeCell(sizes);
-    QVERIFY(cell.contains("href"));
-    QCOMPARE(firstAttribute(cell).trimmed(), photo.largestSizePagePath);
-    QVERIFY(!sizes.contains("photo_container"));
+    QVERIFY(lastSizeCell(sizes).contains("href"));
+    QCOMPARE(firstAttribute(lastSizeCell(sizes)).trimmed(), photo.largestSizePagePath);
+    QCOMPARE(photo.largestSizePagePath, photo.sizesPagePath + photo.largestSize + '/');
 
     const QByteArray largest = m_catalog.sizesPage(photo, QByteArray(1, photo.largestSize));
     QVERIFY(!lastSizeCell(largest).isEmpty());
     QVERIFY(!lastSizeCell(largest).contains("href"));
-    const QByteArray shown = largest.mid(largest.indexOf("allsizes-photo"));
-    QCOMPARE(quotedAfter(shown, "src"), "http://" + photo.largestImage);
-    QCOMPARE(photo.largestSizePagePath, photo.sizesPagePath + photo.largestSize + '/');
+    QCOMPARE(quotedAfter(from(largest, "allsizes-photo"), "src"), "http://" + photo.largestImage);
+    for (const QByteArray &page : {html, sizes, largest})
+        QVERIFY(!page.contains("photo_container"));
 }
 
 void tst_PhotoCatalog::imagesAreStableDistinctJpegs()
 {
     const Photo photo = findPhoto(m_catalog, [](const Photo &p) { return !p.portalThumbnail && p.largestSize == 'o'; });
-    const QByteArray small = QByteArray(photo.thumbnailImage).replace("_t.", "_m.");
-    const QList<QByteArray> addresses = {photo.thumbnailImage, small, photo.standardImage,
-                                         QByteArray(photo.largestImage).replace("_o.", "_b."), photo.largestImage};
+    const QList<QByteArray> addresses = {photo.thumbnailImage, QByteArray(photo.thumbnailImage).replace("_t.", "_m."),
+                                         photo.standardImage, QByteArray(photo.largestImage).replace("_o.", "_b."),
+                                         photo.largestImage};
     const PhotoCatalog other;
-    qsizetype previous = 0;
-    int previousWidth = 0;
+    QList<qsizetype> sizes;
+    QList<int> sides;
     for (const QByteArray &address : addresses) {
         const QByteArray bytes = m_catalog.imageBytes(address);
         QCOMPARE(m_catalog.imageBytes(address), bytes);
@@ -266,14 +214,12 @@ void tst_PhotoCatalog::imagesAreStableDistinctJpegs()
         const QImage image = QImage::fromData(bytes, "JPEG");
         QVERIFY2(!image.isNull(), address.constData());
         QCOMPARE(image.size(), ImageFactory::dimensions(address));
-        QVERIFY(bytes.size() > previous);
-        QVERIFY(qMax(image.width(), image.height()) > previousWidth);
-        previous = bytes.size();
-        previousWidth = qMax(image.width(), image.height());
+        sizes << bytes.size();
+        sides << qMax(image.width(), image.height());
     }
-    QVERIFY(m_catalog.imageBytes(photo.thumbnailImage).size() < 12 * 1024);
-    QVERIFY(m_catalog.imageBytes(photo.standardImage).size() > 20 * 1024);
-    QVERIFY(previous > 300 * 1024 && previous < 2 * 1024 * 1024);
+    QVERIFY(increasing(sizes) && increasing(sides));
+    QVERIFY(sizes.first() < 12 * 1024 && sizes.at(2) > 20 * 1024);
+    QVERIFY(sizes.last() > 300 * 1024 && sizes.last() < 2 * 1024 * 1024);
 
     const Photo neighbour = m_catalog.photoAt("count600", false, 1);
     QVERIFY(m_catalog.imageBytes(neighbour.thumbnailImage) != m_catalog.imageBytes(photo.thumbnailImage));
