@@ -1,0 +1,436 @@
+#include "common/text.h"
+#include "engine/httpexchange.h"
+#include "scriptedconnection.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace mosscatch;
+
+namespace {
+
+const QByteArray host = "www.photosite.example.com";
+const QByteArray image = "/photos/x/pic_o.jpg";
+const QByteArray ok = "HTTP/1.0 200 OK\r\n\r\n";
+
+const QByteArray resultsPage =
+    "<html><a href=\"/p0\">"
+    "photo_container\"><a href=\"/photos/u/1/\"><img src=\"http://farm1.photosite.example.com/1_t.jpg\">"
+    "photo_container\"><a href=\"/photos/u/2/\"><img src=\"http://portalcache.photosite.example.com/2.jpg\">"
+    "photo_container\"><a href=\"/photos/u/3/\"><img src=\"http://img.example.org/3_t.jpg\">";
+const QByteArray photoPage =
+    "<div class=\"photo-div\">\r\n<img src=\"HTTP://farm1.photosite.example.com/1.jpg?zz=1\">";
+const QByteArray sizesWithLink =
+    "<table id=\"allsizes-sizes\"><tr>\r\n<td><a href=\"/photos/u/1/sizes/s/\">Small</a></td>\r\n"
+    "<td> <a href=\"/photos/u/1/sizes/o/\">Original</a></td></tr></table>";
+const QByteArray sizesPlain =
+    "<table id=\"allsizes-sizes\"><tr><td><a href=\"/photos/u/1/sizes/s/\">Small</a></td>"
+    "<td>Original</td></tr></table>"
+    "<div id=\"allsizes-photo\"><img src=\"http://farm1.photosite.example.com/1_o.jpg\"></div>";
+
+QByteArray body(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 7 + 3) % 256);
+    return bytes;
+}
+
+QByteArray header(const QByteArray &status, int length = -1)
+{
+    const QByteArray field = length < 0 ? "" : "Content-Length: " + QByteArray::number(length) + "\r\n";
+    return "HTTP/1.0 " + status + "\r\nServer: test\r\n" + field + "\r\n";
+}
+
+QByteArray heading(const QByteArray &count, const QByteArray &marker = "Results")
+{
+    return "<h2>Search</h2><div class=\"" + marker + "\">Photos (" + count + " results)</div>";
+}
+
+QByteArray request(const QByteArray &path)
+{
+    return "GET " + path + " HTTP/1.0\nHost: " + host + "\nUser-Agent: Mozilla/5.0\n\n";
+}
+
+// The page side of the engine, fetching on slot 2 so the pool's slot numbering is
+// part of every case. ticked names the size options: t, s and l.
+struct Pages
+{
+    explicit Pages(const QString &ticked = QStringLiteral("ts"))
+    {
+        QObject::connect(&pool, &ConnectionPool::connected, &exchange, &HttpExchange::onConnected);
+        QObject::connect(&pool, &ConnectionPool::dataArrival, &exchange, &HttpExchange::onDataArrival);
+        QObject::connect(&pool, &ConnectionPool::peerClosed, &exchange, &HttpExchange::onPeerClosed);
+        options.setThumbnails(ticked.contains(QLatin1Char('t')));
+        options.setStandard(ticked.contains(QLatin1Char('s')));
+        options.setLargest(ticked.contains(QLatin1Char('l')));
+        options.setMaxImages(QStringLiteral("max"));
+        state.resultPageCount = 1;
+        pool.loadSocks();
+    }
+
+    ScriptedConnection *connection() const
+    {
+        return static_cast<ScriptedConnection *>(pool.connection(2));
+    }
+
+    SlotRecord &record() { return pool.record(2); }
+
+    // Slot 2 fetching path, connected, with its request sent.
+    void start(const QByteArray &path)
+    {
+        record().host = host;
+        record().path = path;
+        record().url = host + path;
+        record().folder = folder.path() + QStringLiteral("/");
+        record().fileName = urlFileName(path);
+        destination = folder.filePath(QString::fromLatin1(record().fileName));
+        connection()->connectToHost(host, ConnectionPool::Port);
+        connection()->acceptConnection();
+    }
+
+    // Delivers the chunks for as long as the attempt they belong to lasts.
+    void deliver(const QByteArrayList &chunks)
+    {
+        for (const QByteArray &chunk : chunks) {
+            if (!retried.isEmpty() || record().host.isEmpty())
+                return;
+            connection()->deliver(chunk);
+            delivered += chunk.size();
+            fileTooEarly = fileTooEarly || (QFileInfo(destination).isFile() && saved.isEmpty());
+        }
+    }
+
+    QString outcome() const
+    {
+        return QString::fromLatin1(!saved.isEmpty()               ? "saved"
+                                   : !givenUp.isEmpty()           ? "given up"
+                                   : !retried.isEmpty()           ? "retried"
+                                   : pool.record(2).host.isEmpty() ? "ended"
+                                                                   : "pending");
+    }
+
+    QByteArrayList queued() const
+    {
+        QByteArrayList list;
+        for (qsizetype i = 0; i < queue.size(); ++i)
+            list.append(queue.at(i));
+        return list;
+    }
+
+    QTemporaryDir folder;
+    QString destination;
+    qsizetype delivered = 0;
+    bool fileTooEarly = false;
+    SiteConfiguration site;
+    HarvestOptions options;
+    HarvestState state;
+    AddressQueue queue{site};
+    DoneRegistry registry;
+    ResultPageWalker walker{site, options, state, queue};
+    PageScraper scraper{site, options, state, queue, registry, walker};
+    ConnectionPool pool{[](QObject *parent) { return new ScriptedConnection(parent); }, options};
+    HttpExchange exchange{pool, scraper, state};
+    QSignalSpy saved{&exchange, &HttpExchange::imageSaved};
+    QSignalSpy fetched{&exchange, &HttpExchange::pageFetched};
+    QSignalSpy givenUp{&exchange, &HttpExchange::addressGivenUp};
+    QSignalSpy retried{&pool, &ConnectionPool::transferRetried};
+};
+
+// What a transfer leaves: the saved image's bytes for an image, the addresses queued for a page.
+void row(const char *name, const QByteArray &path, const QByteArrayList &chunks, bool peerCloses,
+         const char *outcome, const QByteArrayList &left = {}, const char *ticked = "ts")
+{
+    QTest::newRow(name) << path << QString::fromLatin1(ticked) << chunks << peerCloses
+                        << QString::fromLatin1(outcome) << left;
+}
+
+// A whole page in one arrival; a page of unexpected shape gets another try.
+void scrapeRow(const char *name, const QByteArray &path, const QByteArray &page, const char *ticked,
+               const QByteArrayList &queued, bool unexpectedShape = false)
+{
+    row(name, path, {ok + page + "</html>"}, false, unexpectedShape ? "retried" : "ended", queued,
+        ticked);
+}
+
+}
+
+class TestPages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void transfer_data()
+    {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QString>("ticked");
+        QTest::addColumn<QByteArrayList>("chunks");
+        QTest::addColumn<bool>("peerCloses");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QByteArrayList>("left");
+        const QByteArray b = body(300);
+        const QByteArray head = header("200 OK", 300);
+        const QByteArray fake = "Content-Length: 5\r\n" + b.mid(19);
+        row("line feed in the path: nothing sent", "/a\nX: y", {}, false, "given up");
+        row("announced length, one chunk", image, {head + b}, false, "saved", {b});
+        row("complete exactly at the length", image, {head, b.left(1), b.mid(1, 298), b.mid(299)},
+            false, "saved", {b});
+        row("one byte short stays pending", image, {head, b.left(299)}, false, "pending");
+        row("bytes past the length are not written", image, {head + b + "TRAILING"}, false, "saved", {b});
+        row("header split across arrivals", image, {head.chopped(2), "\r\n" + b.left(9), b.mid(9)},
+            false, "saved", {b});
+        row("length marker split: missed, done at close", image,
+            {"HTTP/1.0 200 OK\r\nContent-Le", "ngth: 99\r\n\r\n" + b}, true, "saved", {b});
+        row("length line split after the marker", image,
+            {"HTTP/1.0 200 OK\r\nContent-Length: 30", "0\r\n\r\n" + b}, false, "retried");
+        row("no length, complete at close", image, {header("200 OK"), b.left(9), b.mid(9)}, true,
+            "saved", {b});
+        row("close before the length", image, {head, b.left(200)}, true, "retried");
+        row("close before any body", image, {header("200 OK")}, true, "retried");
+        row("length 99 rejected", image, {header("200 OK", 99) + b.left(99)}, false, "ended");
+        row("length 100 accepted", image, {header("200 OK", 100) + b}, false, "saved", {b.left(100)});
+        row("404 given up", image, {header("404 Not Found", 300) + b}, true, "given up");
+        row("500 retried", image, {header("500 Oops", 300) + b}, false, "retried");
+        row("408 retried", image, {header("408 Timeout", 300) + b}, false, "retried");
+        row("header not ended within 64 KiB", image,
+            {"HTTP/1.0 200 OK\r\nX: " + QByteArray(40000, 'x'), QByteArray(30000, 'x')}, false, "retried");
+        row("announced above 512 MiB", image, {header("200 OK", 600 << 20) + b}, false, "retried");
+        row("no status line: body from the first byte", image, {b.left(150), b.mid(150)}, true,
+            "saved", {b});
+        row("body bytes that look like a header field", image, {head, fake}, false, "saved", {fake});
+
+        const QByteArray page = "/photos/u/1/";
+        const QByteArrayList photo{"farm1.photosite.example.com/1.jpg"};
+        row("page end split across arrivals", page, {ok, photoPage + "</ht", "ml>"}, false, "ended",
+            photo);
+        row("any status is scraped", page, {header("404 Not Found") + photoPage + "</html>"}, false,
+            "ended", photo);
+        row("capital </HTML> never scraped", page, {ok + photoPage + "</HTML>"}, false, "pending");
+        row("close before </html>", page, {ok + photoPage}, true, "retried");
+        row("above 16 MiB without </html>", page, {ok + photoPage + QByteArray(16 << 20, 'x')}, false,
+            "retried");
+
+        const QByteArray h = host;
+        const QByteArray sizes = "/photos/u/1/sizes/";
+        const QByteArrayList thumbnail{"farm1.photosite.example.com/1_t.jpg"};
+        scrapeRow("results: piece 0 too, both passes, portal and foreign thumbnails skipped",
+                  "/search/?q=a&page=2", resultsPage, "tsl",
+                  {h + "/p0", h + "/p0sizes/", h + "/photos/u/1/", h + sizes, h + "/photos/u/2/",
+                   h + "/photos/u/2/sizes/", h + "/photos/u/3/", h + "/photos/u/3/sizes/",
+                   thumbnail.first()});
+        scrapeRow("results, all options off", "/search/", resultsPage, "", {});
+        scrapeRow("results beat the sizes path", sizes, resultsPage, "t", thumbnail);
+        scrapeRow("thumbnail without closing quote", "/search/",
+                  "photo_container<img src=\"http://a.photosite.example.com/1_t.jpg\">"
+                  "photo_container<img src=\"broken>",
+                  "t", {"a.photosite.example.com/1_t.jpg"}, true);
+        scrapeRow("photo page: capital scheme and query cut", page, photoPage, "s", photo);
+        scrapeRow("photo page, standard off", page, photoPage, "tl", {});
+        scrapeRow("image path is never scraped", "/photos/u/1.jpg", photoPage, "s", {});
+        scrapeRow("path without /photos/", "/people/u/", photoPage, "s", {});
+        scrapeRow("photo page image without closing quote", page,
+                  "<div class=\"photo-div\"><img src=\"x.jpg", "s", {}, true);
+        scrapeRow("sizes page, last cell links the largest size", sizes, sizesWithLink, "",
+                  {h + "/photos/u/1/sizes/o/"});
+        scrapeRow("sizes page, largest shown", sizes, sizesPlain, "",
+                  {"farm1.photosite.example.com/1_o.jpg"});
+        scrapeRow("sizes page without sizes list", sizes, "<html>", "sl", {});
+        scrapeRow("sizes row without </tr>", sizes, QByteArray(sizesPlain).replace("</tr>", ""), "",
+                  {}, true);
+        scrapeRow("sizes link without closing quote", sizes,
+                  "allsizes-sizes<tr><td><a href=\"/photos/u/1/sizes/o/</td></tr>", "", {}, true);
+    }
+
+    void transfer()
+    {
+        QFETCH(QByteArray, path);
+        QFETCH(QString, ticked);
+        QFETCH(QByteArrayList, chunks);
+        QFETCH(bool, peerCloses);
+        QFETCH(QByteArrayList, left);
+        Pages f(ticked);
+        f.state.totalReceived = 10;
+        f.start(path);
+        f.deliver(chunks);
+        // With a name asked for, the temporary file's removal shows on disk.
+        if (f.record().image)
+            QVERIFY(!f.record().image->temporaryPath().isEmpty());
+        if (peerCloses)
+            f.connection()->closeFromPeer();
+
+        QTEST(f.outcome(), "outcome");
+        QCOMPARE(f.connection()->sent().value(0), path.contains('\n') ? QByteArray() : request(path));
+        QCOMPARE(f.state.totalReceived, 10.0 + f.delivered);
+        QCOMPARE(f.fetched.size(), int(chunks.join().contains("</html>")));
+        QVERIFY(!f.fileTooEarly);
+        if (path != image) {
+            QCOMPARE(f.queued(), left);
+            return;
+        }
+        QFile saved(f.destination);
+        QCOMPARE(saved.open(QIODevice::ReadOnly) ? QByteArrayList{saved.readAll()} : QByteArrayList{}, left);
+        QCOMPARE(f.saved.value(0).value(0).toString(), left.isEmpty() ? QString() : f.destination);
+        // Only an unfinished transfer still holds its temporary file.
+        const qsizetype files = QDir(f.folder.path()).entryList(QDir::Files | QDir::Hidden).size();
+        QCOMPARE(files, left.isEmpty() && f.outcome() != QLatin1String("pending") ? 0 : 1);
+    }
+
+    void redirect_data()
+    {
+        QTest::addColumn<QByteArray>("location");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QByteArray>("newPath");
+        const QByteArray p186 = "/" + QByteArray(179, 'a') + "/p.jpg";
+        const QByteArray same = "/photos/u/1/";
+        QTest::newRow("lower-case field") << QByteArray("location: /a/b/pic.jpg ") << "pending"
+                                          << QByteArray("/a/b/pic.jpg");
+        QTest::newRow("capital field is no redirect") << QByteArray("Location: /a.jpg") << "pending" << same;
+        QTest::newRow("absolute target, same host") << QByteArray("location: http://o.example.com/x.jpg")
+                                                    << "pending" << QByteArray("http://o.example.com/x.jpg");
+        QTest::newRow("186-character target followed") << "location: " + p186 << "pending" << p186;
+        QTest::newRow("187-character target fails") << "location: /" + p186 << "retried" << same;
+        QTest::newRow("control character gives up") << QByteArray("location: /a\n/b.jpg") << "given up"
+                                                    << QByteArray();
+    }
+
+    void redirect()
+    {
+        QFETCH(QByteArray, location);
+        QFETCH(QByteArray, newPath);
+        Pages f;
+        f.start("/photos/u/1/");
+        f.connection()->deliver("HTTP/1.0 302 Found\r\n" + location + "\r\n\r\n");
+        QTEST(f.outcome(), "outcome");
+        QCOMPARE(f.record().path, newPath);
+        if (newPath == "/photos/u/1/" || newPath.isEmpty())
+            return;
+        QCOMPARE(f.record().url, host + newPath);
+        QCOMPARE(f.record().fileName, urlFileName(newPath));
+        QCOMPARE(f.connection()->host(), host);
+        f.connection()->acceptConnection();
+        QCOMPARE(f.connection()->sent().constLast(), request(newPath));
+    }
+
+    void redirectsAreCappedAcrossRetries()
+    {
+        Pages f;
+        f.start("/photos/u/0/");
+        for (int i = 1; i <= 11; ++i) {
+            if (i == 5)
+                f.connection()->closeFromPeer();
+            f.connection()->acceptConnection();
+            f.connection()->deliver("HTTP/1.0 302\r\nlocation: /photos/u/" + QByteArray::number(i) + "/\r\n\r\n");
+        }
+        QCOMPARE(f.retried.size(), 1);
+        QCOMPARE(f.outcome(), QStringLiteral("given up"));
+        QCOMPARE(f.givenUp.value(0).value(0).toByteArray(), host + "/photos/u/10/");
+    }
+
+    void registryKeepsPhotoPagesOnceAndSizesPagesEveryTime()
+    {
+        Pages f(QStringLiteral("sl"));
+        f.state.resultPageCount = 0;
+        f.start("/search/?q=a&z=m");
+        f.deliver({ok + heading("130") + resultsPage + "</html>"});
+        QCOMPARE(f.state.resultPageCount, 3.0);
+        QCOMPARE(f.queue.size(), 3);
+        for (const QByteArray &page : {resultsPage, QByteArray(resultsPage).replace("/p0", "/P0 ")}) {
+            f.start("/search/?q=a&page=1");
+            f.deliver({ok + page + "</html>"});
+        }
+        // The second page's photo pages are known already, whatever their case and spaces.
+        QCOMPARE(f.queued().mid(11), (QByteArrayList{host + "/P0 sizes/", host + "/photos/u/1/sizes/",
+                                                     host + "/photos/u/2/sizes/", host + "/photos/u/3/sizes/"}));
+    }
+
+    void resultPages_data()
+    {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("maxImages");
+        QTest::addColumn<bool>("commercial");
+        QTest::addColumn<double>("returned");
+        QTest::addColumn<int>("queued");
+        const QByteArray count = heading("1,234");
+        QTest::newRow("commas") << count << "Max" << false << 21.0 << 21;
+        QTest::newRow("commercial") << heading("61") << "max" << true << 2.0 << 2;
+        QTest::newRow("limit of 70") << heading("100,000") << "MAX" << false << 1667.0 << 70;
+        QTest::newRow("max in a word") << count << "Maximum" << false << 21.0 << 21;
+        QTest::newRow("60 images") << count << "60" << false << 21.0 << 1;
+        QTest::newRow("600 images") << count << "600" << false << 21.0 << 10;
+        QTest::newRow("100 images, not rounded") << count << "100" << false << 21.0 << 1;
+        QTest::newRow("not a number") << count << "abc" << false << 21.0 << 0;
+        QTest::newRow("count 0") << heading("0") << "max" << false << 1.0 << 1;
+        QTest::newRow("exact multiple") << heading("120") << "max" << false << 3.0 << 3;
+        QTest::newRow("wrong-case marker") << heading("1,234", "results") << "max" << false << 0.0 << 0;
+    }
+
+    void resultPages()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(QString, maxImages);
+        QFETCH(bool, commercial);
+        QFETCH(int, queued);
+        Pages f;
+        f.options.setMaxImages(maxImages);
+        f.options.setCommercial(commercial);
+        f.state.currentKeyword = QString::fromUtf8("blue++sky\xC3\xA9");
+        QTEST(f.walker.getPagesOfResults(page), "returned");
+        QCOMPARE(f.queue.size(), queued);
+        const QByteArray search = host + "/search/?q=blue++sky\xC3\xA9" + (commercial ? "&l=comm" : "");
+        for (int i = 0; i < queued; ++i)
+            QCOMPARE(f.queue.at(i), search + "&ct=0&mt=photos&adv=1&page=" + QByteArray::number(i + 1));
+    }
+
+    void queueRefusals_data()
+    {
+        QTest::addColumn<QByteArray>("url");
+        QTest::addColumn<bool>("queued");
+        QTest::newRow("plain, twice") << QByteArray("a.com/1/x.jpg") << true;
+        QTest::newRow("empty") << QByteArray() << true;
+        QTest::newRow(".png") << QByteArray("a.com/x.png") << false;
+        QTest::newRow(".PNG") << QByteArray("a.com/x.PNG") << true;
+        QTest::newRow("scheme in a query") << QByteArray("a.com/?u=http://b.com/") << false;
+        QTest::newRow("domain marker") << QByteArray("x.photosite.example.come/") << false;
+        QTest::newRow("line feed") << QByteArray("a.com/x\nHost: b") << false;
+        QTest::newRow("delete") << QByteArray("a.com/x\x7f") << false;
+    }
+
+    void queueRefusals()
+    {
+        QFETCH(QByteArray, url);
+        QFETCH(bool, queued);
+        Pages f;
+        f.queue.addUrl(url);
+        f.queue.addUrl(url);
+        QCOMPARE(f.queued(), (queued ? QByteArrayList{url, url} : QByteArrayList{}));
+    }
+
+    void registryMembershipIsExact_data()
+    {
+        QTest::addColumn<QByteArrayList>("recorded");
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<bool>("present");
+        QTest::newRow("other case and spaces") << QByteArrayList{"Photo"} << QByteArray(" pHOTO ") << true;
+        QTest::newRow("part of a dash key") << QByteArrayList{"a-b"} << QByteArray("b") << false;
+        QTest::newRow("dash") << QByteArrayList{"a-b", "c"} << QByteArray("-") << false;
+        QTest::newRow("empty key") << QByteArrayList{"a", "b"} << QByteArray() << false;
+    }
+
+    void registryMembershipIsExact()
+    {
+        QFETCH(QByteArrayList, recorded);
+        QFETCH(QByteArray, key);
+        DoneRegistry registry;
+        for (const QByteArray &k : recorded)
+            QVERIFY(!registry.isAlreadyDone(k));
+        QTEST(registry.isAlreadyDone(key), "present");
+        QVERIFY(registry.isAlreadyDone(key));
+        registry.clear();
+        QVERIFY(!registry.isAlreadyDone(key));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPages)
+#include "tst_pages.moc"
