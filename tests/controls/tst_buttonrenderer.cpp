@@ -10,16 +10,18 @@ using namespace mosscatch;
 
 namespace {
 
-// One letter a pixel: F face, L light, H highlight, S shadow, D dark shadow,
-// I face inverted by the focus outline.
-QStringList render(int type, ButtonState state, bool enabled, bool focused, bool isDefault, QSize size)
+// The look is the button type followed by any of "down", "disabled",
+// "focused" and "default". One letter a pixel: F face, L light, H highlight,
+// S shadow, D dark shadow, I face inverted by the focus outline.
+QStringList render(const QString &description, QSize size)
 {
+    const QStringList words = description.split(u' ');
     ButtonLook look;
-    look.buttonType = type;
-    look.state = state;
-    look.enabled = enabled;
-    look.focusShown = focused;
-    look.displayAsDefault = isDefault;
+    look.buttonType = words.first().toInt();
+    look.state = words.contains("down") ? ButtonState::Down : ButtonState::Up;
+    look.enabled = !words.contains("disabled");
+    look.focusShown = words.contains("focused");
+    look.displayAsDefault = words.contains("default");
     look.palette = ButtonPalette::forScheme(3, 0, 0, QPalette());
     look.captionRect = QRect(QPoint(), size);
     look.downCaptionRect = QRect(2, 2, size.width() - 2, size.height() - 2);
@@ -29,7 +31,7 @@ QStringList render(int type, ButtonState state, bool enabled, bool focused, bool
     ButtonRenderer(&canvas, look).draw();
 
     const ButtonPalette &p = look.palette;
-    const QHash<Colour, QChar> letters{{p.face, u'F'},   {p.light, u'L'},    {p.hilite, u'H'},
+    const QHash<Colour, QChar> letters{{p.face, u'F'}, {p.light, u'L'}, {p.hilite, u'H'},
                                        {p.shadow, u'S'}, {p.dkShadow, u'D'}, {p.face ^ 0xFFFFFF, u'I'}};
     QStringList rows;
     for (int y = 0; y < size.height(); ++y) {
@@ -63,10 +65,8 @@ void TestButtonRenderer::schemeFromColours_data()
 {
     QTest::addColumn<Colour>("back");
     QTest::addColumn<QList<Colour>>("expected");
-    QTest::newRow("Start") << Colour(0xFDDBE7)
-                           << QList<Colour>{0xFDDBE7, 0xFFFAFF, 0xFFFFFF, 0xBD9BA7, 0x3D1B27, 0x123456};
-    QTest::newRow("Add") << Colour(0xE0E0E0)
-                         << QList<Colour>{0xE0E0E0, 0xFFFFFF, 0xFFFFFF, 0xA0A0A0, 0x202020, 0x123456};
+    QTest::newRow("Start") << Colour(0xFDDBE7) << QList<Colour>{0xFDDBE7, 0xFFFAFF, 0xFFFFFF, 0xBD9BA7, 0x3D1B27, 0x123456};
+    QTest::newRow("Add") << Colour(0xE0E0E0) << QList<Colour>{0xE0E0E0, 0xFFFFFF, 0xFFFFFF, 0xA0A0A0, 0x202020, 0x123456};
 }
 
 void TestButtonRenderer::schemeFromColours()
@@ -101,48 +101,33 @@ void TestButtonRenderer::shiftColor()
 
 void TestButtonRenderer::looks_data()
 {
-    QTest::addColumn<int>("type");
-    QTest::addColumn<ButtonState>("state");
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<bool>("focused");
-    QTest::addColumn<bool>("isDefault");
-    QTest::addColumn<QStringList>("expected");
-
-    const QStringList type7Up{"HHHHHHHS", "HFFFFFFS", "HFFFFFFS", "HFFFFFFS", "HFFFFFFS", "SSSSSSSS"};
-    QTest::newRow("type 7 up") << 7 << ButtonState::Up << true << false << false << type7Up;
-    QTest::newRow("type 7 down") << 7 << ButtonState::Down << true << false << false
-                                 << QStringList{"SSSSSSSH", "SFFFFFFH", "SFFFFFFH", "SFFFFFFH", "SFFFFFFH", "HHHHHHHH"};
-    QTest::newRow("type 7 disabled, focus not shown") << 7 << ButtonState::Down << false << true << false << type7Up;
-    QTest::newRow("type 7 up focused")
-        << 7 << ButtonState::Up << true << true << false
-        << QStringList{"HHHHHHHHHHHS", "HFFFFFFFFFFS", "HFFFFFFFFFFS", "HFFFFFFFFFFS", "HFFFIFIFFFFS",
-                       "HFFFFIFIFFFS", "HFFFFFFFFFFS", "HFFFFFFFFFFS", "HFFFFFFFFFFS", "SSSSSSSSSSSS"};
-    QTest::newRow("type 2 default ends with a dark frame")
-        << 2 << ButtonState::Up << true << true << true
-        << QStringList{"DDDDDDDDDDDD", "DHHHHHHHHHDD", "DHLLLLLLLSDD", "DHLFFFFFFSDD", "DHLFIFIFFSDD",
-                       "DHLFFIFIFSDD", "DHLFFFFFFSDD", "DHSSSSSSSSDD", "DDDDDDDDDDDD", "DDDDDDDDDDDD"};
-    QTest::newRow("unknown type is plain face") << 9 << ButtonState::Up << true << true << false
-                                                << QStringList(6, QStringLiteral("FFFFFFFF"));
+    QTest::addColumn<QString>("look");
+    QTest::addColumn<QString>("expected");
+    const QString type7Up = "HHHHHHHS HFFFFFFS HFFFFFFS HFFFFFFS HFFFFFFS SSSSSSSS";
+    QTest::newRow("type 7 up") << "7" << type7Up;
+    QTest::newRow("type 7 down") << "7 down" << "SSSSSSSH SFFFFFFH SFFFFFFH SFFFFFFH SFFFFFFH HHHHHHHH";
+    QTest::newRow("type 7 disabled, focus not shown") << "7 down disabled focused" << type7Up;
+    QTest::newRow("type 7 up focused") << "7 focused" << "HHHHHHHHHHHS HFFFFFFFFFFS HFFFFFFFFFFS HFFFFFFFFFFS "
+                                                      "HFFFIFIFFFFS HFFFFIFIFFFS HFFFFFFFFFFS HFFFFFFFFFFS HFFFFFFFFFFS SSSSSSSSSSSS";
+    QTest::newRow("type 2 default ends with a dark frame") << "2 focused default"
+        << "DDDDDDDDDDDD DHHHHHHHHHDD DHLLLLLLLSDD DHLFFFFFFSDD DHLFIFIFFSDD "
+           "DHLFFIFIFSDD DHLFFFFFFSDD DHSSSSSSSSDD DDDDDDDDDDDD DDDDDDDDDDDD";
+    QTest::newRow("unknown type is plain face") << "9 focused" << "FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF";
 }
 
 void TestButtonRenderer::looks()
 {
-    QFETCH(int, type);
-    QFETCH(ButtonState, state);
-    QFETCH(bool, enabled);
-    QFETCH(bool, focused);
-    QFETCH(bool, isDefault);
-    QFETCH(QStringList, expected);
-    const QSize size(int(expected.first().size()), int(expected.size()));
-    QCOMPARE(render(type, state, enabled, focused, isDefault, size), expected);
+    QFETCH(QString, look);
+    QFETCH(QString, expected);
+    const QStringList rows = expected.split(u' ');
+    QCOMPARE(render(look, QSize(int(rows.first().size()), int(rows.size()))), rows);
 }
 
 void TestButtonRenderer::cornerCuts_data()
 {
     QTest::addColumn<int>("type");
     QTest::addColumn<QList<QPoint>>("cut");
-    const QList<QPoint> roundCorners{{0, 0}, {1, 0}, {0, 1}, {8, 0}, {9, 0}, {9, 1},
-                                     {0, 6}, {0, 7}, {1, 7}, {9, 6}, {8, 7}, {9, 7}};
+    const QList<QPoint> roundCorners{{0, 0}, {1, 0}, {0, 1}, {8, 0}, {9, 0}, {9, 1}, {0, 6}, {0, 7}, {1, 7}, {9, 6}, {8, 7}, {9, 7}};
     QTest::newRow("type 1") << 1 << QList<QPoint>{{0, 0}, {0, 7}, {9, 0}, {9, 7}};
     QTest::newRow("type 3") << 3 << roundCorners;
     QTest::newRow("type 4") << 4 << roundCorners;
