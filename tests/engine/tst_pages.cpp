@@ -147,6 +147,13 @@ void row(const char *name, const QByteArray &path, const QByteArrayList &chunks,
                         << QString::fromLatin1(outcome) << left;
 }
 
+void imageRow(const char *name, const QByteArrayList &chunks, bool peerCloses, const char *outcome,
+              const QByteArray &file = body(300))
+{
+    const bool saved = qstrcmp(outcome, "saved") == 0;
+    row(name, image, chunks, peerCloses, outcome, saved ? QByteArrayList{file} : QByteArrayList{});
+}
+
 // A whole page in one arrival; a page of unexpected shape gets another try.
 void scrapeRow(const char *name, const QByteArray &path, const QByteArray &page, const char *ticked,
                const QByteArrayList &queued, bool unexpectedShape = false)
@@ -173,44 +180,33 @@ private slots:
         const QByteArray b = body(300);
         const QByteArray head = header("200 OK", 300);
         const QByteArray fake = "Content-Length: 5\r\n" + b.mid(19);
+        const QByteArray split = "HTTP/1.0 200 OK\r\nContent-Le";
+        const QByteArray x40k(40000, 'x');
         row("line feed in the path: nothing sent", "/a\nX: y", {}, false, "given up");
-        row("announced length, one chunk", image, {head + b}, false, "saved", {b});
-        row("complete exactly at the length", image, {head, b.left(1), b.mid(1, 298), b.mid(299)},
-            false, "saved", {b});
-        row("one byte short stays pending", image, {head, b.left(299)}, false, "pending");
-        row("bytes past the length are not written", image, {head + b + "TRAILING"}, false, "saved", {b});
-        row("header split across arrivals", image, {head.chopped(2), "\r\n" + b.left(9), b.mid(9)},
-            false, "saved", {b});
-        row("length marker split: missed, done at close", image,
-            {"HTTP/1.0 200 OK\r\nContent-Le", "ngth: 99\r\n\r\n" + b}, true, "saved", {b});
-        row("length line split after the marker", image,
-            {"HTTP/1.0 200 OK\r\nContent-Length: 30", "0\r\n\r\n" + b}, false, "retried");
-        row("no length, complete at close", image, {header("200 OK"), b.left(9), b.mid(9)}, true,
-            "saved", {b});
-        row("close before the length", image, {head, b.left(200)}, true, "retried");
-        row("close before any body", image, {header("200 OK")}, true, "retried");
-        row("length 99 rejected", image, {header("200 OK", 99) + b.left(99)}, false, "ended");
-        row("length 100 accepted", image, {header("200 OK", 100) + b}, false, "saved", {b.left(100)});
-        row("404 given up", image, {header("404 Not Found", 300) + b}, true, "given up");
-        row("500 retried", image, {header("500 Oops", 300) + b}, false, "retried");
-        row("408 retried", image, {header("408 Timeout", 300) + b}, false, "retried");
-        row("header not ended within 64 KiB", image,
-            {"HTTP/1.0 200 OK\r\nX: " + QByteArray(40000, 'x'), QByteArray(30000, 'x')}, false, "retried");
-        row("announced above 512 MiB", image, {header("200 OK", 600 << 20) + b}, false, "retried");
-        row("no status line: body from the first byte", image, {b.left(150), b.mid(150)}, true,
-            "saved", {b});
-        row("body bytes that look like a header field", image, {head, fake}, false, "saved", {fake});
+        imageRow("complete exactly at the length", {head, b.left(1), b.mid(1, 298), b.mid(299)}, false, "saved");
+        imageRow("one byte short stays pending", {head, b.left(299)}, false, "pending");
+        imageRow("header split across arrivals", {head.chopped(2), "\r\n" + b.left(9), b.mid(9)}, false, "saved");
+        imageRow("length marker split: missed, done at close", {split, "ngth: 99\r\n\r\n" + b}, true, "saved");
+        imageRow("length split after the marker", {split + "ngth: 30", "0\r\n\r\n" + b}, false, "retried");
+        imageRow("no length, complete at close", {header("200 OK"), b.left(9), b.mid(9)}, true, "saved");
+        imageRow("close before the length", {head, b.left(200)}, true, "retried");
+        imageRow("length 99 rejected", {header("200 OK", 99) + b.left(99)}, false, "ended");
+        imageRow("length 100, bytes past it not written", {header("200 OK", 100) + b}, false, "saved",
+                 b.left(100));
+        imageRow("404 given up", {header("404 Not Found", 300) + b}, true, "given up");
+        imageRow("500 retried", {header("500 Oops", 300) + b}, false, "retried");
+        imageRow("header not ended within 64 KiB", {"HTTP/1.0 200 OK\r\nX: " + x40k, x40k}, false, "retried");
+        imageRow("announced above 512 MiB", {header("200 OK", 600 << 20) + b}, false, "retried");
+        imageRow("no status line: body from the first byte", {b.left(150), b.mid(150)}, true, "saved");
+        imageRow("body bytes that look like a header field", {head, fake}, false, "saved", fake);
 
         const QByteArray page = "/photos/u/1/";
         const QByteArrayList photo{"farm1.photosite.example.com/1.jpg"};
-        row("page end split across arrivals", page, {ok, photoPage + "</ht", "ml>"}, false, "ended",
-            photo);
-        row("any status is scraped", page, {header("404 Not Found") + photoPage + "</html>"}, false,
-            "ended", photo);
+        row("page end split across arrivals", page, {ok, photoPage + "</ht", "ml>"}, false, "ended", photo);
+        row("any status is scraped", page, {header("404 No") + photoPage + "</html>"}, false, "ended", photo);
         row("capital </HTML> never scraped", page, {ok + photoPage + "</HTML>"}, false, "pending");
         row("close before </html>", page, {ok + photoPage}, true, "retried");
-        row("above 16 MiB without </html>", page, {ok + photoPage + QByteArray(16 << 20, 'x')}, false,
-            "retried");
+        row("above 16 MiB without </html>", page, {ok + photoPage + QByteArray(16 << 20, 'x')}, false, "retried");
 
         const QByteArray h = host;
         const QByteArray sizes = "/photos/u/1/sizes/";
@@ -218,29 +214,22 @@ private slots:
         scrapeRow("results: piece 0 too, both passes, portal and foreign thumbnails skipped",
                   "/search/?q=a&page=2", resultsPage, "tsl",
                   {h + "/p0", h + "/p0sizes/", h + "/photos/u/1/", h + sizes, h + "/photos/u/2/",
-                   h + "/photos/u/2/sizes/", h + "/photos/u/3/", h + "/photos/u/3/sizes/",
-                   thumbnail.first()});
+                   h + "/photos/u/2/sizes/", h + "/photos/u/3/", h + "/photos/u/3/sizes/", thumbnail[0]});
         scrapeRow("results, all options off", "/search/", resultsPage, "", {});
         scrapeRow("results beat the sizes path", sizes, resultsPage, "t", thumbnail);
         scrapeRow("thumbnail without closing quote", "/search/",
-                  "photo_container<img src=\"http://a.photosite.example.com/1_t.jpg\">"
-                  "photo_container<img src=\"broken>",
+                  "photo_container<img src=\"http://a.photosite.example.com/1_t.jpg\">photo_container<img src=\"x",
                   "t", {"a.photosite.example.com/1_t.jpg"}, true);
         scrapeRow("photo page: capital scheme and query cut", page, photoPage, "s", photo);
         scrapeRow("photo page, standard off", page, photoPage, "tl", {});
         scrapeRow("image path is never scraped", "/photos/u/1.jpg", photoPage, "s", {});
         scrapeRow("path without /photos/", "/people/u/", photoPage, "s", {});
-        scrapeRow("photo page image without closing quote", page,
-                  "<div class=\"photo-div\"><img src=\"x.jpg", "s", {}, true);
-        scrapeRow("sizes page, last cell links the largest size", sizes, sizesWithLink, "",
-                  {h + "/photos/u/1/sizes/o/"});
-        scrapeRow("sizes page, largest shown", sizes, sizesPlain, "",
-                  {"farm1.photosite.example.com/1_o.jpg"});
+        scrapeRow("photo without closing quote", page, "class=\"photo-div\"><img src=\"x", "s", {}, true);
+        scrapeRow("sizes, last cell links the largest size", sizes, sizesWithLink, "", {h + sizes + "o/"});
+        scrapeRow("sizes, largest shown", sizes, sizesPlain, "", {"farm1.photosite.example.com/1_o.jpg"});
         scrapeRow("sizes page without sizes list", sizes, "<html>", "sl", {});
-        scrapeRow("sizes row without </tr>", sizes, QByteArray(sizesPlain).replace("</tr>", ""), "",
-                  {}, true);
-        scrapeRow("sizes link without closing quote", sizes,
-                  "allsizes-sizes<tr><td><a href=\"/photos/u/1/sizes/o/</td></tr>", "", {}, true);
+        scrapeRow("sizes row without </tr>", sizes, QByteArray(sizesPlain).replace("</tr>", ""), "", {}, true);
+        scrapeRow("sizes link without closing quote", sizes, "allsizes-sizes<td><a href=\"/o</tr>", "", {}, true);
     }
 
     void transfer()
@@ -254,7 +243,7 @@ private slots:
         f.state.totalReceived = 10;
         f.start(path);
         f.deliver(chunks);
-        // With a name asked for, the temporary file's removal shows on disk.
+        // The temporary file may have no name until asked for one; with a name its removal shows on disk.
         if (f.record().image)
             QVERIFY(!f.record().image->temporaryPath().isEmpty());
         if (peerCloses)
@@ -284,15 +273,11 @@ private slots:
         QTest::addColumn<QByteArray>("newPath");
         const QByteArray p186 = "/" + QByteArray(179, 'a') + "/p.jpg";
         const QByteArray same = "/photos/u/1/";
-        QTest::newRow("lower-case field") << QByteArray("location: /a/b/pic.jpg ") << "pending"
-                                          << QByteArray("/a/b/pic.jpg");
+        QTest::newRow("lower-case field") << QByteArray("location: /a/p.jpg ") << "pending" << QByteArray("/a/p.jpg");
         QTest::newRow("capital field is no redirect") << QByteArray("Location: /a.jpg") << "pending" << same;
-        QTest::newRow("absolute target, same host") << QByteArray("location: http://o.example.com/x.jpg")
-                                                    << "pending" << QByteArray("http://o.example.com/x.jpg");
         QTest::newRow("186-character target followed") << "location: " + p186 << "pending" << p186;
         QTest::newRow("187-character target fails") << "location: /" + p186 << "retried" << same;
-        QTest::newRow("control character gives up") << QByteArray("location: /a\n/b.jpg") << "given up"
-                                                    << QByteArray();
+        QTest::newRow("control character gives up") << QByteArray("location: /a\n/b") << "given up" << same;
     }
 
     void redirect()
@@ -303,12 +288,10 @@ private slots:
         f.start("/photos/u/1/");
         f.connection()->deliver("HTTP/1.0 302 Found\r\n" + location + "\r\n\r\n");
         QTEST(f.outcome(), "outcome");
-        QCOMPARE(f.record().path, newPath);
-        if (newPath == "/photos/u/1/" || newPath.isEmpty())
+        if (f.outcome() == QLatin1String("given up"))
             return;
-        QCOMPARE(f.record().url, host + newPath);
+        QCOMPARE(f.record().path, newPath);
         QCOMPARE(f.record().fileName, urlFileName(newPath));
-        QCOMPARE(f.connection()->host(), host);
         f.connection()->acceptConnection();
         QCOMPARE(f.connection()->sent().constLast(), request(newPath));
     }
@@ -321,28 +304,27 @@ private slots:
             if (i == 5)
                 f.connection()->closeFromPeer();
             f.connection()->acceptConnection();
-            f.connection()->deliver("HTTP/1.0 302\r\nlocation: /photos/u/" + QByteArray::number(i) + "/\r\n\r\n");
+            f.connection()->deliver("HTTP/1.0 302\r\nlocation: /p/" + QByteArray::number(i) + "/\r\n\r\n");
         }
         QCOMPARE(f.retried.size(), 1);
         QCOMPARE(f.outcome(), QStringLiteral("given up"));
-        QCOMPARE(f.givenUp.value(0).value(0).toByteArray(), host + "/photos/u/10/");
+        QCOMPARE(f.givenUp.value(0).value(0).toByteArray(), host + "/p/10/");
     }
 
     void registryKeepsPhotoPagesOnceAndSizesPagesEveryTime()
     {
         Pages f(QStringLiteral("sl"));
         f.state.resultPageCount = 0;
-        f.start("/search/?q=a&z=m");
-        f.deliver({ok + heading("130") + resultsPage + "</html>"});
-        QCOMPARE(f.state.resultPageCount, 3.0);
-        QCOMPARE(f.queue.size(), 3);
-        for (const QByteArray &page : {resultsPage, QByteArray(resultsPage).replace("/p0", "/P0 ")}) {
-            f.start("/search/?q=a&page=1");
+        const QByteArray again = QByteArray(resultsPage).replace("/p0", "/P0 ");
+        for (const QByteArray &page : {heading("130") + resultsPage, resultsPage, again}) {
+            f.start("/search/?q=a");
             f.deliver({ok + page + "</html>"});
         }
-        // The second page's photo pages are known already, whatever their case and spaces.
-        QCOMPARE(f.queued().mid(11), (QByteArrayList{host + "/P0 sizes/", host + "/photos/u/1/sizes/",
-                                                     host + "/photos/u/2/sizes/", host + "/photos/u/3/sizes/"}));
+        // The first page only counts the result pages; the third page's photo pages are known
+        // already, whatever their case and spaces.
+        QCOMPARE(f.state.resultPageCount, 3.0);
+        const QByteArrayList sizes{"/P0 sizes/", "/photos/u/1/sizes/", "/photos/u/2/sizes/", "/photos/u/3/sizes/"};
+        QCOMPARE(f.queued().mid(11).join('|'), host + sizes.join('|' + host));
     }
 
     void resultPages_data()
@@ -353,15 +335,13 @@ private slots:
         QTest::addColumn<double>("returned");
         QTest::addColumn<int>("queued");
         const QByteArray count = heading("1,234");
-        QTest::newRow("commas") << count << "Max" << false << 21.0 << 21;
-        QTest::newRow("commercial") << heading("61") << "max" << true << 2.0 << 2;
+        QTest::newRow("commas, max in a word") << count << "Maximum" << false << 21.0 << 21;
         QTest::newRow("limit of 70") << heading("100,000") << "MAX" << false << 1667.0 << 70;
-        QTest::newRow("max in a word") << count << "Maximum" << false << 21.0 << 21;
         QTest::newRow("60 images") << count << "60" << false << 21.0 << 1;
         QTest::newRow("600 images") << count << "600" << false << 21.0 << 10;
         QTest::newRow("100 images, not rounded") << count << "100" << false << 21.0 << 1;
         QTest::newRow("not a number") << count << "abc" << false << 21.0 << 0;
-        QTest::newRow("count 0") << heading("0") << "max" << false << 1.0 << 1;
+        QTest::newRow("count 0, commercial") << heading("0") << "max" << true << 1.0 << 1;
         QTest::newRow("exact multiple") << heading("120") << "max" << false << 3.0 << 3;
         QTest::newRow("wrong-case marker") << heading("1,234", "results") << "max" << false << 0.0 << 0;
     }
@@ -407,28 +387,16 @@ private slots:
         QCOMPARE(f.queued(), (queued ? QByteArrayList{url, url} : QByteArrayList{}));
     }
 
-    void registryMembershipIsExact_data()
-    {
-        QTest::addColumn<QByteArrayList>("recorded");
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<bool>("present");
-        QTest::newRow("other case and spaces") << QByteArrayList{"Photo"} << QByteArray(" pHOTO ") << true;
-        QTest::newRow("part of a dash key") << QByteArrayList{"a-b"} << QByteArray("b") << false;
-        QTest::newRow("dash") << QByteArrayList{"a-b", "c"} << QByteArray("-") << false;
-        QTest::newRow("empty key") << QByteArrayList{"a", "b"} << QByteArray() << false;
-    }
-
     void registryMembershipIsExact()
     {
-        QFETCH(QByteArrayList, recorded);
-        QFETCH(QByteArray, key);
         DoneRegistry registry;
-        for (const QByteArray &k : recorded)
-            QVERIFY(!registry.isAlreadyDone(k));
-        QTEST(registry.isAlreadyDone(key), "present");
-        QVERIFY(registry.isAlreadyDone(key));
+        QVERIFY(!registry.isAlreadyDone("Photo"));
+        QVERIFY(registry.isAlreadyDone(" pHOTO "));
+        // Neither a part of a dash key nor the empty key looks present.
+        for (const char *key : {"a-b", "b", "-", ""})
+            QVERIFY2(!registry.isAlreadyDone(key), key);
         registry.clear();
-        QVERIFY(!registry.isAlreadyDone(key));
+        QVERIFY(!registry.isAlreadyDone("photo"));
     }
 };
 
