@@ -21,11 +21,9 @@ private slots:
     void rightButtonKeepsLookAndBlocksAccessKey();
     void dragOffAndBack();
     void doubleClickPressesWithoutClick();
-    void redrawSkipsUnchangedLook();
-    void settersRedrawInTheirLook();
+    void redraws();
     void accessKeys_data();
     void accessKeys();
-    void accessKeyClicksUnlessDisabled();
 
 private:
     std::unique_ptr<QWidget> m_window;
@@ -147,7 +145,9 @@ void TestPaintedButton::doubleClickPressesWithoutClick()
     QVERIFY(!m_events.contains(QStringLiteral("Click")));
 }
 
-void TestPaintedButton::redrawSkipsUnchangedLook()
+// Setters redraw in the look they leave: a colour keeps the pressed look, a
+// caption brings back the up look.
+void TestPaintedButton::redraws()
 {
     QSignalSpy draws(m_button, &PaintedButton::redrawn);
     m_button->redraw(ButtonState::Down, false);
@@ -156,15 +156,6 @@ void TestPaintedButton::redrawSkipsUnchangedLook()
     m_button->redraw(ButtonState::Down, true);
     QCOMPARE(draws.count(), 2);
 
-    m_button->resize(m_button->width(), 0);
-    QTRY_COMPARE(m_button->height(), 0);
-    draws.clear();
-    m_button->redraw(ButtonState::Up, true);
-    QCOMPARE(draws.count(), 0);
-}
-
-void TestPaintedButton::settersRedrawInTheirLook()
-{
     m_button->setColorScheme(2);
     QTest::mousePress(m_button, Qt::LeftButton);
     m_button->setBackColor(0x00FF00);
@@ -173,8 +164,15 @@ void TestPaintedButton::settersRedrawInTheirLook()
     m_button->setCaption(QStringLiteral("Add"));
     QCOMPARE(m_button->lastState(), ButtonState::Up);
     QTest::mouseRelease(m_button, Qt::LeftButton);
+
+    m_button->resize(m_button->width(), 0);
+    QTRY_COMPARE(m_button->height(), 0);
+    draws.clear();
+    m_button->redraw(ButtonState::Up, true);
+    QCOMPARE(draws.count(), 0);
 }
 
+// Alt with the access key clicks, unless the button is disabled.
 void TestPaintedButton::accessKeys_data()
 {
     QTest::addColumn<QString>("caption");
@@ -185,7 +183,6 @@ void TestPaintedButton::accessKeys_data()
     QTest::newRow("Save && &Exit") << "Save && &Exit" << "e";
     QTest::newRow("lone &") << "&" << "";
     QTest::newRow("X&") << "X&" << "";
-    QTest::newRow("one character") << "S" << "";
     QTest::newRow("third & not looked at") << "&&&&&X" << "";
 }
 
@@ -193,20 +190,14 @@ void TestPaintedButton::accessKeys()
 {
     QFETCH(QString, caption);
     QFETCH(QString, key);
-    m_button->setCaption(caption);
-    QCOMPARE(m_button->accessKey(), key);
-}
-
-void TestPaintedButton::accessKeyClicksUnlessDisabled()
-{
     QSignalSpy clicks(m_after, &PaintedButton::click);
-    m_after->setCaption(QStringLiteral("&Add"));
-    QTest::keyClick(m_button, Qt::Key_A, Qt::AltModifier);
-    QCOMPARE(clicks.count(), 1);
+    m_after->setCaption(caption);
+    QCOMPARE(m_after->accessKey(), key);
+    QTest::keyClick(m_button, key.isEmpty() ? 'x' : key.at(0).toLatin1(), Qt::AltModifier);
     m_after->setEnabled(false);
     m_after->accessKeyPress();
     QTest::mouseClick(m_after, Qt::LeftButton);
-    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(clicks.count(), key.isEmpty() ? 0 : 1);
 }
 
 QTEST_MAIN(TestPaintedButton)

@@ -24,7 +24,7 @@ private slots:
     void destroyingEmitsNothing();
 
 private:
-    bool awaitPeer();
+    bool connectToPeer();
 
     std::unique_ptr<QTcpServer> m_server;
     std::unique_ptr<TcpConnection> m_connection;
@@ -49,13 +49,17 @@ void TestTcpConnection::init()
     connect(m_connection.get(), &Connection::peerClosed, this, [this] { m_events << "closed"; });
 }
 
-bool TestTcpConnection::awaitPeer()
+// Connecting returns at once, resolving or connecting, and raises nothing yet.
+bool TestTcpConnection::connectToPeer()
 {
+    m_connection->connectToHost("www.photosite.example.com", 80);
+    const int state = int(m_connection->state());
+    if ((state != 4 && state != 6) || !m_events.isEmpty())
+        return false;
     if (!QTest::qWaitFor([this] { return m_connection->state() == SocketState::Connected; }, 10000))
         return false;
     m_peer = m_server->hasPendingConnections() || m_server->waitForNewConnection(10000)
-                 ? m_server->nextPendingConnection()
-                 : nullptr;
+                 ? m_server->nextPendingConnection() : nullptr;
     return m_peer;
 }
 
@@ -70,11 +74,7 @@ void TestTcpConnection::transfer()
 {
     QFETCH(bool, fetchOnArrival);
 
-    m_connection->connectToHost("www.photosite.example.com", 80);
-    const int stateAfterCall = int(m_connection->state());
-    QVERIFY2(stateAfterCall == 4 || stateAfterCall == 6, QByteArray::number(stateAfterCall));
-    QVERIFY(m_events.isEmpty());
-    QVERIFY(awaitPeer());
+    QVERIFY(connectToPeer());
     const QByteArray request = "GET / HTTP/1.0\nHost: www.photosite.example.com\n\n";
     for (qsizetype at = 0; at < request.size(); at += 7)
         m_connection->sendData(request.mid(at, 7));
@@ -97,9 +97,7 @@ void TestTcpConnection::transfer()
             m_peer->disconnectFromHost();
     };
     QByteArray received, chunk;
-    qint64 announced = 0;
-    connect(m_connection.get(), &Connection::dataArrival, this, [&](qint64 bytesTotal) {
-        announced = bytesTotal;
+    connect(m_connection.get(), &Connection::dataArrival, this, [&] {
         if (fetchOnArrival) {
             m_connection->getData(chunk);
             received += chunk;
@@ -117,12 +115,10 @@ void TestTcpConnection::transfer()
     QTRY_VERIFY_WITH_TIMEOUT(m_events.contains("closed"), 10000);
     QCOMPARE(m_connection->state(), SocketState::Closing);
     QCOMPARE(fetchedAtClose, fetchOnArrival ? 0 : payload.size());
-    QVERIFY(fetchOnArrival || announced == payload.size());
     QVERIFY(received == payload);
     QVERIFY(pieces > 50);
-    QVERIFY2(m_events.count("arrival") >= pieces, QByteArray::number(m_events.count("arrival")));
-    QCOMPARE(m_events.count("connected"), 1);
-    QCOMPARE(m_events.count("closed"), 1);
+    QVERIFY(m_events.removeAll("arrival") >= pieces);
+    QCOMPARE(m_events, (QStringList{"connected", "closed"}));
 
     m_connection->close();
     QCOMPARE(m_connection->state(), SocketState::Closed);
@@ -157,8 +153,7 @@ void TestTcpConnection::failedConnect()
 
 void TestTcpConnection::reconnectOnArrivalDropsTheOldPeer()
 {
-    m_connection->connectToHost("www.photosite.example.com", 80);
-    QVERIFY(awaitPeer());
+    QVERIFY(connectToPeer());
     connect(m_connection.get(), &Connection::dataArrival, this, [this] {
         m_connection->connectToHost("img.photosite.example.com", 80);
     }, Qt::SingleShotConnection);
@@ -175,8 +170,7 @@ void TestTcpConnection::reconnectOnArrivalDropsTheOldPeer()
 
 void TestTcpConnection::destroyingEmitsNothing()
 {
-    m_connection->connectToHost("www.photosite.example.com", 80);
-    QVERIFY(awaitPeer());
+    QVERIFY(connectToPeer());
     m_peer->write("HTTP/1.0 200 OK\r\n\r\n");
     QVERIFY(m_peer->waitForBytesWritten(10000));
 

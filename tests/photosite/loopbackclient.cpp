@@ -1,33 +1,21 @@
 #include "loopbackclient.h"
 
-#include <QEventLoop>
 #include <QTcpSocket>
-#include <QTimer>
+#include <QTest>
 
 LoopbackClient::Answer LoopbackClient::exchange(quint16 port, const QByteArray &request, int waitMs)
 {
     Answer answer;
     QTcpSocket socket;
-    QEventLoop loop;
-    QObject::connect(&socket, &QTcpSocket::connected, [&] { socket.write(request); });
-    QObject::connect(&socket, &QTcpSocket::readyRead, [&] {
-        answer.chunks.append(socket.readAll());
-        answer.bytes += answer.chunks.last();
-    });
-    QObject::connect(&socket, &QTcpSocket::disconnected, [&] {
-        answer.bytes += socket.readAll();
-        answer.closed = true;
-        loop.quit();
-    });
-    QObject::connect(&socket, &QTcpSocket::errorOccurred, [&] {
-        if (socket.error() != QAbstractSocket::RemoteHostClosedError)
-            loop.quit();
-    });
-    QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
     socket.connectToHost(QHostAddress::LocalHost, port);
-    loop.exec();
-    socket.disconnect();
-    socket.abort();
+    socket.write(request);
+    const auto readArrived = [&] {
+        if (socket.bytesAvailable() > 0)
+            answer.bytes += answer.chunks.emplace_back(socket.readAll());
+        return socket.state() == QAbstractSocket::UnconnectedState;
+    };
+    answer.closed = QTest::qWaitFor(readArrived, waitMs);
+    readArrived();
     return answer;
 }
 

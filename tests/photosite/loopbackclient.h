@@ -4,7 +4,8 @@
 #include <QList>
 
 // Sends one raw request to 127.0.0.1 and collects the answer as it arrives,
-// running the event loop so a server in the same thread can answer.
+// running the event loop so a server in the same thread can answer; each read
+// of the socket is one chunk.
 class LoopbackClient
 {
 public:
