@@ -154,10 +154,8 @@ void TestButtonRenderer::lineLeavesEndPoint()
     ButtonCanvas canvas(&image);
     canvas.drawLine(3, 1, 0, 1, 0xFFFFFF);
     canvas.drawLine(2, 0, 2, 0, 0xFFFFFF);
-    QCOMPARE(image.pixelColor(0, 1), QColor(Qt::black));
-    QCOMPARE(image.pixelColor(1, 1), QColor(Qt::white));
-    QCOMPARE(image.pixelColor(3, 1), QColor(Qt::white));
-    QCOMPARE(image.pixelColor(2, 0), QColor(Qt::black));
+    QCOMPARE((QList<QColor>{image.pixelColor(0, 1), image.pixelColor(1, 1), image.pixelColor(3, 1), image.pixelColor(2, 0)}),
+             (QList<QColor>{Qt::black, Qt::white, Qt::white, Qt::black}));
 }
 
 QTEST_MAIN(TestButtonRenderer)

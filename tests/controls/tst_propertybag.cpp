@@ -14,8 +14,7 @@ namespace {
 QString describe(const PaintedButton &button)
 {
     const QFont font = button.font();
-    return QStringList{QString::number(button.buttonType()), button.caption(),
-                       button.isEnabled() ? "enabled" : "disabled",
+    return QStringList{QString::number(button.buttonType()), button.caption(), button.isEnabled() ? "enabled" : "disabled",
                        QStringLiteral("%1 %2%3").arg(font.family()).arg(font.pointSizeF()).arg(font.bold() ? " bold" : ""),
                        QString::number(button.colorScheme()), button.showFocusRect() ? "focus rect" : "no focus rect",
                        QString::number(button.backColor(), 16), QString::number(button.foreColor(), 16)}

@@ -47,10 +47,8 @@ void TestHostMap::resolve()
     HostMap map;
     for (const QString &spec : specs)
         QCOMPARE(map.addSpec(spec), !endpoint.isEmpty());
-    QCOMPARE(map.isEmpty(), endpoint.isEmpty());
     const HostMap::Endpoint resolved = map.resolve(host, 80);
-    if (!endpoint.isEmpty())
-        QCOMPARE(resolved.address + ':' + QString::number(resolved.port), endpoint);
+    QCOMPARE(map.isEmpty() ? QString() : resolved.address + ':' + QString::number(resolved.port), endpoint);
 }
 
 QTEST_APPLESS_MAIN(TestHostMap)

@@ -18,7 +18,6 @@ private slots:
     void init();
     void transfer_data();
     void transfer();
-    void failedConnect_data();
     void failedConnect();
     void reconnectOnArrivalDropsTheOldPeer();
     void destroyingEmitsNothing();
@@ -127,24 +126,15 @@ void TestTcpConnection::transfer()
     QVERIFY(chunk.isEmpty());
 }
 
-void TestTcpConnection::failedConnect_data()
-{
-    QTest::addColumn<bool>("afterConnectedAttempt");
-    QTest::newRow("fresh") << false;
-    // The socket has connected, but nobody has been told when it is replaced.
-    QTest::newRow("replacing a connected attempt") << true;
-}
-
+// The second attempt replaces one whose socket has connected, though nobody has
+// been told yet.
 void TestTcpConnection::failedConnect()
 {
-    QFETCH(bool, afterConnectedAttempt);
-
-    if (afterConnectedAttempt) {
-        m_connection->connectToHost("www.photosite.example.com", 80);
-        QSignalSpy socketSpy(m_connection->findChild<QTcpSocket *>(), &QTcpSocket::connected);
-        QVERIFY(socketSpy.wait(10000));
-        m_connection->close();
-    }
+    m_connection->connectToHost("dead.photosite.example.com", 80);
+    QTRY_COMPARE_WITH_TIMEOUT(m_connection->state(), SocketState::Error, 10000);
+    m_connection->connectToHost("www.photosite.example.com", 80);
+    QSignalSpy socketSpy(m_connection->findChild<QTcpSocket *>(), &QTcpSocket::connected);
+    QVERIFY(socketSpy.wait(10000));
     m_connection->connectToHost("dead.photosite.example.com", 80);
     QVERIFY(m_connection->state() != SocketState::Error);
     QTRY_COMPARE_WITH_TIMEOUT(m_connection->state(), SocketState::Error, 10000);
@@ -163,9 +153,6 @@ void TestTcpConnection::reconnectOnArrivalDropsTheOldPeer()
     QTRY_COMPARE_WITH_TIMEOUT(m_events.count("connected"), 2, 10000);
     QCOMPARE(m_connection->state(), SocketState::Connected);
     QCOMPARE(m_events, (QStringList{"connected", "arrival", "connected"}));
-    QByteArray chunk;
-    m_connection->getData(chunk);
-    QVERIFY(chunk.isEmpty());
 }
 
 void TestTcpConnection::destroyingEmitsNothing()

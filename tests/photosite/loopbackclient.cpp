@@ -22,10 +22,5 @@ LoopbackClient::Answer LoopbackClient::exchange(quint16 port, const QByteArray &
 QByteArray LoopbackClient::request(const QByteArray &hostAndPath)
 {
     const qsizetype slash = hostAndPath.indexOf('/');
-    return request(hostAndPath.left(slash), hostAndPath.mid(slash));
-}
-
-QByteArray LoopbackClient::request(const QByteArray &host, const QByteArray &path)
-{
-    return "GET " + path + " HTTP/1.0\nHost: " + host + "\nUser-Agent: Mozilla/5.0\n\n";
+    return "GET " + hostAndPath.mid(slash) + " HTTP/1.0\nHost: " + hostAndPath.left(slash) + "\nUser-Agent: Mozilla/5.0\n\n";
 }

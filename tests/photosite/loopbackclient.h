@@ -22,5 +22,4 @@ public:
     static Answer exchange(quint16 port, const QByteArray &request, int waitMs = 5000);
     // The harvester's request for an address written host + path.
     static QByteArray request(const QByteArray &hostAndPath);
-    static QByteArray request(const QByteArray &host, const QByteArray &path);
 };
