@@ -11,15 +11,15 @@ using namespace mosscatch;
 
 namespace {
 
-// The run side of the engine, with the top keyword started when there is one.
+// The run side of the engine, with the top keyword started when there is one (an empty
+// list starts nothing).
 struct Run
 {
     explicit Run(const QStringList &entries = {}, bool commercial = false) : keywords(entries)
     {
         options.setSaveFolder(dir.path() + QStringLiteral("/save"));
         options.setCommercial(commercial);
-        if (!entries.isEmpty())
-            driver.nextMajorKeyword();
+        driver.nextMajorKeyword();
     }
 
     ScriptedConnection *slot(int index) const
@@ -46,8 +46,6 @@ struct Run
     HarvestStatistics statistics{pool, queue, state};
 };
 
-const QStringList oneKeyword{QStringLiteral("kw")};
-
 // The whole engine as the window and the command line drive it; keywords are added in order.
 std::unique_ptr<HarvestEngine> makeEngine(const QString &saveFolder, const QStringList &keywords)
 {
@@ -58,7 +56,6 @@ std::unique_ptr<HarvestEngine> makeEngine(const QString &saveFolder, const QStri
         engine->addKeyword(keyword);
     return engine;
 }
-
 
 }
 
@@ -82,7 +79,7 @@ private slots:
     {
         QFETCH(int, first);
         QFETCH(int, second);
-        Run r(oneKeyword);
+        Run r({QStringLiteral("kw")});
         r.slot(1)->setState(SocketState(first));
         r.slot(2)->setState(SocketState(second));
         QTEST(r.pool.nextEmptySock(), "expected");
@@ -109,7 +106,7 @@ private slots:
         QFETCH(int, state);
         QFETCH(bool, paused);
         QFETCH(double, received);
-        Run r(oneKeyword);
+        Run r({QStringLiteral("kw")});
         SlotRecord &record = r.pool.record(2);
         record.host = host;
         record.received = received;
@@ -122,13 +119,16 @@ private slots:
 
     void retryDeletesOnlyItsOwnTemporaryImage()
     {
-        Run r(oneKeyword);
+        Run r({QStringLiteral("kw")});
         const QString earlier = r.state.keywordFolder + QStringLiteral("/x.jpg");
         QVERIFY(QFile(earlier).open(QIODevice::WriteOnly));
         for (int i : {1, 2}) {
-            r.pool.record(i).host = "a.com";
-            r.pool.record(i).received = 7;
-            r.pool.record(i).image = std::make_unique<PartialImage>(earlier);
+            SlotRecord &record = r.pool.record(i);
+            record.host = "a.com";
+            record.folder = r.state.keywordFolder + QStringLiteral("/");
+            record.fileName = "x.jpg";
+            record.received = 7;
+            record.image = std::make_unique<PartialImage>(earlier);
         }
         const QString own = r.pool.record(1).image->temporaryPath();
         const QString other = r.pool.record(2).image->temporaryPath();
@@ -136,10 +136,9 @@ private slots:
         QVERIFY(!QFile::exists(own) && QFile::exists(other));
         QCOMPARE(r.pool.record(1).received, 0.0);
 
-        // A page transfer in the keyword folder, retried until given up, deletes nothing.
-        r.pool.resetSock(2);
-        r.pool.record(2).host = "a.com";
-        r.pool.record(2).folder = r.state.keywordFolder + QStringLiteral("/");
+        // Slot 2 turned into a page transfer in the same folder, retried until given up, deletes nothing.
+        r.pool.record(2).image.reset();
+        r.pool.record(2).fileName.clear();
         for (int i = 0; i <= ConnectionPool::MaxRetries; ++i)
             r.pool.retrySock(2);
         QCOMPARE(QDir(r.state.keywordFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
@@ -197,15 +196,15 @@ private slots:
         QTest::addColumn<QByteArray>("address");
         QTest::addColumn<QString>("keywordFolder");
         QTest::addColumn<QString>("route");
-        const QString k = QStringLiteral("/s/kw");
-        QTest::newRow("small becomes thumbnail") << QByteArray("i.com/x_m.jpg") << k << "i.com /x_t.jpg /s/kw/thumbnails/ x_t.jpg";
-        QTest::newRow("large") << QByteArray("a.com/1/x_b.jpg") << k << "a.com /1/x_b.jpg /s/kw/largest/ x_b.jpg";
-        QTest::newRow("original") << QByteArray("a.com/x_o.jpg") << k << "a.com /x_o.jpg /s/kw/largest/ x_o.jpg";
-        QTest::newRow("standard") << QByteArray("a.com/1/x.jpg") << k << "a.com /1/x.jpg /s/kw/ x.jpg";
-        QTest::newRow("star asks for largest") << QByteArray("a.com/x.jpg*") << k << "a.com /x.jpg /s/kw/largest/ x.jpg";
-        QTest::newRow("search page") << QByteArray("w.p.com/search/?q=c") << k << "w.p.com /search/?q=c /s/kw/ ?q=c";
-        QTest::newRow("page") << QByteArray("w.p.com/photos/u/1/") << k << "w.p.com /photos/u/1/ /s/kw/ ";
-        QTest::newRow("no .com/") << QByteArray("host.org/a/b") << k << "host.org/a/b / /s/kw/ ";
+        const QString k = QStringLiteral("/k");
+        QTest::newRow("_m. to _t.") << QByteArray("a.com/x_m.jpg") << k << "a.com /x_t.jpg /k/thumbnails/ x_t.jpg";
+        QTest::newRow("large") << QByteArray("a.com/1/x_b.jpg") << k << "a.com /1/x_b.jpg /k/largest/ x_b.jpg";
+        QTest::newRow("original") << QByteArray("a.com/x_o.jpg") << k << "a.com /x_o.jpg /k/largest/ x_o.jpg";
+        QTest::newRow("standard") << QByteArray("a.com/1/x.jpg") << k << "a.com /1/x.jpg /k/ x.jpg";
+        QTest::newRow("star means largest") << QByteArray("a.com/x.jpg*") << k << "a.com /x.jpg /k/largest/ x.jpg";
+        QTest::newRow("search page") << QByteArray("w.p.com/search/?q=c") << k << "w.p.com /search/?q=c /k/ ?q=c";
+        QTest::newRow("page") << QByteArray("w.p.com/photos/u/1/") << k << "w.p.com /photos/u/1/ /k/ ";
+        QTest::newRow("no .com/") << QByteArray("host.org/a/b") << k << "host.org/a/b / /k/ ";
         QTest::newRow("empty keyword's folder") << QByteArray("a.com/x_t.jpg") << QStringLiteral("/s/")
                                                 << "a.com /x_t.jpg /s/thumbnails/ x_t.jpg";
     }
@@ -222,7 +221,7 @@ private slots:
 
     void dispatchSkipsExistingFilesAndFillsTheLowestFreeSlot()
     {
-        Run r(oneKeyword);
+        Run r({QStringLiteral("kw")});
         QVERIFY(QFile(r.state.keywordFolder + QStringLiteral("/largest/old_b.jpg")).open(QIODevice::WriteOnly));
         r.queue.takeFirst();
         for (const char *address : {"a.com/1/old_b.jpg", "a.com/1/x_m.jpg", "b.com/2/", "c.com/3/"})
@@ -298,7 +297,7 @@ private slots:
         QFETCH(int, state);
         QFETCH(double, received);
         QFETCH(double, length);
-        Run r(oneKeyword);
+        Run r({QStringLiteral("kw")});
         r.slot(2)->setState(SocketState(state));
         SlotRecord &record = r.pool.record(2);
         record.url = "a.com/p/1/";
@@ -326,7 +325,7 @@ private slots:
         r.queue.addUrl("a.com/1/");
         r.statistics.updateStats();
         QCOMPARE(r.statistics.queueText(), QStringLiteral("0"));
-        r.keywords.setStringList(oneKeyword);
+        r.keywords.setStringList({QStringLiteral("kw")});
         r.driver.nextMajorKeyword();
         r.queue.addUrl("a.com/2/");
         r.statistics.updateStats();
@@ -341,24 +340,24 @@ private slots:
         QVERIFY(r.state.queueFilled);
     }
 
-    void engineTakesTheNewestKeywordAndLeavesNoTemporaryImage()
+    // The next keyword drops every running transfer, and its unfinished image with it.
+    void engineTakesTheNewestKeywordAndDropsRunningTransfers()
     {
         QTemporaryDir dir;
-        auto engine = makeEngine(dir.path(), {QStringLiteral("a"), QStringLiteral("b")});
+        const auto engine = makeEngine(dir.path(), {QStringLiteral("a"), QStringLiteral("b")});
         QSignalSpy started(engine.get(), &HarvestEngine::keywordStarted);
         QVERIFY(engine->start());
+        SlotRecord &record = engine->pool()->record(1);
+        record.host = "a.com";
+        record.image = std::make_unique<PartialImage>(engine->state().keywordFolder + "/x.jpg");
+        const QString temporary = record.image->temporaryPath();
+        QVERIFY(QFile::exists(temporary));
         engine->nextMajorKeyword();
+        QVERIFY(!QFile::exists(temporary) && engine->pool()->record(1).host.isEmpty());
         QVERIFY(!engine->start());
         QCOMPARE(started.value(0).value(0).toString(), QStringLiteral("b"));
         QCOMPARE(started.value(1).value(0).toString(), QStringLiteral("a"));
         QCOMPARE(engine->queue()->size(), 2);
-
-        SlotRecord &record = engine->pool()->record(1);
-        record.image = std::make_unique<PartialImage>(engine->state().keywordFolder + "/x.jpg");
-        const QString temporary = record.image->temporaryPath();
-        QVERIFY(QFile::exists(temporary));
-        engine.reset();
-        QVERIFY(!QFile::exists(temporary));
     }
 
     // Nothing runs before Start; then the timers dispatch, show and watch the transfer, which
@@ -370,7 +369,7 @@ private slots:
         QSignalSpy retried(engine.get(), &HarvestEngine::transferRetried);
         QSignalSpy givenUp(engine.get(), &HarvestEngine::addressGivenUp);
         QSignalSpy speed(engine->statistics(), &HarvestStatistics::speedUpdated);
-        engine->setIntervals({5, 5, 10, 40});
+        engine->setIntervals({5, 5, 10, 100});
         QTest::qWait(20);
         QCOMPARE(engine->pool()->count(), 1);
         QVERIFY(engine->start());
