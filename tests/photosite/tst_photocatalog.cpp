@@ -106,6 +106,7 @@ void tst_PhotoCatalog::resultsPages()
     const QByteArray html = m_catalog.resultsPage(keyword, commercial, page);
     QCOMPARE(m_catalog.resultCount(keyword, commercial), count);
     QCOMPARE(headingCount(html), count);
+    QCOMPARE(between(html, "<div class=\"Results\">(", " ").contains(','), count >= 1000);
     QVERIFY(html.contains("</html>"));
 
     const QList<QByteArray> blocks = QByteArray(html).replace("photo_container", "\x01").split('\x01');
