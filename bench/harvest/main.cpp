@@ -1,12 +1,13 @@
 // Harvest figures against the local photo site over loopback: wall time,
-// transfers started a second, bytes a second, CPU time and peak memory.
+// transfers started a second, bytes a second, CPU time and peak memory of the
+// harvester alone (the site runs as a process of its own beside it).
 // Prints figures only; it asserts nothing.
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
-#include "photosite/photosite.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -40,11 +41,22 @@ long peakKilobytes()
     return usage.ru_maxrss;
 }
 
-Figures harvest(PhotoSite &site, const QStringList &keywords, const HarvestEngine::Intervals &intervals)
+// The photo site from beside this program, on a free port; 0 when it cannot start.
+quint16 startSite(QProcess &site)
+{
+    site.start(QCoreApplication::applicationDirPath() + QStringLiteral("/mosscatch-photosite"),
+               {QStringLiteral("--port"), QStringLiteral("0")});
+    if (!site.waitForStarted() || !site.waitForReadyRead(10000))
+        return 0;
+    const QByteArray line = site.readLine().trimmed();
+    return quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
+}
+
+Figures harvest(quint16 sitePort, const QStringList &keywords, const HarvestEngine::Intervals &intervals)
 {
     QTemporaryDir folder;
     HostMap hostMap;
-    hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), site.serverPort());
+    hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), sitePort);
     HarvestEngine engine(SiteConfiguration(), [hostMap](QObject *parent) { return new TcpConnection(hostMap, parent); });
     engine.setIntervals(intervals);
     engine.options().setSaveFolder(folder.path());
@@ -82,21 +94,27 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
-    PhotoSite site;
-    site.listen(QHostAddress::LocalHost, 0);
+    QProcess site;
+    const quint16 port = startSite(site);
+    if (port == 0) {
+        out << "cannot start mosscatch-photosite beside this program\n";
+        return 1;
+    }
     const QStringList keywords{QStringLiteral("count120"), QStringLiteral("count60")};
 
     // First run fills the site's image cache, so the runs below measure the harvester.
-    harvest(site, keywords, {.next = 1, .stats = 250, .speed = 2000, .timeout = 20000});
+    harvest(port, keywords, {.next = 1, .stats = 250, .speed = 2000, .timeout = 20000});
 
     double cpu = cpuSeconds();
-    const Figures fast = harvest(site, keywords, {.next = 1, .stats = 250, .speed = 2000, .timeout = 20000});
+    const Figures fast = harvest(port, keywords, {.next = 1, .stats = 250, .speed = 2000, .timeout = 20000});
     print(out, QStringLiteral("1 ms dispatch tick"), fast, cpuSeconds() - cpu);
 
     cpu = cpuSeconds();
-    const Figures real = harvest(site, {QStringLiteral("count60")}, {});
+    const Figures real = harvest(port, {QStringLiteral("count60")}, {});
     print(out, QStringLiteral("product intervals (50 ms tick)"), real, cpuSeconds() - cpu);
 
-    out << "peak resident memory: " << peakKilobytes() / 1024 << " MiB\n";
+    out << "peak resident memory of the harvester: " << peakKilobytes() / 1024 << " MiB\n";
+    site.terminate();
+    site.waitForFinished();
     return 0;
 }
