@@ -62,8 +62,7 @@ Figures harvest(quint16 sitePort, const QStringList &keywords, const HarvestEngi
     engine.options().setSaveFolder(folder.path());
     engine.options().setLargest(true);
     engine.options().setMaxImages(QStringLiteral("max"));
-    for (const QString &keyword : keywords)
-        engine.addKeyword(keyword);
+    engine.addKeywordsInOrder(keywords);
 
     Figures figures;
     QObject::connect(&engine, &HarvestEngine::transferStarted, [&] { ++figures.transfers; });

@@ -66,9 +66,7 @@ void applyOptions(const CliOptions &cli, HarvestEngine &engine)
     options.setLargest(cli.largest);
     options.setCommercial(cli.commercial);
     options.setMaxImages(cli.maxImages);
-    // The engine takes the newest entry first: add in reverse to keep the given order.
-    for (auto keyword = cli.keywords.crbegin(); keyword != cli.keywords.crend(); ++keyword)
-        engine.addKeyword(*keyword);
+    engine.addKeywordsInOrder(cli.keywords);
 }
 
 // Runs the harvest to its end; the engine is gone (and with it every

@@ -55,6 +55,13 @@ void HarvestEngine::setIntervals(const Intervals &intervals)
     m_timeoutTimer.setInterval(intervals.timeout);
 }
 
+void HarvestEngine::addKeywordsInOrder(const QStringList &keywords)
+{
+    // The newest entry is harvested first.
+    for (auto keyword = keywords.crbegin(); keyword != keywords.crend(); ++keyword)
+        addKeyword(*keyword);
+}
+
 void HarvestEngine::addKeyword(const QString &keyword)
 {
     m_keywords.insertRows(0, 1);

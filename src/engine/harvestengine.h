@@ -56,6 +56,8 @@ public:
 
     // Inserts a keyword at the top of the list.
     void addKeyword(const QString &keyword);
+    // Adds keywords so that they are harvested in the order given.
+    void addKeywordsInOrder(const QStringList &keywords);
     // The Start button: false (and nothing changes) when the list is empty.
     bool start();
 

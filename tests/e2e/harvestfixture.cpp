@@ -32,8 +32,10 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
     options.setLargest(request.largest);
     options.setCommercial(request.commercial);
     options.setMaxImages(request.maxImages);
-    for (auto keyword = request.keywords.crbegin(); keyword != request.keywords.crend(); ++keyword)
-        m_engine->addKeyword(QString::fromUtf8(*keyword));
+    QStringList keywords;
+    for (const QByteArray &keyword : request.keywords)
+        keywords << QString::fromUtf8(keyword);
+    m_engine->addKeywordsInOrder(keywords);
 
     m_started.clear();
     m_givenUp = 0;
