@@ -54,20 +54,6 @@ QString DesignForm::toText() const
     return text;
 }
 
-QStringList DesignForm::controlNames() const
-{
-    QStringList names;
-    for (const Control &control : m_controls)
-        names << control.name;
-    return names;
-}
-
-QString DesignForm::controlKind(const QString &name) const
-{
-    const Control *control = find(name);
-    return control ? control->kind : QString();
-}
-
 const PropertyBag *DesignForm::bag(const QString &name) const
 {
     const Control *control = find(name);

@@ -24,8 +24,6 @@ public:
 
     QString toText() const;
 
-    QStringList controlNames() const;
-    QString controlKind(const QString &name) const;
     // nullptr when the design has no control of that name.
     const PropertyBag *bag(const QString &name) const;
     void setBag(const QString &kind, const QString &name, const PropertyBag &bag);

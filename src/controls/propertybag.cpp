@@ -141,19 +141,6 @@ QFont PropertyBag::readFont(const QString &key, const QFont &defaultValue) const
     return font.value_or(defaultValue);
 }
 
-bool PropertyBag::contains(const QString &key) const
-{
-    return find(key) != nullptr;
-}
-
-QStringList PropertyBag::keys() const
-{
-    QStringList result;
-    for (const Entry &entry : m_entries)
-        result << entry.key;
-    return result;
-}
-
 QStringList PropertyBag::toLines() const
 {
     QStringList lines;

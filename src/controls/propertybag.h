@@ -28,9 +28,6 @@ public:
     bool readBool(const QString &key, bool defaultValue) const;
     QFont readFont(const QString &key, const QFont &defaultValue) const;
 
-    bool contains(const QString &key) const;
-    QStringList keys() const;
-
     // "KEY = value" lines, and the reading of one such line.
     QStringList toLines() const;
     bool parseLine(const QString &line);
