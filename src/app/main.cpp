@@ -25,6 +25,7 @@ struct Options {
     bool demo = false;
     bool start = false;
     QString screenshot;
+    QString screenshotAfterRun;
 };
 
 Options parseOptions(const QApplication &app)
@@ -38,11 +39,15 @@ Options parseOptions(const QApplication &app)
     // For the documentation: saves a picture of the window a few seconds into the run, then quits.
     QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("file"));
     screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
+    // The same, a second after the run has ended.
+    QCommandLineOption screenshotAfterRun(QStringLiteral("screenshot-after-run"), QString(), QStringLiteral("file"));
+    screenshotAfterRun.setFlags(QCommandLineOption::HiddenFromHelp);
     const QCommandLineOption start(QStringLiteral("start"),
                                    QStringLiteral("Press Start! as soon as the window is shown."));
-    parser.addOptions({ demo, start, screenshot });
+    parser.addOptions({ demo, start, screenshot, screenshotAfterRun });
     parser.process(app);
-    return { parser.isSet(demo), parser.isSet(start), parser.value(screenshot) };
+    return { parser.isSet(demo), parser.isSet(start), parser.value(screenshot),
+             parser.value(screenshotAfterRun) };
 }
 
 // A loopback site answers in microseconds; at about 400 KB/s a connection the
@@ -60,9 +65,9 @@ ConnectionFactory tcpConnections(const HostMap &hostMap)
     return [hostMap](QObject *parent) -> Connection * { return new TcpConnection(hostMap, parent); };
 }
 
-void saveScreenshotLater(FrmMain &window, const QString &file)
+void saveScreenshotLater(FrmMain &window, const QString &file, int delayMs = 7000)
 {
-    QTimer::singleShot(7000, &window, [&window, file] {
+    QTimer::singleShot(delayMs, &window, [&window, file] {
         const bool saved = window.grab().save(file);
         if (!saved)
             std::fprintf(stderr, "mosscatch: could not save the screenshot to %s\n", qPrintable(file));
@@ -106,5 +111,9 @@ int main(int argc, char *argv[])
         engine.start();
     if (!options.screenshot.isEmpty())
         saveScreenshotLater(window, options.screenshot);
+    if (!options.screenshotAfterRun.isEmpty()) {
+        QObject::connect(&engine, &HarvestEngine::runOver, &window,
+                         [&window, file = options.screenshotAfterRun] { saveScreenshotLater(window, file, 1000); });
+    }
     return app.exec();
 }

@@ -15,6 +15,8 @@ QJsonObject KeywordFigures::toJson() const
         {QStringLiteral("transfersStarted"), transfers},
         {QStringLiteral("bytesReceived"), bytesReceived},
         {QStringLiteral("elapsedSeconds"), elapsedSeconds},
+        {QStringLiteral("expectedImages"), expectationKnown() ? QJsonValue(expectedImages) : QJsonValue()},
+        {QStringLiteral("expectedImagesApproximate"), expectedApproximate},
     };
 }
 

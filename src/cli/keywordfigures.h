@@ -18,8 +18,12 @@ struct KeywordFigures
     int transfers = 0;
     double bytesReceived = 0;
     double elapsedSeconds = 0;
+    // -1 until the keyword's result count is known.
+    int expectedImages = -1;
+    bool expectedApproximate = false;
 
     int images() const { return thumbnails + standard + largest; }
+    bool expectationKnown() const { return expectedImages >= 0; }
     QJsonObject toJson() const;
 };
 

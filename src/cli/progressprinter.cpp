@@ -1,20 +1,25 @@
 #include "cli/progressprinter.h"
 
+#include "cli/progressline.h"
 #include "common/bytesize.h"
 
 #include <cstdio>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace mosscatch {
 
 namespace {
 
-QString clockText(double seconds)
-{
-    const auto whole = qint64(seconds);
-    return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
-}
-
 const QString eraseLine = QStringLiteral("\r\x1b[K");
+
+int terminalWidth()
+{
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
 
 }
 
@@ -38,7 +43,7 @@ QString ProgressPrinter::describe(const KeywordFigures &figures)
         .arg(figures.largest)
         .arg(figures.pages)
         .arg(figures.givenUp)
-        .arg(formatByteSize(qint64(figures.bytesReceived)), clockText(figures.elapsedSeconds));
+        .arg(formatByteSize(qint64(figures.bytesReceived)), ProgressLine::clockText(figures.elapsedSeconds));
 }
 
 void ProgressPrinter::redrawLiveLine()
@@ -46,13 +51,20 @@ void ProgressPrinter::redrawLiveLine()
     if (!m_recorder.isRunning())
         return;
     const KeywordFigures figures = m_recorder.current();
-    m_out << eraseLine
-          << QStringLiteral("%1: %2 images, %3 pages, queue %4, %5, %6")
-                 .arg(figures.keyword)
-                 .arg(figures.images())
-                 .arg(figures.pages)
-                 .arg(m_engine.queue()->size())
-                 .arg(m_engine.statistics()->speedText(), clockText(figures.elapsedSeconds));
+    const QString speed = m_engine.statistics()->speedText();
+    const int width = terminalWidth();
+    if (figures.expectationKnown()) {
+        m_out << eraseLine << ProgressLine::text(figures, speed, width);
+    } else {
+        m_out << eraseLine
+              << ProgressLine::fitted(QStringLiteral("%1: %2 images, %3 pages, queue %4, %5, %6")
+                                              .arg(figures.keyword)
+                                              .arg(figures.images())
+                                              .arg(figures.pages)
+                                              .arg(m_engine.queue()->size())
+                                              .arg(speed, ProgressLine::clockText(figures.elapsedSeconds)),
+                                      width);
+    }
     m_out.flush();
 }
 

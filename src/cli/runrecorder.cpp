@@ -1,5 +1,7 @@
 #include "cli/runrecorder.h"
 
+#include "cli/imageestimate.h"
+
 #include <QFileInfo>
 #include <QJsonArray>
 
@@ -15,6 +17,7 @@ RunRecorder::RunRecorder(HarvestEngine &engine, QObject *parent)
         emit runFinished();
     });
     connect(&engine, &HarvestEngine::imageSaved, this, &RunRecorder::countImage);
+    connect(engine.statistics(), &HarvestStatistics::updated, this, &RunRecorder::readExpectedImages);
     connect(&engine, &HarvestEngine::pageFetched, this, [this] {
         if (KeywordFigures *figures = active())
             ++figures->pages;
@@ -61,6 +64,7 @@ void RunRecorder::finishKeyword()
 {
     if (!m_running)
         return;
+    readExpectedImages();
     m_keywords.last() = current();
     m_running = false;
     emit keywordFinished(m_keywords.last());
@@ -79,6 +83,18 @@ void RunRecorder::countImage(const QString &path)
         ++figures->largest;
     else
         ++figures->standard;
+}
+
+void RunRecorder::readExpectedImages()
+{
+    KeywordFigures *figures = active();
+    if (!figures || figures->expectationKnown() || m_engine.state().resultPageCount == 0)
+        return;
+    const HarvestOptions &options = m_engine.options();
+    const ImageEstimate estimate = ImageEstimate::of(m_engine.resultCount(), options.maxImages(),
+                                                     options.thumbnails(), options.standard(), options.largest());
+    figures->expectedImages = estimate.images;
+    figures->expectedApproximate = estimate.approximate;
 }
 
 bool RunRecorder::anyTransferSucceeded() const
@@ -101,6 +117,9 @@ QJsonObject RunRecorder::summary() const
         total.retries += k.retries;
         total.transfers += k.transfers;
         total.bytesReceived += k.bytesReceived;
+        if (k.expectationKnown())
+            total.expectedImages = std::max(total.expectedImages, 0) + k.expectedImages;
+        total.expectedApproximate = total.expectedApproximate || k.expectedApproximate;
     }
     total.elapsedSeconds = double(m_runClock.elapsed()) / 1000.0;
     QJsonObject totals = total.toJson();

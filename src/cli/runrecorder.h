@@ -36,6 +36,7 @@ private:
     void beginKeyword(const QString &keyword);
     void finishKeyword();
     void countImage(const QString &path);
+    void readExpectedImages();
     KeywordFigures *active();
 
     HarvestEngine &m_engine;

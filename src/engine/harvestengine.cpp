@@ -41,6 +41,9 @@ void HarvestEngine::connectSignals()
     connect(&m_dispatcher, &Dispatcher::runOver, this, &HarvestEngine::runOver);
     connect(&m_dispatcher, &Dispatcher::transferStarted, this, &HarvestEngine::transferStarted);
     connect(&m_exchange, &HttpExchange::imageSaved, this, &HarvestEngine::imageSaved);
+    connect(&m_exchange, &HttpExchange::imageSaved, this, [this](const QString &path) {
+        emit imageCommitted(path, sizeFolderOf(path, m_state.keywordFolder));
+    });
     connect(&m_exchange, &HttpExchange::pageFetched, this, &HarvestEngine::pageFetched);
     connect(&m_exchange, &HttpExchange::addressGivenUp, this, &HarvestEngine::addressGivenUp);
     connect(&m_pool, &ConnectionPool::addressGivenUp, this, &HarvestEngine::addressGivenUp);

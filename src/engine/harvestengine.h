@@ -12,6 +12,7 @@
 #include "engine/resultpagewalker.h"
 #include "engine/rundriver.h"
 #include "engine/siteconfiguration.h"
+#include "engine/sizefolder.h"
 #include "net/connection.h"
 
 #include <QDateTime>
@@ -50,6 +51,8 @@ public:
     HarvestStatistics *statistics() { return &m_statistics; }
     // When the current keyword's harvest began; invalid before the first one.
     QDateTime keywordStartedAt() const { return m_driver.keywordStartedAt(); }
+    // The current keyword's result count; meaningful once state().resultPageCount is not 0.
+    double resultCount() const { return m_walker.lastResultCount(); }
 
     // Only for tests: shorter timer intervals, so a stall does not cost minutes.
     void setIntervals(const Intervals &intervals);
@@ -73,6 +76,8 @@ signals:
     // The keyword list ran empty with nothing left to fetch.
     void runOver();
     void imageSaved(const QString &path);
+    // The same image, with the size folder it went to.
+    void imageCommitted(const QString &path, mosscatch::SizeFolder folder);
     void pageFetched(const QByteArray &url);
     void addressGivenUp(const QByteArray &url);
     void transferRetried(int index);

@@ -25,8 +25,9 @@ double ResultPageWalker::getPagesOfResults(const QByteArray &pageText)
     if (marker < 0)
         return 0;
 
-    const double pages = pageCount(resultCount(pageText.mid(marker, WindowLength)));
-    const double last = std::min(pageLimit(), std::min(pages, double(MaxPages)));
+    m_resultCount = resultCount(pageText.mid(marker, WindowLength));
+    const double pages = pageCount(m_resultCount);
+    const double last = lastPage(m_resultCount, m_options.maxImages());
     for (int page = 1; page <= last; ++page)
         m_queue.addUrl(pageAddress(page));
     return pages;
@@ -46,9 +47,13 @@ double ResultPageWalker::pageCount(double resultCount)
     return pages < 2 ? 1 : pages;
 }
 
-double ResultPageWalker::pageLimit() const
+double ResultPageWalker::lastPage(double resultCount, const QString &maxImages)
 {
-    const QString maxImages = m_options.maxImages();
+    return std::min(pageLimit(maxImages), std::min(pageCount(resultCount), double(MaxPages)));
+}
+
+double ResultPageWalker::pageLimit(const QString &maxImages)
+{
     if (lowerTrim(maxImages).contains(QLatin1String("max")))
         return double(MaxPages);
     return leadingNumber(maxImages) / ResultsPerPage;

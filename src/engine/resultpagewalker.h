@@ -23,18 +23,24 @@ public:
     // The number of result pages (at least 1), or 0 when the page holds no
     // results heading.
     double getPagesOfResults(const QByteArray &pageText);
+    // The count the last results heading read gave.
+    double lastResultCount() const { return m_resultCount; }
+
+    // The last numbered page queued for a result count; pages 1 to it are queued.
+    static double lastPage(double resultCount, const QString &maxImages);
 
 private:
     static double resultCount(const QByteArray &heading);
     static double pageCount(double resultCount);
     // Pages the "Max Images" text allows, not rounded; MaxPages when it says "max".
-    double pageLimit() const;
+    static double pageLimit(const QString &maxImages);
     QByteArray pageAddress(int page) const;
 
     const SiteConfiguration &m_site;
     const HarvestOptions &m_options;
     const HarvestState &m_state;
     AddressQueue &m_queue;
+    double m_resultCount = 0;
 };
 
 }

@@ -67,6 +67,12 @@ QLabel *ConnectionRows::label(int row, Column column) const
     return m_rows.at(row).at(size_t(column));
 }
 
+int ConnectionRows::bottom() const
+{
+    const QLabel *sock = m_rows.last()[size_t(Column::Sock)];
+    return std::max(0, sock->y() + sock->height());
+}
+
 void ConnectionRows::moveTemplateOutOfSight()
 {
     QLabel *sock = label(0, Column::Sock);

@@ -27,6 +27,8 @@ public:
     // Rows including the template.
     int count() const { return int(m_rows.size()); }
     QLabel *label(int row, Column column) const;
+    // Bottom edge of the lowest row, in the panel.
+    int bottom() const;
 
     // The start-up step that lifts the template one row above the panel.
     void moveTemplateOutOfSight();

@@ -5,6 +5,7 @@
 #include "ui/artwork.h"
 #include "ui/connectionrows.h"
 #include "ui/designunits.h"
+#include "ui/savedimagestrip.h"
 #include "ui/shellhelpers.h"
 
 #include <QApplication>
@@ -255,6 +256,8 @@ void FrmMain::buildConnectionPanel()
     m_rows = new ConnectionRows(m_picture2);
     m_iStart = makeLabel("iStart", {}, QRect(0, 0, 481, 173), m_picture2);
     m_iStart->setPixmap(artwork::banner());
+    m_strip = new SavedImageStrip(m_picture2);
+    m_strip->hide();
 }
 
 void FrmMain::buildQueue()
@@ -298,6 +301,8 @@ void FrmMain::bindEngine()
 
     connect(&m_engine, &HarvestEngine::keywordStarted, this, &FrmMain::keywordStarted);
     connect(m_engine.pool(), &ConnectionPool::socksLoaded, m_rows, &ConnectionRows::rebuild);
+    connect(m_engine.pool(), &ConnectionPool::socksLoaded, this, &FrmMain::placeSavedImageStrip);
+    connect(&m_engine, &HarvestEngine::imageCommitted, m_strip, &SavedImageStrip::addImage);
     connect(m_engine.statistics(), &HarvestStatistics::updated, this, &FrmMain::showStatistics);
     connect(m_engine.statistics(), &HarvestStatistics::speedUpdated, this, &FrmMain::showSpeed);
 }
@@ -392,6 +397,15 @@ bool FrmMain::handleKeyPress(QWidget *target, int key)
     return false;
 }
 
+// Below the connection rows, never over them, in the panel's empty width.
+void FrmMain::placeSavedImageStrip()
+{
+    const int margin = design::px(120);
+    const int top = m_rows->bottom() + margin;
+    m_strip->setGeometry(margin, top, m_picture2->width() - 2 * margin,
+                         m_picture2->height() - top - margin);
+}
+
 void FrmMain::toggleQueueView()
 {
     if (height() != m_compactHeight) {
@@ -442,6 +456,7 @@ void FrmMain::tDirChanged(const QString &text)
 void FrmMain::keywordStarted(const QString &keyword)
 {
     m_iStart->hide();
+    m_strip->show();
     m_lKW->setText(QStringLiteral("Downloading for: ") + keyword);
     showDateAndTime();
 }

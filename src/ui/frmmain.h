@@ -16,6 +16,7 @@ namespace mosscatch {
 class ConnectionRows;
 class HarvestEngine;
 class PaintedButton;
+class SavedImageStrip;
 
 // The program's one window: keyword entry, options, save folder, the live
 // figures of the harvest and, on F7, the address queue. A view of the engine
@@ -30,6 +31,7 @@ public:
 
     int compactHeight() const { return m_compactHeight; }
     ConnectionRows *connectionRows() const { return m_rows; }
+    SavedImageStrip *savedImageStrip() const { return m_strip; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -60,6 +62,7 @@ private:
     void readSettings();
 
     bool handleKeyPress(QWidget *target, int key);
+    void placeSavedImageStrip();
     void toggleQueueView();
     void deleteSelectedKeyword();
     void showDateAndTime();
@@ -99,6 +102,7 @@ private:
     QFrame *m_shape8 = nullptr;
     QLabel *m_iStart = nullptr;
     ConnectionRows *m_rows = nullptr;
+    SavedImageStrip *m_strip = nullptr;
 
     QListView *m_queue = nullptr;
 };
