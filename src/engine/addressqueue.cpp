@@ -20,13 +20,23 @@ bool AddressQueue::holdsControlCharacter(const QByteArray &text)
 bool AddressQueue::refuses(const QByteArray &url) const
 {
     return url.contains(".png") || url.contains("http://")
-           || url.contains(m_site.queueDomainMarker) || holdsControlCharacter(url);
+           || url.contains(m_site.queueDomainMarker) || holdsControlCharacter(url)
+           || url.size() > MaxAddressLength;
+}
+
+bool AddressQueue::accepts(const QByteArray &url) const
+{
+    return size() < m_capacity && !refuses(url);
 }
 
 void AddressQueue::addUrl(const QByteArray &url)
 {
     if (refuses(url))
         return;
+    if (size() >= m_capacity) {
+        ++m_refusedForRoom;
+        return;
+    }
     const int row = int(m_entries.size());
     beginInsertRows({}, row, row);
     m_entries.push_back(url);
@@ -42,6 +52,13 @@ QByteArray AddressQueue::takeFirst()
     m_entries.pop_front();
     endRemoveRows();
     return first;
+}
+
+void AddressQueue::clear()
+{
+    beginResetModel();
+    m_entries.clear();
+    endResetModel();
 }
 
 int AddressQueue::rowCount(const QModelIndex &parent) const

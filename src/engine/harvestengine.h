@@ -51,8 +51,15 @@ public:
     // When the current keyword's harvest began; invalid before the first one.
     QDateTime keywordStartedAt() const { return m_driver.keywordStartedAt(); }
 
+    struct Limits {
+        qsizetype queue = AddressQueue::Capacity;
+        int transfersPerKeyword = Dispatcher::MaxTransfersPerKeyword;
+    };
+
     // Only for tests: shorter timer intervals, so a stall does not cost minutes.
     void setIntervals(const Intervals &intervals);
+    // Only for tests: smaller bounds, so a link farm ends in seconds.
+    void setLimits(const Limits &limits);
 
     // Inserts a keyword at the top of the list.
     void addKeyword(const QString &keyword);
@@ -77,6 +84,10 @@ signals:
     void addressGivenUp(const QByteArray &url);
     void transferRetried(int index);
     void transferStarted(int index, const QByteArray &url);
+    // The keyword cannot be harvested (folder, search page); the run goes on.
+    void keywordFailed(const QString &keyword, const QString &reason);
+    // The keyword reached its transfer cap and handed over with what it had.
+    void keywordCutShort();
 
 private:
     SiteConfiguration m_site;
