@@ -15,6 +15,10 @@ QJsonObject KeywordFigures::toJson() const
         {QStringLiteral("transfersStarted"), transfers},
         {QStringLiteral("bytesReceived"), bytesReceived},
         {QStringLiteral("elapsedSeconds"), elapsedSeconds},
+        {QStringLiteral("refused"), refused},
+        {QStringLiteral("cutShort"), cutShort},
+        {QStringLiteral("failed"), !failure.isEmpty()},
+        {QStringLiteral("failure"), failure},
     };
 }
 

@@ -18,6 +18,12 @@ struct KeywordFigures
     int transfers = 0;
     double bytesReceived = 0;
     double elapsedSeconds = 0;
+    // Addresses the full queue turned away.
+    qint64 refused = 0;
+    // Stopped at the transfer cap with addresses still queued.
+    bool cutShort = false;
+    // Why the keyword could not be harvested; empty when it could.
+    QString failure;
 
     int images() const { return thumbnails + standard + largest; }
     QJsonObject toJson() const;

@@ -36,9 +36,11 @@ public:
         2 * (ResultPageWalker::MaxPages * ResultPageWalker::ResultsPerPage * 6
              + ResultPageWalker::MaxPages + 1);
     // Once nothing is left to hand out, running transfers are waited for at
-    // most this many stall-watch ticks: as long as a transfer that stops
-    // moving takes to be given up (three retries and the last failure).
-    static constexpr int HandOverWaitTicks = ConnectionPool::MaxRetries + 1;
+    // most this many stall-watch ticks (20 minutes), then given up. A stalled
+    // or dripping transfer is given up by the stall watch within four ticks
+    // anyway; this bounds the slow ones that keep above its minimum, yet
+    // lets the largest image (about 1 MB) arrive at a modest 1 KiB/s.
+    static constexpr int HandOverWaitTicks = 60;
 
     Dispatcher(const HarvestOptions &options, const HarvestState &state, AddressQueue &queue,
                ConnectionPool &pool, RunDriver &driver, QObject *parent = nullptr);
