@@ -39,7 +39,8 @@ void AddressQueue::addUrl(const QByteArray &url)
     }
     const int row = int(m_entries.size());
     beginInsertRows({}, row, row);
-    m_entries.push_back(url);
+    // A copy of its own size, so spare capacity of the caller's text is not kept.
+    m_entries.emplace_back(url.constData(), url.size());
     endInsertRows();
 }
 
