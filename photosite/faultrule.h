@@ -32,6 +32,10 @@ struct FaultRule
         MissingHtmlEnd,          // the normal page with its "</html>" taken out
         UpperCaseHtmlEnd,        // the normal page ending "</HTML>"
         HugePage,                // the normal page padded to `bytes` (8 MiB when 0) before "</html>"
+        PhotoImageAddress,       // the normal page with its "photo-div" image address replaced by text
+        Unavailable,             // 503 with an HTML body
+        LinkFarm,                // the normal page with `bytes` (50 when 0) more blocks, each linking a further photo page
+        ContainerBomb,           // the normal page with `bytes` (250,000 when 0) more blocks, all linking its first photo
     };
 
     Match match = Match::ExactPath;

@@ -15,7 +15,11 @@ class ImageFactory
 public:
     enum class Size { Thumbnail, Small, Standard, Large, Original };
 
-    explicit ImageFactory(qint64 cacheBytes = 256 * 1024 * 1024);
+    // A harvest asks for each image once, so the cache mostly serves repeated
+    // runs; 32 MiB keeps a site inside the window's demo small.
+    explicit ImageFactory(qint64 cacheBytes = 32 * 1024 * 1024);
+
+    void setCacheBytes(qint64 bytes) { m_cache.setMaxCost(bytes); }
 
     // The address is host + path without a scheme.
     QByteArray jpeg(const QByteArray &hostAndPath) const;

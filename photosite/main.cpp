@@ -28,6 +28,8 @@ int main(int argc, char *argv[])
     }
 
     mosscatch::PhotoSite site;
+    // On its own the site can afford to keep every image of a long harvest.
+    site.catalog().setImageCacheBytes(256 * 1024 * 1024);
     if (!site.listen(QHostAddress::LocalHost, quint16(port))) {
         std::fprintf(stderr, "mosscatch-photosite: cannot listen on 127.0.0.1:%u\n", port);
         return 1;

@@ -26,12 +26,12 @@ public:
 
     static QByteArray groupedCount(int count);
     static QByteArray escaped(const QByteArray &text);
+    static QByteArray photoBlock(const Photo &photo);
 
 private:
     QByteArray head(const QByteArray &title) const;
     QByteArray pageTop(const QByteArray &title) const;
     static QByteArray pageBottom();
-    static QByteArray photoBlock(const Photo &photo);
     QByteArray paginator(const QByteArray &keyword, bool commercial, int page, int lastPage) const;
     static QByteArray sizeRow(const Photo &photo, const QByteArray &shownLetter, const QList<QByteArray> &letters);
     static QByteArray imageForSize(const Photo &photo, const QByteArray &letter);

@@ -77,6 +77,8 @@ public:
     // The exact bytes served for an image address (host + path, no scheme);
     // "/moved/..." serves the same bytes as the path without "/moved".
     QByteArray imageBytes(const QByteArray &hostAndPath) const;
+    // Bounds the memory that encoded images are kept in.
+    void setImageCacheBytes(qint64 bytes) { m_images.setCacheBytes(bytes); }
 
     // Addresses the harvester builds, host + path.
     QByteArray searchAddress(const QByteArray &keyword, bool commercial) const;

@@ -5,6 +5,8 @@ namespace mosscatch {
 namespace {
 
 constexpr qint64 DefaultHugePage = 8 * 1024 * 1024;
+constexpr qint64 DefaultFarmLinks = 50;
+constexpr qint64 DefaultBombBlocks = 250000;
 
 }
 
@@ -57,6 +59,14 @@ Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &
         return normal(withPageEnd(response, "</HTML>"));
     case Kind::HugePage:
         return normal(padded(response, rule.bytes > 0 ? rule.bytes : DefaultHugePage));
+    case Kind::PhotoImageAddress:
+        return normal(withImageAddress(response, rule.text));
+    case Kind::Unavailable:
+        return normal(m_router.error(503, "Service Unavailable", path));
+    case Kind::LinkFarm:
+        return normal(withBlocks(response, m_router.farmBlocks(path, int(rule.bytes > 0 ? rule.bytes : DefaultFarmLinks))));
+    case Kind::ContainerBomb:
+        return normal(withBlocks(response, bomb(response.body, rule.bytes > 0 ? rule.bytes : DefaultBombBlocks)));
     }
     return normal(response);
 }
@@ -89,6 +99,36 @@ SiteResponse ResponseShaper::padded(SiteResponse response, qint64 size)
         filler[at] = '\n';
     response.body.insert(end, "<!--" + filler + "-->\r\n");
     return response;
+}
+
+SiteResponse ResponseShaper::withImageAddress(SiteResponse response, const QByteArray &address)
+{
+    const qsizetype block = response.body.indexOf("class=\"photo-div\"");
+    const qsizetype start = response.body.indexOf("src=\"", block) + 5;
+    const qsizetype end = response.body.indexOf('"', start);
+    if (block >= 0 && start >= 5 && end >= 0)
+        response.body.replace(start, end - start, address);
+    return response;
+}
+
+SiteResponse ResponseShaper::withBlocks(SiteResponse response, const QByteArray &blocks)
+{
+    const qsizetype end = response.body.lastIndexOf("</html>");
+    if (end >= 0)
+        response.body.insert(end, blocks);
+    return response;
+}
+
+// As short as a block can be, so a quarter of a million fit in a page the
+// harvester still reads whole.
+QByteArray ResponseShaper::bomb(const QByteArray &body, qint64 count)
+{
+    const qsizetype container = body.indexOf("photo_container");
+    const qsizetype start = body.indexOf("href=\"", container) + 6;
+    const qsizetype end = body.indexOf('"', start);
+    if (container < 0 || start < 6 || end < 0)
+        return {};
+    return QByteArray("<a class=photo_container href=\"" + body.mid(start, end - start) + "\">").repeated(count);
 }
 
 }

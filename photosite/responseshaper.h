@@ -34,6 +34,9 @@ private:
     Delivery paced(const QByteArray &first, const QByteArray &rest, int chunkBytes, int intervalMs) const;
     static SiteResponse withPageEnd(SiteResponse response, const QByteArray &end);
     static SiteResponse padded(SiteResponse response, qint64 size);
+    static SiteResponse withImageAddress(SiteResponse response, const QByteArray &address);
+    static SiteResponse withBlocks(SiteResponse response, const QByteArray &blocks);
+    static QByteArray bomb(const QByteArray &body, qint64 count);
 
     const SiteRouter &m_router;
 };

@@ -1,6 +1,7 @@
 #include "photosite/siterouter.h"
 
 #include "photosite/pagebuilder.h"
+#include "photosite/stablehash.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -68,6 +69,17 @@ SiteResponse SiteRouter::redirect(const QByteArray &fieldName, const QByteArray 
     response.reason = "Found";
     response.fields.insert(3, {fieldName, target});
     return response;
+}
+
+QByteArray SiteRouter::farmBlocks(const QByteArray &path, int count) const
+{
+    QByteArray html;
+    const quint64 seed = StableHash::of(path);
+    for (int i = 0; i < count; ++i) {
+        const quint64 id = 1000000000ULL + StableHash::mix(seed + quint64(i)) % 9000000000ULL;
+        html += PageBuilder::photoBlock(*m_catalog.photoById(id));
+    }
+    return html;
 }
 
 std::optional<SiteResponse> SiteRouter::search(const QByteArray &path) const

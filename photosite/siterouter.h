@@ -19,6 +19,8 @@ public:
     SiteResponse page(const QByteArray &html) const;
     SiteResponse error(int status, const QByteArray &reason, const QByteArray &path) const;
     SiteResponse redirect(const QByteArray &fieldName, const QByteArray &target) const;
+    // Results blocks of `count` photos that a path picks, the same every time.
+    QByteArray farmBlocks(const QByteArray &path, int count) const;
 
 private:
     std::optional<SiteResponse> search(const QByteArray &path) const;

@@ -25,7 +25,11 @@ void addOptions(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(QStringLiteral(
         "Harvests the images a photo site finds for each KEYWORD, in the order given,\n"
-        "into FOLDER/keyword/ (thumbnails/ and largest/ beside the standard size)."));
+        "into FOLDER/keyword/ (thumbnails/ and largest/ beside the standard size).\n"
+        "\n"
+        "Exit status: 0 every keyword harvested; 1 no transfer succeeded at all (site\n"
+        "unreachable); 2 bad options or unusable save folder; 3 some keywords failed\n"
+        "(folder or search page, each said in one line); 130 interrupted."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({QStringLiteral("folder"), QStringLiteral("Save folder (default: the window's save folder)."), QStringLiteral("DIR")});

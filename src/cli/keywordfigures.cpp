@@ -17,6 +17,10 @@ QJsonObject KeywordFigures::toJson() const
         {QStringLiteral("elapsedSeconds"), elapsedSeconds},
         {QStringLiteral("expectedImages"), expectationKnown() ? QJsonValue(expectedImages) : QJsonValue()},
         {QStringLiteral("expectedImagesApproximate"), expectedApproximate},
+        {QStringLiteral("refused"), refused},
+        {QStringLiteral("cutShort"), cutShort},
+        {QStringLiteral("failed"), !failure.isEmpty()},
+        {QStringLiteral("failure"), failure},
     };
 }
 

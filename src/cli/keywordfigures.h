@@ -21,6 +21,12 @@ struct KeywordFigures
     // -1 until the keyword's result count is known.
     int expectedImages = -1;
     bool expectedApproximate = false;
+    // Addresses the full queue turned away.
+    qint64 refused = 0;
+    // Stopped at the transfer cap with addresses still queued.
+    bool cutShort = false;
+    // Why the keyword could not be harvested; empty when it could.
+    QString failure;
 
     int images() const { return thumbnails + standard + largest; }
     bool expectationKnown() const { return expectedImages >= 0; }

@@ -28,6 +28,14 @@ int fail(const QString &message, int exitCode = 2)
     return exitCode;
 }
 
+// Where the engine will write: after its own normalisation (backslashes are
+// separators), absolute and clean, so the folder checked, created and reported
+// is the one the images go to.
+QString engineSaveFolder(const QString &given)
+{
+    return QDir::cleanPath(QDir(RunDriver::normalisedSaveFolder(given)).absolutePath());
+}
+
 // Checked before anything is fetched, so a run never works for nothing.
 QString saveFolderProblem(const QString &folder)
 {
@@ -82,6 +90,8 @@ int harvest(CliOptions cli)
     }
     bool interrupted = false;
     bool anySucceeded = false;
+    bool anyStarted = false;
+    bool anyFailed = false;
     {
         const HostMap hostMap = cli.hostMap;
         HarvestEngine engine(cli.site, [hostMap](QObject *parent) { return new TcpConnection(hostMap, parent); });
@@ -93,6 +103,13 @@ int harvest(CliOptions cli)
         if (!cli.quiet)
             printer = std::make_unique<ProgressPrinter>(engine, recorder, ::isatty(STDOUT_FILENO) == 1);
         StopSignals stopSignals;
+        QObject::connect(&engine, &HarvestEngine::keywordFailed, [](const QString &keyword, const QString &reason) {
+            QTextStream(stderr) << QStringLiteral("mosscatch-cli: keyword \"%1\" failed: %2").arg(keyword, reason) << Qt::endl;
+        });
+        QObject::connect(&engine, &HarvestEngine::keywordCutShort, [&engine] {
+            QTextStream(stderr) << QStringLiteral("mosscatch-cli: keyword \"%1\" cut short: the site offered more than one keyword may fetch")
+                                       .arg(engine.state().currentKeyword) << Qt::endl;
+        });
         QObject::connect(&recorder, &RunRecorder::runFinished, qApp, &QCoreApplication::quit);
         QObject::connect(&stopSignals, &StopSignals::stopRequested, qApp, [&interrupted] {
             interrupted = true;
@@ -103,13 +120,17 @@ int harvest(CliOptions cli)
         QCoreApplication::exec();
         recorder.finishRun();
         anySucceeded = recorder.anyTransferSucceeded();
+        anyStarted = recorder.anyTransferStarted();
+        anyFailed = recorder.anyKeywordFailed();
         if (!cli.summaryJson.isEmpty() && !writeSummary(cli.summaryJson, recorder))
             return fail(QStringLiteral("cannot write the summary to \"%1\"").arg(cli.summaryJson), 1);
     }
     if (interrupted)
         return fail(QStringLiteral("interrupted; unfinished files removed"), 130);
-    if (!anySucceeded)
+    if (!anySucceeded && anyStarted)
         return fail(QStringLiteral("no transfer succeeded: is the photo site reachable?"), 1);
+    if (anyFailed)
+        return fail(QStringLiteral("some keywords failed"), 3);
     return 0;
 }
 
@@ -132,8 +153,11 @@ int main(int argc, char *argv[])
         return fail(parsed.message, parsed.exitCode);
     }
     CliOptions cli = *parsed.options;
+    cli.folder = engineSaveFolder(cli.folder);
     if (const QString problem = saveFolderProblem(cli.folder); !problem.isEmpty())
         return fail(problem);
+    if (!cli.quiet)
+        QTextStream(stdout) << QStringLiteral("saving into %1/").arg(cli.folder) << Qt::endl;
 
     return harvest(cli);
 }

@@ -34,6 +34,14 @@ RunRecorder::RunRecorder(HarvestEngine &engine, QObject *parent)
         if (KeywordFigures *figures = active())
             ++figures->transfers;
     });
+    connect(&engine, &HarvestEngine::keywordCutShort, this, [this] {
+        if (KeywordFigures *figures = active())
+            figures->cutShort = true;
+    });
+    connect(&engine, &HarvestEngine::keywordFailed, this, [this](const QString &, const QString &reason) {
+        if (KeywordFigures *figures = active(); figures && figures->failure.isEmpty())
+            figures->failure = reason;
+    });
 }
 
 KeywordFigures *RunRecorder::active()
@@ -48,6 +56,7 @@ KeywordFigures RunRecorder::current() const
     KeywordFigures figures = m_keywords.last();
     figures.bytesReceived = m_engine.state().totalReceived - m_receivedAtStart;
     figures.elapsedSeconds = double(m_keywordClock.elapsed()) / 1000.0;
+    figures.refused = m_engine.queue()->refusedForRoom() - m_refusedAtStart;
     return figures;
 }
 
@@ -56,6 +65,7 @@ void RunRecorder::beginKeyword(const QString &keyword)
     finishKeyword();
     m_keywords.append(KeywordFigures{.keyword = keyword});
     m_receivedAtStart = m_engine.state().totalReceived;
+    m_refusedAtStart = m_engine.queue()->refusedForRoom();
     m_keywordClock.start();
     m_running = true;
 }
@@ -103,6 +113,18 @@ bool RunRecorder::anyTransferSucceeded() const
                        [](const KeywordFigures &k) { return k.pages + k.images() > 0; });
 }
 
+bool RunRecorder::anyTransferStarted() const
+{
+    return std::any_of(m_keywords.begin(), m_keywords.end(),
+                       [](const KeywordFigures &k) { return k.transfers > 0; });
+}
+
+bool RunRecorder::anyKeywordFailed() const
+{
+    return std::any_of(m_keywords.begin(), m_keywords.end(),
+                       [](const KeywordFigures &k) { return !k.failure.isEmpty(); });
+}
+
 QJsonObject RunRecorder::summary() const
 {
     KeywordFigures total{.keyword = {}};
@@ -120,10 +142,18 @@ QJsonObject RunRecorder::summary() const
         if (k.expectationKnown())
             total.expectedImages = std::max(total.expectedImages, 0) + k.expectedImages;
         total.expectedApproximate = total.expectedApproximate || k.expectedApproximate;
+        total.refused += k.refused;
     }
     total.elapsedSeconds = double(m_runClock.elapsed()) / 1000.0;
     QJsonObject totals = total.toJson();
-    totals.remove(QStringLiteral("keyword"));
+    for (const char *field : {"keyword", "cutShort", "failed", "failure"})
+        totals.remove(QLatin1String(field));
+    totals.insert(QStringLiteral("keywordsFailed"),
+                  int(std::count_if(m_keywords.begin(), m_keywords.end(),
+                                    [](const KeywordFigures &k) { return !k.failure.isEmpty(); })));
+    totals.insert(QStringLiteral("keywordsCutShort"),
+                  int(std::count_if(m_keywords.begin(), m_keywords.end(),
+                                    [](const KeywordFigures &k) { return k.cutShort; })));
     totals.insert(QStringLiteral("keywords"), int(m_keywords.size()));
     totals.insert(QStringLiteral("transfersPerSecond"),
                   total.elapsedSeconds > 0 ? total.transfers / total.elapsedSeconds : 0.0);

@@ -24,6 +24,8 @@ public:
     bool isRunning() const { return m_running; }
     // True when at least one page or image came through.
     bool anyTransferSucceeded() const;
+    bool anyTransferStarted() const;
+    bool anyKeywordFailed() const;
     QJsonObject summary() const;
     // Closes the figures of a keyword cut short (an interrupted run).
     void finishRun() { finishKeyword(); }
@@ -44,6 +46,7 @@ private:
     QElapsedTimer m_keywordClock;
     QElapsedTimer m_runClock;
     double m_receivedAtStart = 0;
+    qint64 m_refusedAtStart = 0;
     bool m_running = false;
 };
 

@@ -20,16 +20,27 @@ bool AddressQueue::holdsControlCharacter(const QByteArray &text)
 bool AddressQueue::refuses(const QByteArray &url) const
 {
     return url.contains(".png") || url.contains("http://")
-           || url.contains(m_site.queueDomainMarker) || holdsControlCharacter(url);
+           || url.contains(m_site.queueDomainMarker) || holdsControlCharacter(url)
+           || url.size() > MaxAddressLength;
+}
+
+bool AddressQueue::accepts(const QByteArray &url) const
+{
+    return size() < m_capacity && !refuses(url);
 }
 
 void AddressQueue::addUrl(const QByteArray &url)
 {
     if (refuses(url))
         return;
+    if (size() >= m_capacity) {
+        ++m_refusedForRoom;
+        return;
+    }
     const int row = int(m_entries.size());
     beginInsertRows({}, row, row);
-    m_entries.push_back(url);
+    // A copy of its own size, so spare capacity of the caller's text is not kept.
+    m_entries.emplace_back(url.constData(), url.size());
     endInsertRows();
 }
 
@@ -42,6 +53,13 @@ QByteArray AddressQueue::takeFirst()
     m_entries.pop_front();
     endRemoveRows();
     return first;
+}
+
+void AddressQueue::clear()
+{
+    beginResetModel();
+    m_entries.clear();
+    endResetModel();
 }
 
 int AddressQueue::rowCount(const QModelIndex &parent) const

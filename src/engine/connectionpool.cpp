@@ -116,18 +116,43 @@ void ConnectionPool::retrySock(int index)
     emit transferRetried(index);
 }
 
+void ConnectionPool::giveUpRunning()
+{
+    for (int i = 1; i < count(); ++i) {
+        if (isFree(m_connections[size_t(i)]) && record(i).host.isEmpty())
+            continue;
+        const QByteArray url = record(i).url;
+        resetSock(i);
+        emit addressGivenUp(url);
+    }
+}
+
+void ConnectionPool::setStallWatchInterval(int milliseconds)
+{
+    m_minimumPerTick = MinimumBytesPerSecond * milliseconds / 1000.0;
+}
+
+// A failed connection attempt is watched whatever its record holds, or it
+// would hold its slot forever.
+bool ConnectionPool::isWatched(int index) const
+{
+    const SocketState state = m_connections[size_t(index)]->state();
+    if (state == SocketState::Error)
+        return true;
+    return !record(index).host.isEmpty() && state != SocketState::Closing;
+}
+
 void ConnectionPool::timeoutTick()
 {
     if (m_options.paused())
         return;
     for (int i = 1; i < count(); ++i) {
-        SlotRecord &slot = m_records[size_t(i)];
-        if (slot.host.isEmpty() || m_connections[size_t(i)]->state() == SocketState::Closing)
+        if (!isWatched(i))
             continue;
-        if (slot.received == slot.lastReceived)
+        SlotRecord &slot = m_records[size_t(i)];
+        if (slot.arrived - slot.lastReceived < m_minimumPerTick)
             retrySock(i);
-        else
-            slot.lastReceived = slot.received;
+        slot.lastReceived = slot.arrived;
     }
 }
 

@@ -24,6 +24,11 @@ public:
     static constexpr int WorkingSlots = 2;
     static constexpr quint16 Port = 80;
     static constexpr int MaxRetries = 3;
+    // A transfer must bring at least 1 KiB, headers included, per 20-second
+    // stall-watch tick (about 51 bytes a second) to keep its slot. The slowest
+    // working link brings that in well under a second; a server that drips a
+    // byte every few seconds to hold a connection open falls far short.
+    static constexpr double MinimumBytesPerSecond = 1024.0 / 20.0;
 
     ConnectionPool(ConnectionFactory factory, const HarvestOptions &options,
                    QObject *parent = nullptr);
@@ -47,10 +52,14 @@ public:
     void resetSock(int index);
     // Restarts the transfer afresh, or gives the address up after MaxRetries.
     void retrySock(int index);
+    // Ends every transfer still running, each counting as given up.
+    void giveUpRunning();
+    // The stall watch's interval, which the minimum progress per tick follows.
+    void setStallWatchInterval(int milliseconds);
 
 public slots:
-    // The stall watch: restarts transfers whose body count did not move since
-    // the previous tick.
+    // The stall watch: restarts transfers that brought less than the minimum
+    // since the previous tick, and connection attempts that failed.
     void timeoutTick();
 
 signals:
@@ -64,11 +73,13 @@ signals:
 
 private:
     Connection *createWorkingConnection(int index);
+    bool isWatched(int index) const;
 
     ConnectionFactory m_factory;
     const HarvestOptions &m_options;
     std::vector<Connection *> m_connections;
     std::array<SlotRecord, RecordCount> m_records;
+    double m_minimumPerTick = MinimumBytesPerSecond * 20;
 };
 
 }

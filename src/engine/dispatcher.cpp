@@ -30,6 +30,13 @@ Dispatcher::Dispatcher(const HarvestOptions &options, const HarvestState &state,
     : QObject(parent), m_options(options), m_state(state), m_queue(queue), m_pool(pool),
       m_driver(driver)
 {
+    connect(&driver, &RunDriver::keywordStarted, this, &Dispatcher::beginKeyword);
+}
+
+void Dispatcher::beginKeyword()
+{
+    m_transfers = 0;
+    m_waitedTicks = 0;
 }
 
 Dispatcher::Route Dispatcher::route(const QByteArray &address, const QString &keywordFolder)
@@ -55,21 +62,38 @@ void Dispatcher::tick()
     if (m_options.paused())
         return;
     // Waiting for the running transfers keeps their files and lets a keyword
-    // whose search found little hand over all the same.
-    if (m_queue.isEmpty() && m_pool.allWorkingSlotsFree()) {
-        handOver();
+    // whose search found little hand over all the same; the wait is bounded.
+    if (nothingToHandOut()) {
+        if (m_pool.allWorkingSlotsFree() || m_waitedTicks >= HandOverWaitTicks)
+            handOver();
         return;
     }
-    if (m_queue.isEmpty())
-        return;
     const int index = m_pool.nextEmptySock();
     if (index == 0)
         return;
     dispatch(index);
 }
 
+bool Dispatcher::nothingToHandOut() const
+{
+    return m_queue.isEmpty() || m_transfers >= m_transferCap;
+}
+
+void Dispatcher::stallWatchTicked()
+{
+    if (m_options.paused())
+        return;
+    m_waitedTicks = nothingToHandOut() ? m_waitedTicks + 1 : 0;
+}
+
 void Dispatcher::handOver()
 {
+    m_pool.giveUpRunning();
+    // What a keyword cut short left queued is not the next keyword's to fetch.
+    if (!m_queue.isEmpty()) {
+        emit keywordCutShort();
+        m_queue.clear();
+    }
     if (m_driver.nextMajorKeyword()) {
         m_runOverReported = false;
         return;
@@ -92,10 +116,16 @@ void Dispatcher::dispatch(int index)
     record.folder = std::move(target.folder);
     record.fileName = std::move(target.fileName);
 
+    if (record.host.isEmpty()) {
+        m_pool.resetSock(index);
+        emit addressGivenUp(address);
+        return;
+    }
     if (fileExists(record.folder + QFile::decodeName(record.fileName))) {
         m_pool.resetSock(index);
         return;
     }
+    ++m_transfers;
     Connection *connection = m_pool.connection(index);
     connection->close();
     connection->connectToHost(record.host, ConnectionPool::Port);

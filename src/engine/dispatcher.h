@@ -4,6 +4,7 @@
 #include "engine/connectionpool.h"
 #include "engine/harvestoptions.h"
 #include "engine/harveststate.h"
+#include "engine/resultpagewalker.h"
 #include "engine/rundriver.h"
 
 #include <QByteArray>
@@ -27,21 +28,46 @@ public:
         QByteArray fileName;
     };
 
+    // One photo costs at most six transfers (photo page, standard image, sizes
+    // page, largest-size page, largest image, thumbnail), so 70 result pages of
+    // 60 photos and the pages themselves come to about 25,300. Twice that
+    // leaves room for odd pages and still stops a link farm in under an hour.
+    static constexpr int MaxTransfersPerKeyword =
+        2 * (ResultPageWalker::MaxPages * ResultPageWalker::ResultsPerPage * 6
+             + ResultPageWalker::MaxPages + 1);
+    // Once nothing is left to hand out, running transfers are waited for at
+    // most this many stall-watch ticks (20 minutes), then given up. A stalled
+    // or dripping transfer is given up by the stall watch within four ticks
+    // anyway; this bounds the slow ones that keep above its minimum, yet
+    // lets the largest image (about 1 MB) arrive at a modest 1 KiB/s.
+    static constexpr int HandOverWaitTicks = 60;
+
     Dispatcher(const HarvestOptions &options, const HarvestState &state, AddressQueue &queue,
                ConnectionPool &pool, RunDriver &driver, QObject *parent = nullptr);
 
     static Route route(const QByteArray &address, const QString &keywordFolder);
 
+    // Only for tests: a smaller cap, so a link farm ends in seconds.
+    void setTransferCap(int transfers) { m_transferCap = transfers; }
+
 public slots:
     void tick();
+    // Counts the stall-watch ticks spent waiting for running transfers.
+    void stallWatchTicked();
 
 signals:
     // The keyword list was found empty with nothing left to fetch.
     void runOver();
     // An address was handed to slot index and its connection opened.
     void transferStarted(int index, const QByteArray &url);
+    // An address that names no host was dropped at dispatch.
+    void addressGivenUp(const QByteArray &url);
+    // The keyword reached its transfer cap; it hands over with what it has.
+    void keywordCutShort();
 
 private:
+    void beginKeyword();
+    bool nothingToHandOut() const;
     void handOver();
     void dispatch(int index);
 
@@ -51,6 +77,9 @@ private:
     ConnectionPool &m_pool;
     RunDriver &m_driver;
     bool m_runOverReported = false;
+    int m_transferCap = MaxTransfersPerKeyword;
+    int m_transfers = 0;
+    int m_waitedTicks = 0;
 };
 
 }

@@ -48,6 +48,10 @@ void HarvestEngine::connectSignals()
     connect(&m_exchange, &HttpExchange::addressGivenUp, this, &HarvestEngine::addressGivenUp);
     connect(&m_pool, &ConnectionPool::addressGivenUp, this, &HarvestEngine::addressGivenUp);
     connect(&m_pool, &ConnectionPool::transferRetried, this, &HarvestEngine::transferRetried);
+    connect(&m_dispatcher, &Dispatcher::addressGivenUp, this, &HarvestEngine::addressGivenUp);
+    connect(&m_dispatcher, &Dispatcher::keywordCutShort, this, &HarvestEngine::keywordCutShort);
+    connect(this, &HarvestEngine::addressGivenUp, &m_driver, &RunDriver::noteGivenUp);
+    connect(&m_driver, &RunDriver::keywordFailed, this, &HarvestEngine::keywordFailed);
 }
 
 void HarvestEngine::setIntervals(const Intervals &intervals)
@@ -56,6 +60,13 @@ void HarvestEngine::setIntervals(const Intervals &intervals)
     m_statsTimer.setInterval(intervals.stats);
     m_speedTimer.setInterval(intervals.speed);
     m_timeoutTimer.setInterval(intervals.timeout);
+    m_pool.setStallWatchInterval(intervals.timeout);
+}
+
+void HarvestEngine::setLimits(const Limits &limits)
+{
+    m_queue.setCapacity(limits.queue);
+    m_dispatcher.setTransferCap(limits.transfersPerKeyword);
 }
 
 void HarvestEngine::addKeywordsInOrder(const QStringList &keywords)
@@ -111,6 +122,7 @@ void HarvestEngine::speedTick()
 void HarvestEngine::timeoutTick()
 {
     m_pool.timeoutTick();
+    m_dispatcher.stallWatchTicked();
 }
 
 }

@@ -54,8 +54,15 @@ public:
     // The current keyword's result count; meaningful once state().resultPageCount is not 0.
     double resultCount() const { return m_walker.lastResultCount(); }
 
+    struct Limits {
+        qsizetype queue = AddressQueue::Capacity;
+        int transfersPerKeyword = Dispatcher::MaxTransfersPerKeyword;
+    };
+
     // Only for tests: shorter timer intervals, so a stall does not cost minutes.
     void setIntervals(const Intervals &intervals);
+    // Only for tests: smaller bounds, so a link farm ends in seconds.
+    void setLimits(const Limits &limits);
 
     // Inserts a keyword at the top of the list.
     void addKeyword(const QString &keyword);
@@ -82,6 +89,10 @@ signals:
     void addressGivenUp(const QByteArray &url);
     void transferRetried(int index);
     void transferStarted(int index, const QByteArray &url);
+    // The keyword cannot be harvested (folder, search page); the run goes on.
+    void keywordFailed(const QString &keyword, const QString &reason);
+    // The keyword reached its transfer cap and handed over with what it had.
+    void keywordCutShort();
 
 private:
     SiteConfiguration m_site;

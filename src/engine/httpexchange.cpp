@@ -84,6 +84,7 @@ void HttpExchange::onDataArrival(int index)
     SlotRecord &record = m_pool.record(index);
     if (record.host.isEmpty() || m_chunk.isEmpty())
         return;
+    record.arrived += double(m_chunk.size());
 
     switch (handleArrival(index, record)) {
     case Step::Next:
@@ -215,7 +216,9 @@ HttpExchange::Step HttpExchange::removeHeader(int index, SlotRecord &record)
     record.data.remove(0, end + headerEnd.size());
     record.bodyStarted = true;
     record.scanned = 0;
-    return isImageTransfer(record) ? checkImageStatus(index, record) : Step::Next;
+    // A page the server cannot give now is tried again, like an image.
+    const bool judged = isImageTransfer(record) || record.status >= 500;
+    return judged ? checkImageStatus(index, record) : Step::Next;
 }
 
 // An error answer to an image request is never taken for the image: a server

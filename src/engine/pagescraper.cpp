@@ -72,8 +72,12 @@ void PageScraper::queuePhotoPages(const QByteArray &host, const QList<QByteArray
         const qsizetype close = link.indexOf('"');
         if (close >= 0)
             link.truncate(close);
-        if (m_options.standard() && !m_registry.isAlreadyDone(link))
-            m_queue.addUrl(host + link);
+        // Only what the queue takes is recorded, so the registry stays as
+        // bounded as the queue whatever a page holds; the queue counts the rest.
+        const QByteArray photoPage = host + link;
+        if (m_options.standard()
+            && (!m_queue.accepts(photoPage) || !m_registry.isAlreadyDone(link)))
+            m_queue.addUrl(photoPage);
         if (m_options.largest())
             m_queue.addUrl(host + link + "sizes/");
     }

@@ -17,7 +17,8 @@ PartialImage::PartialImage(const QString &destination)
 
 PartialImage::~PartialImage()
 {
-    if (!m_committed)
+    // A file that never opened has no name to remove.
+    if (!m_committed && !m_file.fileName().isEmpty())
         m_file.remove();
 }
 

@@ -3,6 +3,8 @@
 #include "common/files.h"
 #include "common/text.h"
 
+#include <QDir>
+
 namespace mosscatch {
 
 RunDriver::RunDriver(const SiteConfiguration &site, HarvestOptions &options, HarvestState &state,
@@ -76,8 +78,32 @@ void RunDriver::startAll()
     makeKeywordFolders(saveFolder, folderName);
     m_state.keywordFolder = saveFolder + folderName;
 
-    m_queue.addUrl(searchAddress(m_site, m_state.currentKeyword, m_options.commercial()));
+    m_searchAddress = searchAddress(m_site, m_state.currentKeyword, m_options.commercial());
+    if (const QString problem = searchProblem(m_state.keywordFolder); !problem.isEmpty()) {
+        m_searchAddress.clear();
+        emit keywordFailed(m_state.currentKeyword, problem);
+    } else {
+        m_queue.addUrl(m_searchAddress);
+    }
     emit harvestPrepared();
+}
+
+// Nothing is fetched for a keyword whose images could not be kept.
+QString RunDriver::searchProblem(const QString &keywordFolder) const
+{
+    const QDir folder(keywordFolder);
+    if (!folder.exists(QStringLiteral("thumbnails")) || !folder.exists(QStringLiteral("largest")))
+        return QStringLiteral("cannot create the folder \"%1\"").arg(keywordFolder);
+    if (!m_queue.accepts(m_searchAddress))
+        return QStringLiteral("its search address is too long");
+    return {};
+}
+
+void RunDriver::noteGivenUp(const QByteArray &url)
+{
+    if (!m_searchAddress.isEmpty() && url == m_searchAddress)
+        emit keywordFailed(m_state.currentKeyword,
+                           QStringLiteral("its search page could not be fetched"));
 }
 
 void RunDriver::makeKeywordFolders(const QString &saveFolder, const QString &folderName)

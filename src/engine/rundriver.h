@@ -42,13 +42,21 @@ public:
     static QByteArray searchAddress(const SiteConfiguration &site, const QString &keyword,
                                     bool commercial);
 
+public slots:
+    // Watches for the keyword's search address being given up.
+    void noteGivenUp(const QByteArray &url);
+
 signals:
     void keywordStarted(const QString &keyword);
+    // The keyword cannot be harvested: its folders cannot be made, or its
+    // search page could not be fetched.
+    void keywordFailed(const QString &keyword, const QString &reason);
     // The search is queued; the timers that drive the harvest are wanted now.
     void harvestPrepared();
 
 private:
     void makeKeywordFolders(const QString &saveFolder, const QString &folderName);
+    QString searchProblem(const QString &keywordFolder) const;
 
     const SiteConfiguration &m_site;
     HarvestOptions &m_options;
@@ -58,6 +66,7 @@ private:
     DoneRegistry &m_registry;
     ConnectionPool &m_pool;
     QDateTime m_startedAt;
+    QByteArray m_searchAddress;
 };
 
 }

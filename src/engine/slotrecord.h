@@ -22,7 +22,7 @@ struct SlotRecord
     // Request target sent after "GET ".
     QByteArray path;
     qint16 retries = 0;
-    // Received as seen by the previous stall-watch tick.
+    // Arrived as seen by the previous stall-watch tick.
     double lastReceived = 0;
     // Body length announced by the response; 0 while none is known.
     double contentLength = 0;
@@ -33,6 +33,9 @@ struct SlotRecord
     // Body bytes received so far for the current request.
     double received = 0;
 
+    // Every byte received for this address, headers included, across retries:
+    // what the stall watch measures progress by.
+    double arrived = 0;
     // Redirects followed for this address, across retries.
     int redirects = 0;
     // The open temporary file of an image transfer, if its body has begun.

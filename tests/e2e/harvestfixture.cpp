@@ -25,6 +25,7 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
         return new TcpConnection(hostMap, parent);
     });
     m_engine->setIntervals({.next = 2, .stats = 20, .speed = 200, .timeout = 400});
+    m_engine->setLimits(request.limits);
     HarvestOptions &options = m_engine->options();
     options.setSaveFolder(saveFolder());
     options.setThumbnails(request.thumbnails);
@@ -38,7 +39,12 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
     m_engine->addKeywordsInOrder(keywords);
 
     m_started.clear();
-    m_givenUp = 0;
+    m_givenUp = m_cutShort = m_transfers = 0;
+    m_failed.clear();
+    QObject::connect(m_engine.get(), &HarvestEngine::keywordCutShort, [this] { ++m_cutShort; });
+    QObject::connect(m_engine.get(), &HarvestEngine::transferStarted, [this] { ++m_transfers; });
+    QObject::connect(m_engine.get(), &HarvestEngine::keywordFailed,
+                     [this](const QString &keyword) { m_failed.append(keyword); });
     QObject::connect(m_engine.get(), &HarvestEngine::keywordStarted, [this](const QString &k) { m_started.append(k); });
     QObject::connect(m_engine.get(), &HarvestEngine::addressGivenUp, [this] { ++m_givenUp; });
     QSignalSpy runOver(m_engine.get(), &HarvestEngine::runOver);

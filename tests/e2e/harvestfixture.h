@@ -21,6 +21,7 @@ struct HarvestRequest
     bool largest = false;
     bool commercial = false;
     QString maxImages = QStringLiteral("60");
+    HarvestEngine::Limits limits = {};
 };
 
 // A real harvest over loopback sockets against the local photo site, with
@@ -39,6 +40,9 @@ public:
     HarvestEngine &engine() { return *m_engine; }
     QStringList startedKeywords() const { return m_started; }
     int givenUp() const { return m_givenUp; }
+    int cutShort() const { return m_cutShort; }
+    int transfersStarted() const { return m_transfers; }
+    QStringList failedKeywords() const { return m_failed; }
 
     // The files the harvest must leave, relative to the save folder, with their bytes.
     QMap<QString, QByteArray> expectedFiles(const HarvestRequest &request);
@@ -54,6 +58,9 @@ private:
     std::unique_ptr<HarvestEngine> m_engine;
     QStringList m_started;
     int m_givenUp = 0;
+    int m_cutShort = 0;
+    int m_transfers = 0;
+    QStringList m_failed;
 };
 
 }

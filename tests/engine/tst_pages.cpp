@@ -375,6 +375,8 @@ private slots:
         QTest::newRow("domain marker") << QByteArray("x.photosite.example.come/") << false;
         QTest::newRow("line feed") << QByteArray("a.com/x\nHost: b") << false;
         QTest::newRow("delete") << QByteArray("a.com/x\x7f") << false;
+        QTest::newRow("1 KiB") << "a.com/" + QByteArray(AddressQueue::MaxAddressLength - 6, 'x') << true;
+        QTest::newRow("longer than 1 KiB") << "a.com/" + QByteArray(AddressQueue::MaxAddressLength - 5, 'x') << false;
     }
 
     void queueRefusals()

@@ -85,19 +85,22 @@ private slots:
         QTEST(r.pool.nextEmptySock(), "expected");
     }
 
-    // Two ticks of the stall watch: a transfer that moved since the previous tick is left alone.
+    // Two ticks of the stall watch: a transfer that brought the minimum (1 KiB a
+    // 20-second tick, headers included) since the previous tick is left alone.
     void stallWatch_data()
     {
         QTest::addColumn<QByteArray>("host");
         QTest::addColumn<int>("state");
         QTest::addColumn<bool>("paused");
-        QTest::addColumn<double>("received");
+        QTest::addColumn<double>("arrived");
         QTest::addColumn<int>("retries");
         QTest::newRow("no host") << QByteArray() << 7 << false << 0.0 << 0;
         QTest::newRow("closing") << QByteArray("a.com") << 8 << false << 0.0 << 0;
         QTest::newRow("paused") << QByteArray("a.com") << 7 << true << 0.0 << 0;
         QTest::newRow("quiet") << QByteArray("a.com") << 9 << false << 0.0 << 2;
-        QTest::newRow("moving, then quiet") << QByteArray("a.com") << 7 << false << 10.0 << 1;
+        QTest::newRow("moving, then quiet") << QByteArray("a.com") << 7 << false << 1024.0 << 1;
+        QTest::newRow("dripping") << QByteArray("a.com") << 7 << false << 1023.0 << 2;
+        QTest::newRow("failed attempt without host") << QByteArray() << 9 << false << 0.0 << 1;
     }
 
     void stallWatch()
@@ -105,11 +108,11 @@ private slots:
         QFETCH(QByteArray, host);
         QFETCH(int, state);
         QFETCH(bool, paused);
-        QFETCH(double, received);
+        QFETCH(double, arrived);
         Run r({QStringLiteral("kw")});
         SlotRecord &record = r.pool.record(2);
         record.host = host;
-        record.received = received;
+        record.arrived = arrived;
         r.slot(2)->setState(SocketState(state));
         r.options.setPaused(paused);
         r.pool.timeoutTick();
@@ -358,6 +361,56 @@ private slots:
         QCOMPARE(started.value(0).value(0).toString(), QStringLiteral("b"));
         QCOMPARE(started.value(1).value(0).toString(), QStringLiteral("a"));
         QCOMPARE(engine->queue()->size(), 2);
+    }
+
+    // Whatever is queued, a keyword hands out at most its cap, gives up what names no host,
+    // waits for running transfers a bounded number of stall-watch ticks, then hands over.
+    void dispatcherBoundsAKeyword()
+    {
+        Run r({QStringLiteral("kw"), QStringLiteral("next")});
+        QSignalSpy givenUp(&r.dispatcher, &Dispatcher::addressGivenUp);
+        QSignalSpy cutShort(&r.dispatcher, &Dispatcher::keywordCutShort);
+        QSignalSpy poolGivenUp(&r.pool, &ConnectionPool::addressGivenUp);
+        r.dispatcher.setTransferCap(3);
+        r.queue.takeFirst();
+        r.queue.setCapacity(6);
+        for (const QByteArray url : {"", "//farm1.example.com/1/x.jpg", "a.com/1/", "a.com/2/", "a.com/3/", "a.com/4/", "a.com/5/"})
+            r.queue.addUrl(url);
+        QCOMPARE(r.queue.refusedForRoom(), qint64(1));
+        r.ticks(4);
+        QCOMPARE(givenUp.size(), 2);
+        QCOMPARE(r.slot(1)->host(), QByteArray("a.com"));
+        r.slot(1)->setState(SocketState::Closed);
+        r.ticks(3);
+        QCOMPARE(r.slot(1)->connectCount(), 2);
+        QCOMPARE(r.queue.size(), 1);
+        for (int i = 0; i < Dispatcher::HandOverWaitTicks; ++i) {
+            QCOMPARE(r.state.currentKeyword, QStringLiteral("kw"));
+            r.dispatcher.stallWatchTicked();
+            r.dispatcher.tick();
+        }
+        QCOMPARE(r.state.currentKeyword, QStringLiteral("next"));
+        QCOMPARE(cutShort.size(), 1);
+        QCOMPARE(poolGivenUp.size(), 2);
+        QCOMPARE(r.queue.size(), 1);
+    }
+
+    // A keyword whose folder cannot be made fetches nothing; one whose search is given up
+    // is said to have failed too.
+    void keywordFailures()
+    {
+        Run r;
+        QSignalSpy failed(&r.driver, &RunDriver::keywordFailed);
+        r.keywords.setStringList({QString(300, QLatin1Char('k')), QStringLiteral("kw")});
+        r.driver.nextMajorKeyword();
+        QCOMPARE(failed.size(), 1);
+        QVERIFY(r.queue.isEmpty());
+        r.driver.nextMajorKeyword();
+        r.driver.noteGivenUp("a.com/1/");
+        QCOMPARE(failed.size(), 1);
+        r.driver.noteGivenUp(r.queue.at(0));
+        QCOMPARE(failed.size(), 2);
+        QCOMPARE(failed.value(1).value(0).toString(), QStringLiteral("kw"));
     }
 
     // Nothing runs before Start; then the timers dispatch, show and watch the transfer, which
