@@ -26,7 +26,7 @@ struct KeywordFigures
     // Stopped at the transfer cap with addresses still queued.
     bool cutShort = false;
     // Why the keyword could not be harvested; empty when it could.
-    QString failure;
+    QString failure = {};
 
     int images() const { return thumbnails + standard + largest; }
     bool expectationKnown() const { return expectedImages >= 0; }

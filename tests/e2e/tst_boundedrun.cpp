@@ -54,10 +54,10 @@ struct CliRow
     QStringList keywords;
     QString folder;         // --folder, below the test's folder
     QString savedUnder;     // where the images must land, below the test's folder
-    QList<FaultRule> faults;
+    QList<FaultRule> faults = {};
     int exitCode = 0;
-    QByteArray message;
-    QString failedKeyword;
+    QByteArray message = {};
+    QString failedKeyword = {};
 };
 
 }
