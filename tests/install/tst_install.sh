@@ -56,21 +56,28 @@ check_validators() {
     fi
 }
 
-# Every option a program's --help lists must be in its manual page, and the
-# command line's also in its completion.
+# Every option a program's --help lists must have its own entry in the
+# manual page's OPTIONS, and the command line's also be completed.
 options_of() {
     "$prefix/bin/$1" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u
 }
 
+# The tags of the OPTIONS section: the lines indented by exactly seven columns.
+documented_options() {
+    LC_ALL=C.UTF-8 MANWIDTH=80 man -E UTF-8 -l -Tutf8 "$1" 2>/dev/null | col -bx \
+        | awk '/^[A-Z]/ { inOptions = ($0 == "OPTIONS") } inOptions && /^       [^ ]/' \
+        | grep -oE -- '--[a-z][a-z-]*' | sort -u
+}
+
 check_manual_pages() {
-    local program page warnings text option
+    local program page warnings documented option
     for program in mosscatch mosscatch-cli mosscatch-photosite; do
         page=$prefix/share/man/man1/$program.1.gz
         warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 "$page" 2>&1 >/dev/null)
         [ -z "$warnings" ] || fail "$program(1) renders with warnings: $warnings"
-        text=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -E UTF-8 -l -Tutf8 "$page" 2>/dev/null | col -b)
+        documented=$(documented_options "$page")
         for option in $(options_of "$program"); do
-            grep -qF -- "$option" <<<"$text" || fail "$program(1) does not describe $option"
+            grep -qx -- "$option" <<<"$documented" || fail "$program(1) has no entry for $option"
         done
     done
 }
