@@ -1,5 +1,6 @@
 #include "photosite/photosite.h"
 #include "common/stopsignals.h"
+#include "common/product.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -11,10 +12,12 @@ int main(int argc, char *argv[])
     mosscatch::StopSignals::block();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("mosscatch-photosite"));
+    QCoreApplication::setApplicationVersion(QLatin1String(mosscatch::ProductVersion));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Serves the local photo site on 127.0.0.1."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Port to listen on (0 picks a free one)."),
                                         QStringLiteral("N"), QStringLiteral("0"));
     parser.addOption(portOption);

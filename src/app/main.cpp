@@ -1,11 +1,15 @@
+#include "common/product.h"
 #include "engine/harvestengine.h"
 #include "net/hostmap.h"
 #include "net/tcpconnection.h"
 #include "photosite/photosite.h"
+#include "ui/artwork.h"
 #include "ui/frmmain.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
+#include <QPainter>
 #include <QTimer>
 
 #include <cstdio>
@@ -60,6 +64,20 @@ void paceImagesLikeANetwork(PhotoSite &site)
     site.addFault(pace);
 }
 
+QIcon drawnIcon()
+{
+    QIcon icon;
+    for (const int side : { 16, 24, 32, 48, 64, 128, 256 }) {
+        QPixmap picture(side, side);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        artwork::drawIcon(painter, side);
+        painter.end();
+        icon.addPixmap(picture);
+    }
+    return icon;
+}
+
 ConnectionFactory tcpConnections(const HostMap &hostMap)
 {
     return [hostMap](QObject *parent) -> Connection * { return new TcpConnection(hostMap, parent); };
@@ -87,7 +105,10 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mosscatch"));
-    QApplication::setApplicationVersion(QStringLiteral("2.0"));
+    QApplication::setApplicationVersion(QLatin1String(ProductVersion));
+    // Lets the desktop tie the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QLatin1String(ProductDesktopId));
+    QApplication::setWindowIcon(drawnIcon());
     const Options options = parseOptions(app);
 
     HostMap hostMap;

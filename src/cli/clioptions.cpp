@@ -1,6 +1,7 @@
 #include "cli/clioptions.h"
 
 #include "common/text.h"
+#include "common/product.h"
 
 #include <QCommandLineParser>
 
@@ -105,7 +106,7 @@ CliOptions::Parsed CliOptions::parse(const QStringList &arguments, const QString
     if (parser.isSet(QStringLiteral("help")))
         return {std::nullopt, parser.helpText(), 0};
     if (parser.isSet(QStringLiteral("version")))
-        return {std::nullopt, QStringLiteral("mosscatch-cli 2.0"), 0};
+        return {std::nullopt, QStringLiteral("mosscatch-cli ") + QLatin1String(ProductVersion), 0};
 
     CliOptions options;
     options.keywords = parser.positionalArguments();

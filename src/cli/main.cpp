@@ -2,6 +2,7 @@
 #include "cli/progressprinter.h"
 #include "cli/runrecorder.h"
 #include "common/stopsignals.h"
+#include "common/product.h"
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
 #include "photosite/photosite.h"
@@ -141,7 +142,7 @@ int main(int argc, char *argv[])
     StopSignals::block();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("mosscatch-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("2.0"));
+    QCoreApplication::setApplicationVersion(QLatin1String(ProductVersion));
 
     const QString storedFolder = SettingsStore().readSettingValue(QStringLiteral("tdir"), HarvestOptions::defaultSaveFolder());
     const CliOptions::Parsed parsed = CliOptions::parse(app.arguments(), storedFolder);

@@ -8,18 +8,18 @@
 namespace mosscatch {
 
 ButtonCanvas::ButtonCanvas(QImage *image)
-    : m_image(image)
+    : m_image(image), m_scale(qMax(1, qRound(image->devicePixelRatio())))
 {
 }
 
 int ButtonCanvas::width() const
 {
-    return m_image->width();
+    return m_image->width() / m_scale;
 }
 
 int ButtonCanvas::height() const
 {
-    return m_image->height();
+    return m_image->height() / m_scale;
 }
 
 void ButtonCanvas::fill(Colour colour)
@@ -70,8 +70,13 @@ void ButtonCanvas::drawLine(int x1, int y1, int x2, int y2, Colour colour)
 
 void ButtonCanvas::putPixel(int x, int y, Colour colour)
 {
-    if (contains(x, y))
-        m_image->setPixel(x, y, toQColor(colour).rgb());
+    if (!contains(x, y))
+        return;
+    const QRgb rgb = toQColor(colour).rgb();
+    for (int row = 0; row < m_scale; ++row) {
+        for (int column = 0; column < m_scale; ++column)
+            m_image->setPixel(x * m_scale + column, y * m_scale + row, rgb);
+    }
 }
 
 void ButtonCanvas::drawFocus(const QRect &rect)
@@ -115,12 +120,17 @@ void ButtonCanvas::invertPixel(int x, int y)
 {
     if (!contains(x, y) || (x + y) % 2 != 0)
         return;
-    m_image->setPixel(x, y, m_image->pixel(x, y) ^ 0x00FFFFFF);
+    for (int row = 0; row < m_scale; ++row) {
+        for (int column = 0; column < m_scale; ++column) {
+            const QPoint pixel(x * m_scale + column, y * m_scale + row);
+            m_image->setPixel(pixel, m_image->pixel(pixel) ^ 0x00FFFFFF);
+        }
+    }
 }
 
 bool ButtonCanvas::contains(int x, int y) const
 {
-    return x >= 0 && y >= 0 && x < m_image->width() && y < m_image->height();
+    return x >= 0 && y >= 0 && x < width() && y < height();
 }
 
 }

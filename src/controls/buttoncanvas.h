@@ -12,7 +12,9 @@ class QString;
 namespace mosscatch {
 
 // Pixel primitives with the semantics of the classic Windows drawing calls,
-// on an RGB32 image. Pixels outside the image are dropped.
+// on an RGB32 image. Pixels outside the image are dropped. On an image of a
+// higher device pixel ratio, each pixel is a square block of the ratio
+// rounded, so a scaled desktop shows the same look, only sharper.
 class ButtonCanvas
 {
 public:
@@ -40,6 +42,7 @@ private:
     bool contains(int x, int y) const;
 
     QImage *m_image;
+    int m_scale;
 };
 
 }

@@ -402,7 +402,9 @@ void PaintedButton::resizeSteps()
     m_captionRect = QRect(0, 0, m_scaleW, m_scaleH);
     m_downCaptionRect = QRect(2, 2, m_scaleW - 2, m_scaleH - 2);
     m_focusRect = QRect(4, 4, m_scaleW - 8, m_scaleH - 8);
-    m_image = m_scaleW > 0 && m_scaleH > 0 ? QImage(m_scaleW, m_scaleH, QImage::Format_RGB32) : QImage();
+    const int density = qMax(1, qRound(devicePixelRatioF()));
+    m_image = m_scaleW > 0 && m_scaleH > 0 ? QImage(m_scaleW * density, m_scaleH * density, QImage::Format_RGB32) : QImage();
+    m_image.setDevicePixelRatio(density);
     applyRegion();
     redraw(ButtonState::Up, true);
 }

@@ -1,10 +1,13 @@
 #include "ui/artwork.h"
 
+#include "common/product.h"
 #include "ui/designunits.h"
 
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QtMath>
 
 namespace mosscatch::artwork {
 
@@ -15,11 +18,25 @@ constexpr QRgb MossLight = qRgb(136, 186, 84);
 constexpr QRgb Violet = qRgb(192, 192, 255);
 constexpr QRgb Lilac = qRgb(231, 219, 253);
 
+// At the screen's pixel density, so the pictures stay sharp on a scaled desktop;
+// painters on it still work in the sizes given here.
 QPixmap blank(int width, int height)
 {
-    QPixmap pixmap(width, height);
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    QPixmap pixmap(qCeil(width * ratio), qCeil(height * ratio));
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     return pixmap;
+}
+
+void drawSkyPanel(QPainter &painter, const QRectF &panel, qreal radius)
+{
+    QLinearGradient sky(panel.topLeft(), panel.bottomLeft());
+    sky.setColorAt(0, QColor(Lilac));
+    sky.setColorAt(1, QColor(Violet));
+    painter.setBrush(sky);
+    painter.setPen(QPen(QColor(120, 120, 200), 1));
+    painter.drawRoundedRect(panel, radius, radius);
 }
 
 // A tuft of moss: overlapping rounded fronds growing from one base point.
@@ -71,12 +88,7 @@ QPixmap logo()
     QPixmap pixmap = blank(161, 86);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, 86);
-    sky.setColorAt(0, QColor(Lilac));
-    sky.setColorAt(1, QColor(Violet));
-    painter.setBrush(sky);
-    painter.setPen(QPen(QColor(120, 120, 200), 1));
-    painter.drawRoundedRect(QRectF(0.5, 0.5, 160, 85), 10, 10);
+    drawSkyPanel(painter, QRectF(0.5, 0.5, 160, 85), 10);
     drawTuft(painter, QPointF(26, 66), 40);
     drawTuft(painter, QPointF(40, 70), 26);
     painter.setPen(QColor(MossDark));
@@ -86,8 +98,19 @@ QPixmap logo()
     painter.drawText(QRect(50, 38, 108, 22), Qt::AlignCenter, QStringLiteral("catch"));
     painter.setPen(QColor(90, 90, 160));
     painter.setFont(design::font(7));
-    painter.drawText(QRect(50, 60, 108, 16), Qt::AlignCenter, QStringLiteral("image harvester 2.0"));
+    painter.drawText(QRect(50, 60, 108, 16), Qt::AlignCenter, QStringLiteral("image harvester ") + QLatin1String(ProductVersion));
     return pixmap;
+}
+
+void drawIcon(QPainter &painter, qreal side)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(side / 64, side / 64);
+    drawSkyPanel(painter, QRectF(2.5, 2.5, 59, 59), 12);
+    drawTuft(painter, QPointF(27, 54), 32);
+    drawTuft(painter, QPointF(44, 57), 21);
+    painter.restore();
 }
 
 QPixmap folderImage()
@@ -116,7 +139,7 @@ QPixmap banner()
         drawTuft(painter, QPointF(30 + i * 14, 160 - (i % 2) * 6), 46 - (i % 3) * 8);
     painter.setPen(QColor(MossDark));
     painter.setFont(design::font(26, true));
-    painter.drawText(QRect(130, 18, 340, 50), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Mosscatch 2.0"));
+    painter.drawText(QRect(130, 18, 340, 50), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Mosscatch ") + QLatin1String(ProductVersion));
     painter.setPen(QColor(70, 70, 120));
     painter.setFont(design::font(9.75));
     const QStringList steps = {

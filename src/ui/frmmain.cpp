@@ -1,5 +1,6 @@
 #include "ui/frmmain.h"
 
+#include "common/product.h"
 #include "controls/paintedbutton.h"
 #include "engine/harvestengine.h"
 #include "ui/artwork.h"
@@ -112,7 +113,7 @@ FrmMain::FrmMain(HarvestEngine &engine, QWidget *parent)
     : QWidget(parent), m_engine(engine)
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Mosscatch 2.0"));
+    setWindowTitle(QStringLiteral("Mosscatch ") + QLatin1String(ProductVersion));
     setFont(design::font(9.75));
     fillBackground(this, QPalette::Window, WindowBack);
     setFixedWidth(design::px(WindowWidth));

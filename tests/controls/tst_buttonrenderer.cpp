@@ -6,14 +6,29 @@
 #include <QPalette>
 #include <QTest>
 
+#include <optional>
+
 using namespace mosscatch;
 
 namespace {
 
+std::optional<QColor> blockColour(const QImage &image, int x, int y, int density)
+{
+    const QColor first = image.pixelColor(x * density, y * density);
+    for (int row = 0; row < density; ++row) {
+        for (int column = 0; column < density; ++column) {
+            if (image.pixelColor(x * density + column, y * density + row) != first)
+                return std::nullopt;
+        }
+    }
+    return first;
+}
+
 // The look is the button type followed by any of "down", "disabled",
 // "focused" and "default". One letter a pixel: F face, L light, H highlight,
-// S shadow, D dark shadow, I face inverted by the focus outline.
-QStringList render(const QString &description, QSize size)
+// S shadow, D dark shadow, I face inverted by the focus outline, ? a pixel
+// whose block is not all one colour at a higher pixel density.
+QStringList render(const QString &description, QSize size, int density)
 {
     const QStringList words = description.split(u' ');
     ButtonLook look;
@@ -26,7 +41,8 @@ QStringList render(const QString &description, QSize size)
     look.captionRect = QRect(QPoint(), size);
     look.downCaptionRect = QRect(2, 2, size.width() - 2, size.height() - 2);
     look.focusRect = QRect(4, 4, size.width() - 8, size.height() - 8);
-    QImage image(size, QImage::Format_RGB32);
+    QImage image(size * density, QImage::Format_RGB32);
+    image.setDevicePixelRatio(density);
     ButtonCanvas canvas(&image);
     ButtonRenderer(&canvas, look).draw();
 
@@ -36,8 +52,10 @@ QStringList render(const QString &description, QSize size)
     QStringList rows;
     for (int y = 0; y < size.height(); ++y) {
         QString row;
-        for (int x = 0; x < size.width(); ++x)
-            row += letters.value(fromQColor(image.pixelColor(x, y)), u'?');
+        for (int x = 0; x < size.width(); ++x) {
+            const std::optional<QColor> colour = blockColour(image, x, y, density);
+            row += colour ? letters.value(fromQColor(*colour), u'?') : u'?';
+        }
         rows << row;
     }
     return rows;
@@ -120,7 +138,8 @@ void TestButtonRenderer::looks()
     QFETCH(QString, look);
     QFETCH(QString, expected);
     const QStringList rows = expected.split(u' ');
-    QCOMPARE(render(look, QSize(int(rows.first().size()), int(rows.size()))), rows);
+    for (const int density : {1, 2})
+        QCOMPARE(render(look, QSize(int(rows.first().size()), int(rows.size())), density), rows);
 }
 
 void TestButtonRenderer::cornerCuts_data()
