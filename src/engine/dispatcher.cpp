@@ -92,7 +92,7 @@ void Dispatcher::dispatch(int index)
     record.folder = std::move(target.folder);
     record.fileName = std::move(target.fileName);
 
-    if (fileExists(record.folder + QFile::decodeName(record.fileName))) {
+    if (fileExists(record.folder + fileNameText(record.fileName))) {
         m_pool.resetSock(index);
         return;
     }

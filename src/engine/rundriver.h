@@ -58,6 +58,8 @@ private:
     DoneRegistry &m_registry;
     ConnectionPool &m_pool;
     QDateTime m_startedAt;
+    // Temporary files older than this belong to an earlier run.
+    const QDateTime m_runStarted = QDateTime::currentDateTime();
 };
 
 }
