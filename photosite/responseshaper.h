@@ -11,7 +11,9 @@ namespace mosscatch {
 // any) paced in pieces, and the connection closes after the last byte.
 struct Delivery
 {
-    enum class Mode { Whole, Paced, Endless, Stall };
+    // PacedFirst: `first` in pieces of chunkBytes, then `rest` at once.
+    // Reset: `first`, then a reset (RST) intervalMs later.
+    enum class Mode { Whole, Paced, Endless, Stall, Reset, PacedFirst };
 
     Mode mode = Mode::Whole;
     QByteArray first;
@@ -34,6 +36,8 @@ private:
     Delivery paced(const QByteArray &first, const QByteArray &rest, int chunkBytes, int intervalMs) const;
     static SiteResponse withPageEnd(SiteResponse response, const QByteArray &end);
     static SiteResponse padded(SiteResponse response, qint64 size);
+    static Delivery split(const SiteResponse &response, qint64 at, int intervalMs);
+    static QByteArray withFields(const SiteResponse &response, const QList<QByteArray> &lines);
 
     const SiteRouter &m_router;
 };
