@@ -22,7 +22,7 @@ struct FaultRule
         ContentLengthLarger,     // announces the body size + `bytes` (1000 when 0)
         ContentLengthSmaller,    // announces the body size - `bytes` (half when 0), sends it all
         ContentLengthGarbage,    // "Content-Length: " + text (default "banana")
-        SplitHeader,             // the response in two writes, split at byte `bytes`, intervalMs apart
+        SplitHeader,             // the response in two writes, split at byte `bytes` (mid-header when 0), intervalMs apart
         NotFound,                // 404 with an HTML body
         ServerError,             // 500 with an HTML body
         Redirect,                // 302 with "location: " + text
@@ -36,6 +36,16 @@ struct FaultRule
         Unavailable,             // 503 with an HTML body
         LinkFarm,                // the normal page with `bytes` (50 when 0) more blocks, each linking a further photo page
         ContainerBomb,           // the normal page with `bytes` (250,000 when 0) more blocks, all linking its first photo
+        NotFoundSplit,           // the 404 of NotFound in two writes, split at byte `bytes` (mid-header when 0)
+        HeaderByteByByte,        // the header one byte per write, intervalMs apart, then the body at once
+        ResetNoLength,           // header without a length, the first `bytes` body bytes (half when 0), then a reset (RST)
+        CloseEarlyNoLength,      // header without a length, the first `bytes` body bytes (half when 0), then close
+        Chunked,                 // "Transfer-Encoding: chunked", the body in chunks of chunkBytes, then close
+        GzipEncoded,             // "Content-Encoding: gzip" over a compressed body
+        PartialContent,          // 206 with the first `bytes` body bytes (half when 0) and their Content-Range
+        DuplicateLength,         // the right Content-Length line twice
+        ContradictingLengths,    // the right Content-Length line, then one announcing `bytes` (half when 0)
+        LengthInOtherField,      // "X-Original-Content-Length: " + `bytes` (12 when 0) before the right length
     };
 
     Match match = Match::ExactPath;

@@ -35,11 +35,8 @@ Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &
         return withLength(response, QByteArray::number(qMax<qint64>(0, size - (rule.bytes > 0 ? rule.bytes : size / 2))));
     case Kind::ContentLengthGarbage:
         return withLength(response, rule.text.isEmpty() ? QByteArray("banana") : rule.text);
-    case Kind::SplitHeader: {
-        const QByteArray all = response.bytes();
-        const qsizetype at = qBound<qsizetype>(0, rule.bytes, all.size());
-        return paced(all.left(at), all.mid(at), int(qMax<qsizetype>(1, all.size() - at)), rule.intervalMs);
-    }
+    case Kind::SplitHeader:
+        return split(response, rule.bytes, rule.intervalMs);
     case Kind::NotFound:
         return normal(m_router.error(404, "Not Found", path));
     case Kind::ServerError:
@@ -67,6 +64,48 @@ Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &
         return normal(withBlocks(response, m_router.farmBlocks(path, int(rule.bytes > 0 ? rule.bytes : DefaultFarmLinks))));
     case Kind::ContainerBomb:
         return normal(withBlocks(response, bomb(response.body, rule.bytes > 0 ? rule.bytes : DefaultBombBlocks)));
+    case Kind::NotFoundSplit:
+        return split(m_router.error(404, "Not Found", path), rule.bytes, rule.intervalMs);
+    case Kind::HeaderByteByByte:
+        return {Delivery::Mode::PacedFirst, response.header(), response.body, 1, qMax(0, rule.intervalMs)};
+    case Kind::ResetNoLength:
+    case Kind::CloseEarlyNoLength: {
+        const QByteArray cut = response.header({}) + response.body.left(rule.bytes > 0 ? rule.bytes : size / 2);
+        const bool reset = rule.kind == Kind::ResetNoLength;
+        return {reset ? Delivery::Mode::Reset : Delivery::Mode::Whole, cut, {}, 0, reset ? qMax(20, rule.intervalMs) : 0};
+    }
+    case Kind::Chunked: {
+        QByteArray chunked;
+        const int piece = qMax(1, rule.chunkBytes);
+        for (qint64 at = 0; at < size; at += piece) {
+            const QByteArray part = response.body.mid(at, piece);
+            chunked += QByteArray::number(part.size(), 16) + (at == 0 ? ";ext=1\r\n" : "\r\n") + part + "\r\n";
+        }
+        return {Delivery::Mode::Whole, withFields(response, {"Transfer-Encoding: chunked"}) + chunked + "0\r\n\r\n", {}, 0, 0};
+    }
+    case Kind::GzipEncoded: {
+        const QByteArray packed = qCompress(response.body);
+        return {Delivery::Mode::Whole, withFields(response, {"Content-Encoding: gzip", "Content-Length: "
+                                                  + QByteArray::number(packed.size())}) + packed, {}, 0, 0};
+    }
+    case Kind::PartialContent: {
+        SiteResponse partial = response;
+        const qint64 part = rule.bytes > 0 ? rule.bytes : size / 2;
+        partial.status = 206;
+        partial.reason = "Partial Content";
+        partial.body = response.body.left(part);
+        partial.fields.append({"Content-Range", "bytes 0-" + QByteArray::number(part - 1) + '/' + QByteArray::number(size)});
+        return normal(partial);
+    }
+    case Kind::DuplicateLength:
+    case Kind::ContradictingLengths: {
+        const qint64 second = rule.kind == Kind::DuplicateLength ? size : rule.bytes > 0 ? rule.bytes : size / 2;
+        return {Delivery::Mode::Whole, withFields(response, {"Content-Length: " + QByteArray::number(size),
+                                                  "Content-Length: " + QByteArray::number(second)}) + response.body, {}, 0, 0};
+    }
+    case Kind::LengthInOtherField:
+        return {Delivery::Mode::Whole, withFields(response, {"X-Original-Content-Length: " + QByteArray::number(rule.bytes > 0 ? rule.bytes : 12),
+                                                  "Content-Length: " + QByteArray::number(size)}) + response.body, {}, 0, 0};
     }
     return normal(response);
 }
@@ -85,6 +124,26 @@ SiteResponse ResponseShaper::withPageEnd(SiteResponse response, const QByteArray
 {
     response.body.replace("</html>", end);
     return response;
+}
+
+// Two writes intervalMs apart, the first ending at byte `at` (in the middle
+// of the header when 0).
+Delivery ResponseShaper::split(const SiteResponse &response, qint64 at, int intervalMs)
+{
+    const QByteArray all = response.bytes();
+    const qsizetype cut = qBound<qsizetype>(1, at > 0 ? at : response.header().size() / 2, all.size());
+    return {Delivery::Mode::Paced, all.left(cut), all.mid(cut), int(qMax<qsizetype>(1, all.size() - cut)),
+            qMax(0, intervalMs)};
+}
+
+// The header without a length, with the given lines added before its blank line.
+QByteArray ResponseShaper::withFields(const SiteResponse &response, const QList<QByteArray> &lines)
+{
+    QByteArray header = response.header({});
+    header.chop(2);
+    for (const QByteArray &line : lines)
+        header += line + "\r\n";
+    return header + "\r\n";
 }
 
 // The padding is a long comment, so the page stays one page with one end.

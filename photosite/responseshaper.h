@@ -11,7 +11,9 @@ namespace mosscatch {
 // any) paced in pieces, and the connection closes after the last byte.
 struct Delivery
 {
-    enum class Mode { Whole, Paced, Endless, Stall };
+    // PacedFirst: `first` in pieces of chunkBytes, then `rest` at once.
+    // Reset: `first`, then a reset (RST) intervalMs later.
+    enum class Mode { Whole, Paced, Endless, Stall, Reset, PacedFirst };
 
     Mode mode = Mode::Whole;
     QByteArray first;
@@ -37,6 +39,8 @@ private:
     static SiteResponse withImageAddress(SiteResponse response, const QByteArray &address);
     static SiteResponse withBlocks(SiteResponse response, const QByteArray &blocks);
     static QByteArray bomb(const QByteArray &body, qint64 count);
+    static Delivery split(const SiteResponse &response, qint64 at, int intervalMs);
+    static QByteArray withFields(const SiteResponse &response, const QList<QByteArray> &lines);
 
     const SiteRouter &m_router;
 };

@@ -2,6 +2,8 @@
 
 #include <QTcpSocket>
 
+#include <sys/socket.h>
+
 namespace mosscatch {
 
 SiteConnection::SiteConnection(QTcpSocket *socket, QObject *parent)
@@ -35,10 +37,20 @@ void SiteConnection::deliver(const Delivery &delivery)
         m_socket->write(delivery.first);
         close();
         return;
-    case Delivery::Mode::Paced:
-    case Delivery::Mode::Endless:
+    case Delivery::Mode::Reset:
         m_state = State::Answering;
         m_socket->write(delivery.first);
+        m_socket->flush();
+        QTimer::singleShot(delivery.intervalMs, this, &SiteConnection::reset);
+        return;
+    case Delivery::Mode::Paced:
+    case Delivery::Mode::Endless:
+    case Delivery::Mode::PacedFirst:
+        // Small pieces go out one by one rather than gathered by the kernel.
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        m_state = State::Answering;
+        if (delivery.mode != Delivery::Mode::PacedFirst)
+            m_socket->write(delivery.first);
         m_socket->flush();
         m_pacer.start(delivery.intervalMs);
         return;
@@ -105,13 +117,28 @@ void SiteConnection::writeNextPiece()
             m_socket->write(m_delivery.rest);
         return;
     }
-    m_socket->write(m_delivery.rest.mid(m_sent, m_delivery.chunkBytes));
+    const bool pacedFirst = m_delivery.mode == Delivery::Mode::PacedFirst;
+    const QByteArray &paced = pacedFirst ? m_delivery.first : m_delivery.rest;
+    m_socket->write(paced.mid(m_sent, m_delivery.chunkBytes));
     m_socket->flush();
     m_sent += m_delivery.chunkBytes;
-    if (m_sent >= m_delivery.rest.size()) {
+    if (m_sent >= paced.size()) {
         m_pacer.stop();
+        if (pacedFirst)
+            m_socket->write(m_delivery.rest);
         close();
     }
+}
+
+// Ends the connection with a reset (RST) rather than an orderly close.
+void SiteConnection::reset()
+{
+    const linger abortive{1, 0};
+    ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    m_state = State::Closing;
+    m_pacer.stop();
+    m_idle.stop();
+    m_socket->abort();
 }
 
 void SiteConnection::close()

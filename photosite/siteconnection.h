@@ -36,6 +36,7 @@ private:
     void readRequest();
     void writeNextPiece();
     void close();
+    void reset();
 
     static constexpr qsizetype MaximumRequest = 64 * 1024;
     static constexpr int IdleLimitMs = 120000;

@@ -6,7 +6,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
+#include <numeric>
+#include <vector>
+
+#include <unistd.h>
 
 using namespace mosscatch;
 
@@ -112,6 +117,38 @@ void benchPage(qint64 size, qsizetype chunkSize)
                 fetched ? "scraped" : "NOT SCRAPED");
 }
 
+// What a durable save costs: whole images of `size` bytes saved one after the
+// other through the exchange (written, flushed to disk with fdatasync and
+// renamed), against the fdatasync alone of a file of the same size.
+void benchDurableSaves(int count, qint64 size)
+{
+    Harness harness;
+    int saved = 0;
+    QObject::connect(&harness.exchange, &HttpExchange::imageSaved, [&] { ++saved; });
+    const QByteArray header = "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(size) + "\r\n\r\n";
+    double total = 0;
+    for (int i = 0; i < count; ++i) {
+        harness.start("/photos/x/" + QByteArray::number(i) + "_o.jpg");
+        total += harness.feed(header, size, 16 * 1024);
+    }
+    std::vector<double> flushes;
+    for (int i = 0; i < count; ++i) {
+        QFile file(harness.folder.filePath(QStringLiteral("flush-%1").arg(i)));
+        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(size, 'x')) != size || !file.flush())
+            return;
+        QElapsedTimer timer;
+        timer.start();
+        ::fdatasync(file.handle());
+        flushes.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(flushes.begin(), flushes.end());
+    const double mean = std::accumulate(flushes.begin(), flushes.end(), 0.0) / count;
+    std::printf("%d images of %lld KiB saved durably: %.2f ms per image; its fdatasync alone: "
+                "mean %.2f ms, median %.2f ms, slowest %.2f ms (%d saved, in %s)\n",
+                count, size / 1024, total * 1000 / count, mean, flushes[size_t(count / 2)],
+                flushes.back(), saved, qPrintable(harness.folder.path()));
+}
+
 }
 
 int main(int argc, char *argv[])
@@ -122,5 +159,7 @@ int main(int argc, char *argv[])
     benchImage(128 * megabyte, 64 * 1024);
     benchPage(8 * megabyte, 1460);
     benchPage(15 * megabyte, 16 * 1024);
+    benchDurableSaves(200, 100 * 1024);
+    benchDurableSaves(50, 4 * megabyte);
     return 0;
 }

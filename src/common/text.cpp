@@ -65,6 +65,50 @@ QByteArray urlFileName(const QByteArray &path)
     return reverseText(reversed.left(reversed.indexOf('/')));
 }
 
+namespace {
+
+// Length of the valid UTF-8 sequence at i (shortest form, no surrogates), or 0.
+qsizetype utf8SequenceAt(const QByteArray &bytes, qsizetype i)
+{
+    const auto at = [&](qsizetype k) { return uchar(k < bytes.size() ? bytes[k] : 0); };
+    const uchar lead = at(i);
+    if (lead < 0x80)
+        return 1;
+    const qsizetype length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    if (length == 0)
+        return 0;
+    const uchar second = at(i + 1);
+    const uchar low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const uchar high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (second < low || second > high)
+        return 0;
+    for (qsizetype k = 2; k < length; ++k) {
+        if ((at(i + k) & 0xC0) != 0x80)
+            return 0;
+    }
+    return length;
+}
+
+}
+
+QString fileNameText(const QByteArray &bytes)
+{
+    QByteArray text;
+    text.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size();) {
+        const qsizetype length = utf8SequenceAt(bytes, i);
+        if (length > 0) {
+            text.append(bytes.constData() + i, length);
+            i += length;
+        } else {
+            text.append('%').append(QByteArray::number(uchar(bytes[i]), 16).toUpper().rightJustified(2, '0'));
+            ++i;
+        }
+    }
+    return QString::fromUtf8(text);
+}
+
 double leadingNumber(const QByteArray &text)
 {
     qsizetype i = 0;

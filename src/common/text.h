@@ -22,6 +22,11 @@ QByteArray reverseText(const QByteArray &text);
 // The part of a path after its last "/"; a path without "/" is returned whole.
 QByteArray urlFileName(const QByteArray &path);
 
+// A file name from the bytes of an address, losslessly: valid UTF-8 is read as
+// such, and every byte that is not part of it is written as "%" and two
+// hexadecimal digits, so different bytes never give the same name.
+QString fileNameText(const QByteArray &bytes);
+
 // The number at the start of the text, as a lenient decimal reader: leading
 // blanks are skipped and reading stops at the first character that cannot
 // continue the number; no number gives 0.

@@ -121,7 +121,7 @@ void Dispatcher::dispatch(int index)
         emit addressGivenUp(address);
         return;
     }
-    if (fileExists(record.folder + QFile::decodeName(record.fileName))) {
+    if (fileExists(record.folder + fileNameText(record.fileName))) {
         m_pool.resetSock(index);
         return;
     }

@@ -7,38 +7,45 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace mosscatch {
 
 namespace {
 
-const QByteArray redirectMarker = QByteArrayLiteral("\r\nlocation: ");
-const QByteArray lengthMarker = QByteArrayLiteral("Content-Length: ");
-const QByteArray headerEnd = QByteArrayLiteral("\r\n\r\n");
+const QByteArray redirectField = QByteArrayLiteral("location: ");
+const QByteArray lengthField = QByteArrayLiteral("Content-Length: ");
 const QByteArray pageEnd = QByteArrayLiteral("</html>");
+const QByteArray jpegStart = QByteArrayLiteral("\xFF\xD8");
+const QByteArray jpegEnd = QByteArrayLiteral("\xFF\xD9");
 
-constexpr qsizetype RedirectWindow = 199;
-constexpr qsizetype LengthWindow = 99;
+// The Part's window of 199 characters from the CR LF before "location: "
+// leaves 187 characters after the colon for the target and its blanks.
+constexpr qsizetype RedirectValueLimit = 187;
 constexpr double MinimumLength = 100;
 constexpr int MaxRedirects = 10;
 // Whatever a server sends, what is held for one transfer stays bounded.
 constexpr qsizetype MaxHeader = 64 * 1024;
 constexpr qsizetype MaxPage = 16 * 1024 * 1024;
 constexpr double MaxImage = 512.0 * 1024 * 1024;
-// A marker split between two arrivals must still be found, so every search
-// starts this far before the bytes not yet searched (the longest marker less one).
-constexpr qsizetype SearchOverlap = 11;
 
-bool startsWithStatusLine(const QByteArray &data)
+bool isBlank(char c)
 {
-    return lowerTrim(data.left(4)) == "http";
+    return c == '\r' || c == '\n' || c == ' ' || c == '\t';
 }
 
-int statusCode(const QByteArray &header)
+// Whether the bytes from start begin with "http" in any case: nullopt while
+// too few have arrived to tell.
+std::optional<bool> startsWithStatusLine(const QByteArray &data, qsizetype start)
 {
-    const QByteArray line = header.left(header.indexOf('\r'));
-    const qsizetype space = line.indexOf(' ');
-    return space < 0 ? 0 : int(leadingNumber(line.mid(space + 1, 4)));
+    static const char http[] = "http";
+    const qsizetype n = std::min<qsizetype>(4, data.size() - start);
+    for (qsizetype i = 0; i < n; ++i) {
+        if ((data[start + i] | 0x20) != http[i])
+            return false;
+    }
+    return n == 4 ? std::optional<bool>(true) : std::nullopt;
 }
 
 bool isImageTransfer(const SlotRecord &record)
@@ -46,12 +53,62 @@ bool isImageTransfer(const SlotRecord &record)
     return record.path.contains(".jpg");
 }
 
-qsizetype findNew(const SlotRecord &record, const QByteArray &marker)
+bool isTransient(int status)
 {
-    return record.data.indexOf(marker, std::max<qsizetype>(0, record.scanned - SearchOverlap));
+    return status == 408 || status == 429 || (status >= 500 && status < 600);
+}
+
+QByteArray lowerValue(const QByteArray &line)
+{
+    return line.mid(line.indexOf(':') + 1).trimmed().toLower();
 }
 
 }
+
+struct HttpExchange::Header
+{
+    int status = 0;
+    std::optional<QByteArray> location;  // the text after "location:", blanks included
+    std::optional<double> length;
+    bool conflictingLengths = false;
+    bool unreadable = false;  // a content or transfer coding we cannot undo
+    bool chunked = false;
+
+    explicit Header(const QByteArray &text)
+    {
+        const QList<QByteArray> lines = text.split('\n');
+        const QByteArray statusLine = lines.value(0).trimmed();
+        const qsizetype space = statusLine.indexOf(' ');
+        status = space < 0 ? 0 : int(leadingNumber(statusLine.mid(space + 1, 4)));
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            QByteArray line = lines.at(i);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            const QByteArray name = line.left(line.indexOf(':')).trimmed().toLower();
+            if (line.startsWith(redirectField) && !location)
+                location = line.mid(redirectField.size() - 1);
+            else if (line.startsWith(lengthField))
+                readLength(line.mid(lengthField.size()));
+            else if (name == "content-encoding" && lowerValue(line) != "identity")
+                unreadable = true;
+            else if (name == "transfer-encoding" && lowerValue(line) == "chunked")
+                chunked = true;
+            else if (name == "transfer-encoding" && lowerValue(line) != "identity")
+                unreadable = true;
+        }
+    }
+
+    // Only decimal digits make a length; two different ones contradict each other.
+    void readLength(const QByteArray &value)
+    {
+        const QByteArray digits = value.trimmed();
+        if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return;
+        const double number = digits.size() > 15 ? 1e18 : double(digits.toLongLong());
+        conflictingLengths = conflictingLengths || (length && *length != number);
+        length = number;
+    }
+};
 
 HttpExchange::HttpExchange(ConnectionPool &pool, PageScraper &scraper, HarvestState &state,
                            QObject *parent)
@@ -85,17 +142,8 @@ void HttpExchange::onDataArrival(int index)
     if (record.host.isEmpty() || m_chunk.isEmpty())
         return;
     record.arrived += double(m_chunk.size());
-
-    switch (handleArrival(index, record)) {
-    case Step::Next:
-        record.scanned = record.data.size();
-        break;
-    case Step::Failed:
+    if (handleArrival(index, record) == Step::Failed)
         m_pool.retrySock(index);
-        break;
-    case Step::Finished:
-        break;
-    }
 }
 
 void HttpExchange::onPeerClosed(int index)
@@ -103,14 +151,24 @@ void HttpExchange::onPeerClosed(int index)
     SlotRecord &record = m_pool.record(index);
     if (record.host.isEmpty())
         return;
-    // Without an announced length only the server's close tells that an image
-    // is whole; any other close cuts the transfer short, so it is tried again.
-    if (isImageTransfer(record) && record.bodyStarted && record.contentLength == 0
-        && record.received > 0) {
-        completeImage(index, record);
-        return;
+    // Only an orderly close can end a body: a reset (the connection's state
+    // reads Error) cuts it short wherever the platform tells the two apart.
+    const Connection *connection = m_pool.connection(index);
+    const bool orderly = connection && connection->state() != SocketState::Error;
+    bool whole = false;
+    if (orderly && isImageTransfer(record) && record.bodyStarted && record.contentLength == 0) {
+        // Without an announced length the close ends the image, and then only
+        // an image whose format says it is whole: a JPEG ends with FF D9.
+        if (record.chunked)
+            whole = record.chunks.lastChunkSeen();
+        else
+            whole = record.received > 0
+                    && (!record.firstBytes.startsWith(jpegStart) || record.lastBytes.endsWith(jpegEnd));
     }
-    m_pool.retrySock(index);
+    if (whole)
+        completeImage(index, record);
+    else
+        m_pool.retrySock(index);
 }
 
 QByteArray HttpExchange::request(const SlotRecord &record)
@@ -129,42 +187,102 @@ void HttpExchange::startAttempt(SlotRecord &record)
     // A length announced by an earlier response (before a retry or a redirect)
     // says nothing about the one to come.
     record.contentLength = 0;
+    record.chunked = false;
+    record.chunks = ChunkedDecoder();
+    record.firstBytes.clear();
+    record.lastBytes.clear();
 }
 
 HttpExchange::Step HttpExchange::handleArrival(int index, SlotRecord &record)
 {
-    const bool inHeader = !record.bodyStarted;
+    if (record.bodyStarted)
+        return takeBody(index, record, m_chunk);
     record.data.append(m_chunk);
-    // Header fields are only read before the body begins: body bytes that
-    // happen to look like them are content.
-    if (inHeader) {
-        if (const Step step = followRedirect(index, record); step != Step::Next)
-            return step;
-        if (const Step step = readContentLength(index, record); step != Step::Next)
-            return step;
-        if (const Step step = removeHeader(index, record); step != Step::Next)
-            return step;
-    }
-    countBody(record);
-    if (const Step step = finishPage(index, record); step != Step::Next)
-        return step;
-    if (isImageTransfer(record))
-        return saveImage(index, record);
-    return record.data.size() > MaxPage ? Step::Failed : Step::Next;
+    return readHeader(index, record);
 }
 
-HttpExchange::Step HttpExchange::followRedirect(int index, SlotRecord &record)
+// Nothing is decided before enough bytes are in to decide it: whether there
+// is a status line at all, and then where the header ends. Its fields are
+// read only from the complete header, so body bytes are never taken for them.
+HttpExchange::Step HttpExchange::readHeader(int index, SlotRecord &record)
 {
-    const qsizetype at = findNew(record, redirectMarker);
-    if (at < 0)
-        return Step::Next;
-    QByteArray target = record.data.mid(at, RedirectWindow);
-    target = target.mid(target.indexOf(':') + 1);
-    const qsizetype end = target.indexOf('\r');
-    if (end < 0)
+    QByteArray &data = record.data;
+    qsizetype start = 0;
+    while (start < data.size() && isBlank(data[start]))
+        ++start;
+    const std::optional<bool> statusLine = startsWithStatusLine(data, start);
+    if (!statusLine)
+        return data.size() > MaxHeader ? Step::Failed : Step::Next;
+    if (!*statusLine) {
+        // No status line: the body begins with the first byte.
+        record.bodyStarted = true;
+        const QByteArray body = std::exchange(data, QByteArray());
+        return takeBody(index, record, body);
+    }
+    // The header ends at the first empty line, whether lines end in CR LF or
+    // LF. scanned is where the search resumes: at a line feed whose next bytes
+    // are not all in yet, else at the end of the data.
+    qsizetype end = -1;
+    qsizetype at = data.indexOf('\n', std::max(start, record.scanned));
+    for (; at >= 0 && at + 1 < data.size(); at = data.indexOf('\n', at + 1)) {
+        if (data[at + 1] == '\n') {
+            end = at + 2;
+        } else if (data[at + 1] == '\r') {
+            if (at + 2 >= data.size())
+                break;
+            if (data[at + 2] == '\n')
+                end = at + 3;
+        }
+        if (end >= 0)
+            break;
+    }
+    record.scanned = at >= 0 ? at : data.size();
+    if (end > MaxHeader || (end < 0 && data.size() > MaxHeader))
         return Step::Failed;
-    target = trimSpaces(target.left(end));
+    if (end < 0)
+        return Step::Next;
+    const Header header(data.mid(start, end - start));
+    data.remove(0, end);
+    return startBody(index, record, header);
+}
 
+HttpExchange::Step HttpExchange::startBody(int index, SlotRecord &record, const Header &header)
+{
+    if (header.location)
+        return followRedirect(index, record, *header.location);
+    // A server in trouble gets another try, for pages as for images.
+    if (header.conflictingLengths || isTransient(header.status))
+        return Step::Failed;
+    // A body we cannot read as it is meant (compressed, or framed in a way we
+    // do not know) is never written or scraped.
+    const bool image = isImageTransfer(record);
+    if (header.unreadable || (image && header.status != 200)) {
+        giveUp(index);
+        return Step::Finished;
+    }
+    record.status = header.status;
+    record.chunked = header.chunked;
+    if (header.length && !header.chunked) {
+        record.contentLength = *header.length;
+        if (record.contentLength < MinimumLength) {
+            giveUp(index);
+            return Step::Finished;
+        }
+        if (image && record.contentLength > MaxImage)
+            return Step::Failed;
+    }
+    record.bodyStarted = true;
+    record.scanned = 0;
+    const QByteArray body = std::exchange(record.data, QByteArray());
+    return takeBody(index, record, body);
+}
+
+HttpExchange::Step HttpExchange::followRedirect(int index, SlotRecord &record,
+                                                const QByteArray &value)
+{
+    if (value.size() > RedirectValueLimit)
+        return Step::Failed;
+    const QByteArray target = trimSpaces(value);
     // Redirect loops end, and a target that could add lines to a request is never sent.
     if (++record.redirects > MaxRedirects || AddressQueue::holdsControlCharacter(target)) {
         giveUp(index);
@@ -180,80 +298,35 @@ HttpExchange::Step HttpExchange::followRedirect(int index, SlotRecord &record)
     return Step::Finished;
 }
 
-HttpExchange::Step HttpExchange::readContentLength(int index, SlotRecord &record)
+HttpExchange::Step HttpExchange::takeBody(int index, SlotRecord &record, QByteArrayView raw)
 {
-    const qsizetype at = m_chunk.indexOf(lengthMarker);
-    if (at < 0)
-        return Step::Next;
-    QByteArray text = m_chunk.mid(at, LengthWindow);
-    text = text.mid(text.indexOf(':') + 1);
-    const qsizetype end = text.indexOf('\r');
-    if (end < 0)
-        return Step::Failed;
-    text = trimSpaces(text.left(end));
-    text.replace('\r', QByteArray()).replace('\n', QByteArray());
-
-    record.contentLength = leadingNumber(text);
-    if (record.contentLength < MinimumLength) {
-        m_pool.resetSock(index);
-        return Step::Finished;
+    QByteArrayView bytes = raw;
+    bool ended = false;
+    if (record.chunked) {
+        m_decoded.resize(0);
+        const ChunkedDecoder::Result result = record.chunks.feed(raw, m_decoded);
+        if (result == ChunkedDecoder::Result::Malformed)
+            return Step::Failed;
+        ended = result == ChunkedDecoder::Result::Done;
+        bytes = m_decoded;
+    } else if (record.contentLength > 0) {
+        // More body than announced is a response we cannot trust.
+        if (record.received + double(bytes.size()) > record.contentLength)
+            return Step::Failed;
+        ended = record.received + double(bytes.size()) == record.contentLength;
     }
-    const bool tooLarge = isImageTransfer(record) && record.contentLength > MaxImage;
-    return tooLarge ? Step::Failed : Step::Next;
+    return isImageTransfer(record) ? takeImage(index, record, bytes, ended)
+                                   : takePage(index, record, bytes);
 }
 
-HttpExchange::Step HttpExchange::removeHeader(int index, SlotRecord &record)
+HttpExchange::Step HttpExchange::takePage(int index, SlotRecord &record, QByteArrayView bytes)
 {
-    if (!startsWithStatusLine(record.data)) {
-        record.bodyStarted = true;
-        return Step::Next;
-    }
-    const qsizetype end = findNew(record, headerEnd);
-    if (end < 0 || end > MaxHeader)
-        return record.data.size() > MaxHeader ? Step::Failed : Step::Next;
-
-    record.status = statusCode(record.data);
-    record.data.remove(0, end + headerEnd.size());
-    record.bodyStarted = true;
-    record.scanned = 0;
-    // A page the server cannot give now is tried again, like an image.
-    const bool judged = isImageTransfer(record) || record.status >= 500;
-    return judged ? checkImageStatus(index, record) : Step::Next;
-}
-
-// An error answer to an image request is never taken for the image: a server
-// in trouble gets another try, any other refusal ends the address.
-HttpExchange::Step HttpExchange::checkImageStatus(int index, const SlotRecord &record)
-{
-    const int status = record.status;
-    if (status >= 200 && status < 300)
-        return Step::Next;
-    if ((status >= 500 && status < 600) || status == 408)
-        return Step::Failed;
-    giveUp(index);
-    return Step::Finished;
-}
-
-void HttpExchange::countBody(SlotRecord &record)
-{
-    if (!record.bodyStarted)
-        return;
-    if (!isImageTransfer(record)) {
-        record.received = double(record.data.size());
-        return;
-    }
-    if (record.contentLength > 0) {
-        const double room = std::max(0.0, record.contentLength - record.received);
-        if (double(record.data.size()) > room)
-            record.data.truncate(qsizetype(room));
-    }
-    record.received += double(record.data.size());
-}
-
-HttpExchange::Step HttpExchange::finishPage(int index, SlotRecord &record)
-{
-    if (findNew(record, pageEnd) < 0)
-        return Step::Next;
+    record.data.append(bytes);
+    record.received = double(record.data.size());
+    const qsizetype from = std::max<qsizetype>(0, record.scanned - (pageEnd.size() - 1));
+    record.scanned = record.data.size();
+    if (record.data.indexOf(pageEnd, from) < 0)
+        return record.data.size() > MaxPage ? Step::Failed : Step::Next;
     emit pageFetched(record.url);
     if (m_scraper.process(record) == PageScraper::Outcome::UnexpectedShape)
         return Step::Failed;
@@ -261,20 +334,31 @@ HttpExchange::Step HttpExchange::finishPage(int index, SlotRecord &record)
     return Step::Finished;
 }
 
-HttpExchange::Step HttpExchange::saveImage(int index, SlotRecord &record)
+HttpExchange::Step HttpExchange::takeImage(int index, SlotRecord &record, QByteArrayView bytes,
+                                           bool ended)
 {
-    if (!record.bodyStarted || record.data.isEmpty())
-        return Step::Next;
+    // The Part hands whatever holds "</html>" to the scraper, which takes
+    // nothing from an image: the address ends without an image.
+    const qsizetype edge = std::min<qsizetype>(bytes.size(), pageEnd.size() - 1);
+    const QByteArray seam = record.lastBytes + bytes.first(edge).toByteArray();
+    if (seam.contains(pageEnd) || bytes.indexOf(pageEnd) >= 0) {
+        giveUp(index);
+        return Step::Finished;
+    }
+    if (record.firstBytes.size() < 2)
+        record.firstBytes += bytes.first(std::min(bytes.size(), 2 - record.firstBytes.size())).toByteArray();
+    record.lastBytes = (record.lastBytes + bytes.last(std::min<qsizetype>(bytes.size(), 6)).toByteArray()).right(6);
+    record.received += double(bytes.size());
     if (record.received > MaxImage)
         return Step::Failed;
-    if (!record.image)
-        record.image = std::make_unique<PartialImage>(destination(record));
-    // A failed write loses the piece but not the transfer; the image is then
-    // not whole and will not be committed.
-    record.image->append(record.data);
-    record.data.truncate(0);
-    // Whole only once every announced byte is in; a shorter file is never kept.
-    if (record.contentLength > 0 && record.received >= record.contentLength) {
+    if (!bytes.isEmpty()) {
+        if (!record.image)
+            record.image = std::make_unique<PartialImage>(destination(record));
+        // A failed write loses the piece but not the transfer; the image is
+        // then not whole and will not be committed.
+        record.image->append(bytes);
+    }
+    if (ended) {
         completeImage(index, record);
         return Step::Finished;
     }
@@ -303,7 +387,7 @@ void HttpExchange::giveUp(int index)
 
 QString HttpExchange::destination(const SlotRecord &record)
 {
-    QString path = record.folder + QLatin1Char('/') + QFile::decodeName(record.fileName);
+    QString path = record.folder + QLatin1Char('/') + fileNameText(record.fileName);
     path.replace(QLatin1String("//"), QLatin1String("/"));
     path.replace(QLatin1String("//"), QLatin1String("/"));
     return path;

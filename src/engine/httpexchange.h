@@ -9,8 +9,10 @@
 namespace mosscatch {
 
 // The HTTP/1.0 conversation on each working slot: sends the request when the
-// connection is up, follows redirects, reads the announced length, strips the
-// header, writes image bodies and hands complete pages to the scraper.
+// connection is up, waits for the whole response header, then follows a
+// redirect or reads the body (by its announced length, by chunks or up to the
+// close), writes image bodies and hands complete pages to the scraper. Where
+// the arrivals of a response are cut never changes what becomes of it.
 class HttpExchange : public QObject
 {
     Q_OBJECT
@@ -31,17 +33,18 @@ signals:
 
 private:
     enum class Step { Next, Finished, Failed };
+    // What the complete header says, read only once all of it is in.
+    struct Header;
 
     static QByteArray request(const SlotRecord &record);
     static void startAttempt(SlotRecord &record);
     Step handleArrival(int index, SlotRecord &record);
-    Step followRedirect(int index, SlotRecord &record);
-    Step readContentLength(int index, SlotRecord &record);
-    Step removeHeader(int index, SlotRecord &record);
-    Step checkImageStatus(int index, const SlotRecord &record);
-    static void countBody(SlotRecord &record);
-    Step finishPage(int index, SlotRecord &record);
-    Step saveImage(int index, SlotRecord &record);
+    Step readHeader(int index, SlotRecord &record);
+    Step startBody(int index, SlotRecord &record, const Header &header);
+    Step followRedirect(int index, SlotRecord &record, const QByteArray &target);
+    Step takeBody(int index, SlotRecord &record, QByteArrayView raw);
+    Step takePage(int index, SlotRecord &record, QByteArrayView bytes);
+    Step takeImage(int index, SlotRecord &record, QByteArrayView bytes, bool ended);
     void completeImage(int index, SlotRecord &record);
     void giveUp(int index);
     static QString destination(const SlotRecord &record);
@@ -51,6 +54,7 @@ private:
     HarvestState &m_state;
     // Reused for every arrival, so reading a socket allocates nothing once warm.
     QByteArray m_chunk;
+    QByteArray m_decoded;
 };
 
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
 #include <QString>
 #include <QTemporaryFile>
 
@@ -19,14 +21,20 @@ public:
     ~PartialImage();
 
     bool isOpen() const;
-    bool append(const QByteArray &bytes);
+    bool append(QByteArrayView bytes);
     qint64 written() const { return m_written; }
     QString destination() const { return m_destination; }
     QString temporaryPath() const;
 
-    // Moves the finished file to its destination. When another transfer of the
-    // same image got there first, its complete file stays and ours is dropped.
+    // Moves the finished file to its destination, once its bytes are on the
+    // disk (so a power cut never leaves a short or empty file under the name).
+    // When another transfer of the same image got there first, its complete
+    // file stays and ours is dropped.
     bool commit();
+
+    // Removes the temporary files a killed earlier run left in folder, those
+    // last written before notAfter; the files of running transfers stay.
+    static int removeStale(const QString &folder, const QDateTime &notAfter);
 
 private:
     QString m_destination;

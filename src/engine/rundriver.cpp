@@ -1,5 +1,7 @@
 #include "engine/rundriver.h"
 
+#include "engine/partialimage.h"
+
 #include "common/files.h"
 #include "common/text.h"
 
@@ -113,6 +115,10 @@ void RunDriver::makeKeywordFolders(const QString &saveFolder, const QString &fol
     makeFolder(keywordFolder);
     makeFolder(keywordFolder + QStringLiteral("/thumbnails"));
     makeFolder(keywordFolder + QStringLiteral("/largest"));
+    // A killed earlier run may have left unfinished images behind.
+    for (const QString &folder : {keywordFolder, keywordFolder + QStringLiteral("/thumbnails"),
+                                  keywordFolder + QStringLiteral("/largest")})
+        PartialImage::removeStale(folder, m_runStarted);
 }
 
 }

@@ -67,6 +67,8 @@ private:
     ConnectionPool &m_pool;
     QDateTime m_startedAt;
     QByteArray m_searchAddress;
+    // Temporary files older than this belong to an earlier run.
+    const QDateTime m_runStarted = QDateTime::currentDateTime();
 };
 
 }

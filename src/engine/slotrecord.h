@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/chunkeddecoder.h"
 #include "engine/partialimage.h"
 
 #include <QByteArray>
@@ -42,12 +43,19 @@ struct SlotRecord
     std::unique_ptr<PartialImage> image;
 
     // Exchange bookkeeping of the current attempt, started afresh with each request.
-    // Bytes of data already searched for markers; later searches start just before.
+    // Bytes of data already searched; later searches start at or just before.
     qsizetype scanned = 0;
     // The response header is behind us (or there was none): what arrives is body.
     bool bodyStarted = false;
     // Status code of the response's status line; 0 when it had none.
     int status = 0;
+    // The body is chunked and decoded by chunks; its framing is never kept.
+    bool chunked = false;
+    ChunkedDecoder chunks;
+    // The first two and the last six body bytes of an image, for the checks
+    // that need them once the bytes themselves are on disk.
+    QByteArray firstBytes;
+    QByteArray lastBytes;
 
     void reset() { *this = SlotRecord(); }
 };

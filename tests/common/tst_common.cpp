@@ -20,6 +20,8 @@ private slots:
     void safeFileName();
     void urlFileName_data();
     void urlFileName();
+    void fileNameText_data();
+    void fileNameText();
     void leadingNumber_data();
     void leadingNumber();
     void formatByteSize_data();
@@ -80,6 +82,25 @@ void TestCommon::urlFileName()
     QFETCH(QByteArray, path);
     QFETCH(QByteArray, expected);
     QCOMPARE(mosscatch::urlFileName(path), expected);
+}
+
+void TestCommon::fileNameText_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("plain") << QByteArray("a_b.jpg") << QStringLiteral("a_b.jpg");
+    QTest::newRow("UTF-8 kept") << QByteArray("caf\xC3\xA9.jpg") << QString::fromUtf8("caf\xC3\xA9.jpg");
+    QTest::newRow("E9 and E8 stay apart") << QByteArray("\xE9\xE8.jpg") << QStringLiteral("%E9%E8.jpg");
+    QTest::newRow("overlong") << QByteArray("\xC0\xAF") << QStringLiteral("%C0%AF");
+    QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << QStringLiteral("%ED%A0%80");
+    QTest::newRow("cut at the end") << QByteArray("a\xF0\x9F\x98") << QStringLiteral("a%F0%9F%98");
+}
+
+void TestCommon::fileNameText()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, expected);
+    QCOMPARE(mosscatch::fileNameText(bytes), expected);
 }
 
 void TestCommon::leadingNumber_data()

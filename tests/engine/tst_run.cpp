@@ -148,6 +148,23 @@ private slots:
                  (QStringList{"largest", "thumbnails", "x.jpg"}));
     }
 
+    // A keyword's start removes the temporary images a killed earlier run left, and no other file.
+    void keywordStartRemovesStaleTemporaryImages()
+    {
+        Run r({QStringLiteral("kw"), QStringLiteral("kw")});
+        const QString largest = r.state.keywordFolder + QStringLiteral("/largest/");
+        const QStringList names{".a.jpg.AbC123.part", ".b.jpg.XyZ789.part", "c.jpg", ".d.part"};
+        for (const QString &name : names) {
+            QFile file(largest + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            // The second file is being written by a transfer of this run.
+            const int hours = name.startsWith(".b") ? 1 : -1;
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(hours * 3600), QFileDevice::FileModificationTime));
+        }
+        r.driver.nextMajorKeyword();
+        QCOMPARE(QDir(largest).entryList(QDir::Files | QDir::Hidden), (QStringList{".b.jpg.XyZ789.part", ".d.part", "c.jpg"}));
+    }
+
     void keywordAndFolderLayout_data()
     {
         QTest::addColumn<QString>("entry");

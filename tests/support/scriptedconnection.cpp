@@ -52,3 +52,13 @@ void ScriptedConnection::closeFromPeer()
 }
 
 }
+
+namespace mosscatch {
+
+void ScriptedConnection::resetFromPeer()
+{
+    m_state = SocketState::Error;
+    emit peerClosed();
+}
+
+}

@@ -29,6 +29,8 @@ public:
     void deliver(const QByteArray &bytes);
     // The peer closes: state Closing, then peerClosed().
     void closeFromPeer();
+    // The peer resets the connection: state Error, then peerClosed().
+    void resetFromPeer();
 
     QByteArray host() const { return m_host; }
     quint16 port() const { return m_port; }

@@ -1,0 +1,181 @@
+// Fuzz target of the HTTP/1.0 exchange. Input: one flag byte (bit 0: an image
+// transfer, else a page; bits 1-2: what the server does after the last byte:
+// nothing, an orderly close or a reset), one byte seeding the cut of the
+// response into arrivals (0: no cut), then the response. The response is
+// delivered whole and cut. Oracle: no crash, no sanitizer report, a file under
+// the image's final name holds exactly the body the response carries, and a
+// page queues no address with a control character.
+#include "common/text.h"
+#include "engine/httpexchange.h"
+#include "scriptedconnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+
+using namespace mosscatch;
+
+namespace {
+
+const QByteArray host = "www.photosite.example.com";
+
+// The body a response carries, read independently of the exchange and whole:
+// nullopt when the response cannot give a file (a redirect, a coding we do
+// not undo, an unfinished chunked body, fewer bytes than announced).
+std::optional<QByteArray> carriedBody(const QByteArray &response)
+{
+    qsizetype start = 0;
+    while (start < response.size() && QByteArray("\r\n \t").contains(response[start]))
+        ++start;
+    if (response.mid(start, 4).toLower() != "http")
+        return response;
+    const qsizetype lf = response.indexOf("\n\n", start), crlf = response.indexOf("\n\r\n", start);
+    if (lf < 0 && crlf < 0)
+        return std::nullopt;
+    const qsizetype end = (crlf < 0 || (lf >= 0 && lf < crlf)) ? lf + 2 : crlf + 3;
+    const QByteArray rest = response.mid(end);
+    std::optional<qsizetype> length;
+    bool chunked = false;
+    for (QByteArray line : response.mid(start, end - start).split('\n')) {
+        line = line.endsWith('\r') ? line.chopped(1) : line;
+        const QByteArray name = line.left(line.indexOf(':')).trimmed().toLower();
+        const QByteArray value = line.mid(line.indexOf(':') + 1).trimmed();
+        if (line.startsWith("location: "))
+            return std::nullopt;
+        bool digits = !value.isEmpty() && value.size() < 16;
+        for (char c : value)
+            digits = digits && c >= '0' && c <= '9';
+        if (line.startsWith("Content-Length: ") && digits)
+            length = value.toLongLong();
+        if (name == "transfer-encoding" && value.toLower() == "chunked")
+            chunked = true;
+    }
+    if (!chunked)
+        return length ? (rest.size() >= *length ? std::optional(rest.left(*length)) : std::nullopt) : rest;
+    QByteArray body;
+    for (qsizetype at = 0;;) {
+        const qsizetype eol = rest.indexOf('\n', at);
+        if (eol < 0)
+            return std::nullopt;
+        bool ok = false;
+        const QByteArray size = rest.mid(at, eol - at).split(';').value(0).trimmed();
+        const qint64 n = size.toLongLong(&ok, 16);
+        if (!ok || n < 0)
+            return std::nullopt;
+        if (n == 0)
+            return body;
+        if (eol + 1 + n > rest.size())
+            return std::nullopt;
+        body += rest.mid(eol + 1, n);
+        at = eol + 1 + n + (rest.mid(eol + 1 + n, 1) == "\r" ? 2 : 1);
+    }
+}
+
+QString scratchFolder()
+{
+    static QTemporaryDir folder(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                                    ? QStringLiteral("/dev/shm/fuzz_exchange-XXXXXX")
+                                    : QDir::tempPath() + QStringLiteral("/fuzz_exchange-XXXXXX"));
+    return folder.path();
+}
+
+struct Harness
+{
+    Harness()
+    {
+        QObject::connect(&pool, &ConnectionPool::connected, &exchange, &HttpExchange::onConnected);
+        QObject::connect(&pool, &ConnectionPool::dataArrival, &exchange, &HttpExchange::onDataArrival);
+        QObject::connect(&pool, &ConnectionPool::peerClosed, &exchange, &HttpExchange::onPeerClosed);
+        options.setThumbnails(true);
+        options.setStandard(true);
+        options.setLargest(true);
+        state.resultPageCount = 1;
+        pool.loadSocks();
+    }
+
+    ScriptedConnection *connection() const { return static_cast<ScriptedConnection *>(pool.connection(1)); }
+
+    // The file left under the image's name after the delivery, if any.
+    std::optional<QByteArray> run(const QByteArray &path, const QByteArrayList &pieces, int end)
+    {
+        SlotRecord &record = pool.record(1);
+        record.host = host;
+        record.path = path;
+        record.url = host + path;
+        record.folder = scratchFolder() + QStringLiteral("/");
+        record.fileName = urlFileName(path);
+        const QString destination = record.folder + QString::fromLatin1(record.fileName);
+        connection()->connectToHost(host, ConnectionPool::Port);
+        connection()->acceptConnection();
+        const int connects = connection()->connectCount();
+        for (const QByteArray &piece : pieces) {
+            if (connection()->connectCount() != connects || pool.record(1).host.isEmpty())
+                break;
+            connection()->deliver(piece);
+        }
+        if (connection()->connectCount() == connects && connection()->state() == SocketState::Connected) {
+            if (end == 1 || end == 3)
+                connection()->closeFromPeer();
+            else if (end == 2)
+                connection()->resetFromPeer();
+        }
+        for (qsizetype i = 0; i < queue.size(); ++i) {
+            if (AddressQueue::holdsControlCharacter(queue.at(i)))
+                std::abort();
+        }
+        pool.unloadSocks();
+        QFile file(destination);
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        const QByteArray bytes = file.readAll();
+        file.remove();
+        return bytes;
+    }
+
+    SiteConfiguration site;
+    HarvestOptions options;
+    HarvestState state;
+    AddressQueue queue{site};
+    DoneRegistry registry;
+    ResultPageWalker walker{site, options, state, queue};
+    PageScraper scraper{site, options, state, queue, registry, walker};
+    ConnectionPool pool{[](QObject *parent) { return new ScriptedConnection(parent); }, options};
+    HttpExchange exchange{pool, scraper, state};
+};
+
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    const int flags = data[0];
+    const uint8_t seed = data[1];
+    const QByteArray response(reinterpret_cast<const char *>(data + 2), qsizetype(size - 2));
+    const QByteArray path = (flags & 1) ? QByteArray("/photos/x/pic_o.jpg") : QByteArray("/photos/u/1/");
+    const int end = (flags >> 1) & 3;
+
+    QByteArrayList pieces{response};
+    if (seed != 0) {
+        pieces.clear();
+        uint32_t state = seed * 2654435761u;
+        for (qsizetype at = 0; at < response.size();) {
+            state = state * 1103515245u + 12345u;
+            const qsizetype n = 1 + qsizetype((state >> 16) % 24);
+            pieces.append(response.mid(at, n));
+            at += n;
+        }
+    }
+    const std::optional<QByteArray> carried = carriedBody(response);
+    for (const QByteArrayList &delivery : {QByteArrayList{response}, pieces}) {
+        Harness harness;
+        const std::optional<QByteArray> file = harness.run(path, delivery, end);
+        if (file && (!(flags & 1) || !carried || *file != *carried))
+            std::abort();
+    }
+    return 0;
+}

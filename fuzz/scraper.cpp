@@ -1,0 +1,51 @@
+// Fuzz target of the page scraper and the result-page walker. Input: one flag
+// byte (bits 0-1: the page's path: a results page, a photo page, a sizes page
+// or a keyword's first results page; bits 2-4: the size options; bit 5: only
+// commercial use; bit 6: "Max Images" is "max", else "600"), then the page.
+// Oracle: no crash, no sanitizer report, every queued address free of control
+// characters.
+#include "engine/pagescraper.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+using namespace mosscatch;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const int flags = data[0];
+    static const QByteArray paths[] = {"/search/?q=moss&page=2", "/photos/u/1/", "/photos/u/1/sizes/",
+                                       "/search/?q=moss&ct=0&mt=photos&adv=1&z=m"};
+    SiteConfiguration site;
+    HarvestOptions options;
+    options.setThumbnails(flags & 4);
+    options.setStandard(flags & 8);
+    options.setLargest(flags & 16);
+    options.setCommercial(flags & 32);
+    options.setMaxImages((flags & 64) ? QStringLiteral("max") : QStringLiteral("600"));
+    HarvestState state;
+    state.currentKeyword = QStringLiteral("moss");
+    state.resultPageCount = (flags & 3) == 3 ? 0 : 1;
+    AddressQueue queue(site);
+    DoneRegistry registry;
+    ResultPageWalker walker(site, options, state, queue);
+    PageScraper scraper(site, options, state, queue, registry, walker);
+
+    SlotRecord record;
+    record.host = "www.photosite.example.com";
+    record.path = paths[flags & 3];
+    record.url = record.host + record.path;
+    record.data = QByteArray(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
+    (void)scraper.process(record);
+    state.resultPageCount = 0;
+    walker.getPagesOfResults(record.data);
+    for (qsizetype i = 0; i < queue.size(); ++i) {
+        for (const char c : queue.at(i)) {
+            if (uchar(c) < 32 || uchar(c) == 127)
+                std::abort();
+        }
+    }
+    return 0;
+}
