@@ -24,7 +24,9 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
     m_engine = std::make_unique<HarvestEngine>(SiteConfiguration(), [hostMap](QObject *parent) {
         return new TcpConnection(hostMap, parent);
     });
-    m_engine->setIntervals({.next = 2, .stats = 20, .speed = 200, .timeout = 400});
+    // A stall-watch tick of a second bounds the hand-over wait at a minute: room for the
+    // slow trickles on a loaded machine, while a stall still costs only seconds.
+    m_engine->setIntervals({.next = 2, .stats = 20, .speed = 200, .timeout = 1000});
     m_engine->setLimits(request.limits);
     HarvestOptions &options = m_engine->options();
     options.setSaveFolder(saveFolder());

@@ -67,7 +67,7 @@ private slots:
         FaultRule rule = target == "search" ? FaultRule::pathPrefix("/search/", kind, times)
                                             : FaultRule::exactPath(targets.value(target).first, kind, times);
         rule.bytes = bytes;
-        // Quick enough that the stall watch (400 ms here, counting body bytes only) sees no stall.
+        // Quick enough that the stall watch (a second here) sees no stall.
         rule.intervalMs = kind == FaultRule::Kind::HeaderByteByByte ? 0 : 5;
         fixture.site().addFault(rule);
 
