@@ -20,8 +20,8 @@ const QByteArray pageEnd = QByteArrayLiteral("</html>");
 const QByteArray jpegStart = QByteArrayLiteral("\xFF\xD8");
 const QByteArray jpegEnd = QByteArrayLiteral("\xFF\xD9");
 
-// The Part's window of 199 characters from the CR LF before "location: "
-// leaves 187 characters after the colon for the target and its blanks.
+// The redirect is read from a window of 199 characters from the CR LF before "location: ":
+// that leaves 187 characters after the colon for the target and its blanks.
 constexpr qsizetype RedirectValueLimit = 187;
 constexpr double MinimumLength = 100;
 constexpr int MaxRedirects = 10;
