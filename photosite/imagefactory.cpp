@@ -119,6 +119,8 @@ QByteArray ImageFactory::encode(const QImage &image, Size size)
     QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(size == Size::Original ? 80 : 85);
     writer.write(image);
+    // The buffer grew in steps; the cache counts only the bytes, so drop the slack.
+    bytes.squeeze();
     return bytes;
 }
 

@@ -48,9 +48,16 @@ void PhotoSite::acceptConnections()
 void PhotoSite::answer(SiteConnection *connection, RequestRecord record)
 {
     const Delivery delivery = deliveryFor(record);
-    m_requests.append(record);
+    log(record);
     emit requestReceived(record);
     connection->deliver(delivery);
+}
+
+void PhotoSite::log(const RequestRecord &record)
+{
+    if (m_requests.size() >= RequestLogLimit)
+        m_requests.removeFirst();
+    m_requests.append(record);
 }
 
 Delivery PhotoSite::deliveryFor(RequestRecord &record)

@@ -34,8 +34,12 @@ public:
     void addFault(const FaultRule &rule);
     void clearFaults();
 
+    // The most recent requests, oldest first; a long run forgets the rest.
     QList<RequestRecord> requests() const { return m_requests; }
     void clearRequests() { m_requests.clear(); }
+
+    // More than any test run sends; a few megabytes at most.
+    static constexpr qsizetype RequestLogLimit = 4096;
 
 signals:
     void requestReceived(const mosscatch::RequestRecord &record);
@@ -44,6 +48,7 @@ private:
     void acceptConnections();
     void answer(SiteConnection *connection, RequestRecord record);
     Delivery deliveryFor(RequestRecord &record);
+    void log(const RequestRecord &record);
 
     QTcpServer *const m_server;
     PhotoCatalog m_catalog;

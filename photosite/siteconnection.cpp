@@ -107,7 +107,11 @@ void SiteConnection::readRequest()
     }
     m_idle.stop();
     m_state = State::Answering;
-    emit requestArrived(this, parse(m_buffer.left(end)));
+    // readAll() leaves a socket-sized block behind a short request; the site
+    // keeps its log of requests, so it gets an exact copy of the head.
+    const QByteArray head(m_buffer.constData(), end);
+    m_buffer = QByteArray();
+    emit requestArrived(this, parse(head));
 }
 
 void SiteConnection::writeNextPiece()

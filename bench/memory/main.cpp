@@ -8,6 +8,7 @@
 #include "net/tcpconnection.h"
 #include "photosite/photosite.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
@@ -21,7 +22,7 @@ using namespace mosscatch;
 
 namespace {
 
-const QString Keyword = QStringLiteral("count4200");
+const QString DefaultKeyword = QStringLiteral("count4200");
 
 long statusKilobytes(const QByteArray &field)
 {
@@ -79,7 +80,7 @@ void fullQueue(QTextStream &out)
     out.flush();
 }
 
-void demo(QTextStream &out)
+void demo(QTextStream &out, const QString &keyword)
 {
     PhotoSite site;
     site.listen();
@@ -90,7 +91,7 @@ void demo(QTextStream &out)
     engine.setIntervals({.next = 1, .stats = 250, .speed = 2000, .timeout = 20000});
     engine.options().setSaveFolder(folder.path());
     engine.options().setMaxImages(QStringLiteral("max"));
-    engine.addKeyword(Keyword);
+    engine.addKeyword(keyword);
     int images = 0;
     QObject::connect(&engine, &HarvestEngine::imageSaved, [&images] { ++images; });
     QEventLoop loop;
@@ -102,7 +103,7 @@ void demo(QTextStream &out)
     out.flush();
 }
 
-void cli(QTextStream &out)
+void cli(QTextStream &out, const QString &keyword)
 {
     QProcess site;
     const quint16 port = startSite(site);
@@ -118,7 +119,7 @@ void cli(QTextStream &out)
     harvester.start(QCoreApplication::applicationDirPath() + QStringLiteral("/mosscatch-cli"),
                     {QStringLiteral("--folder"), folder.path(), QStringLiteral("--max-images"), QStringLiteral("max"),
                      QStringLiteral("--resolve"), QStringLiteral("*.example.com=127.0.0.1:%1").arg(port),
-                     QStringLiteral("--quiet"), Keyword});
+                     QStringLiteral("--quiet"), keyword});
     harvester.waitForFinished(-1);
     // Only the harvester has been waited for so far, so the children's peak is its own.
     out << "mosscatch-cli, photo site in its own process: exit " << harvester.exitCode() << ", peak "
@@ -133,10 +134,24 @@ void cli(QTextStream &out)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Peak resident memory of a harvest and of a full queue."));
+    parser.addHelpOption();
+    const QCommandLineOption demoOnly(QStringLiteral("demo-only"),
+                                      QStringLiteral("Measure only the engine with the site in-process."));
+    const QCommandLineOption keywordOption(QStringLiteral("keyword"),
+                                           QStringLiteral("Harvest <keyword> instead of 70 result pages."),
+                                           QStringLiteral("keyword"), DefaultKeyword);
+    parser.addOptions({demoOnly, keywordOption});
+    parser.process(app);
+    const QString keyword = parser.value(keywordOption);
     QTextStream out(stdout);
-    out << "keyword " << Keyword << ": 70 result pages, thumbnails and standard size\n";
-    fullQueue(out);
-    cli(out);
-    demo(out);
+    out << "keyword " << keyword << (keyword == DefaultKeyword ? ": 70 result pages" : QString())
+        << ", thumbnails and standard size\n";
+    if (!parser.isSet(demoOnly)) {
+        fullQueue(out);
+        cli(out, keyword);
+    }
+    demo(out, keyword);
     return 0;
 }

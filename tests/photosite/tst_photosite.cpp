@@ -2,9 +2,15 @@
 
 #include "photosite/photosite.h"
 
+#include <QEventLoop>
 #include <QProcess>
+#include <QSet>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
 
 using namespace mosscatch;
 
@@ -41,6 +47,7 @@ private slots:
     void exchanges_data();
     void exchanges();
     void slowClientsDoNotHoldOthers();
+    void requestLogKeepsOnlyRecentRequests();
     void toolServesAndStopsOnSigterm();
 
 private:
@@ -209,6 +216,43 @@ void tst_PhotoSite::slowClientsDoNotHoldOthers()
     }
     QVERIFY(stalled.state() == QAbstractSocket::ConnectedState && silent.state() == QAbstractSocket::ConnectedState);
     QCOMPARE(m_site.requests().size(), 4);
+}
+
+// A long run must not keep every request it sent, nor the socket-sized block
+// each short request was read into.
+void tst_PhotoSite::requestLogKeepsOnlyRecentRequests()
+{
+    constexpr qsizetype Forgotten = 50;
+    const qsizetype total = PhotoSite::RequestLogLimit + Forgotten;
+    // Each batch is answered before the next is sent, so the first is the one forgotten.
+    for (qsizetype first = 0; first < total; first += Forgotten) {
+        std::vector<std::unique_ptr<QTcpSocket>> clients;
+        QEventLoop answered;
+        qsizetype open = 0;
+        for (qsizetype i = first; i < qMin(first + Forgotten, total); ++i) {
+            const auto &client = clients.emplace_back(std::make_unique<QTcpSocket>());
+            connect(client.get(), &QTcpSocket::disconnected, &answered, [&answered, &open] {
+                if (--open == 0)
+                    answered.quit();
+            });
+            ++open;
+            client->connectToHost(QHostAddress::LocalHost, m_site.serverPort());
+            client->write("GET /nothing/" + QByteArray::number(i) + " HTTP/1.0\n\n");
+        }
+        QTimer::singleShot(5000, &answered, &QEventLoop::quit);
+        answered.exec();
+        QCOMPARE(open, 0);
+    }
+
+    QSet<QByteArray> logged, expected;
+    for (const RequestRecord &record : m_site.requests()) {
+        logged.insert(record.path);
+        QVERIFY2(record.raw.capacity() < 2 * record.raw.size(), record.raw.constData());
+    }
+    for (qsizetype i = Forgotten; i < total; ++i)
+        expected.insert("/nothing/" + QByteArray::number(i));
+    QCOMPARE(m_site.requests().size(), PhotoSite::RequestLogLimit);
+    QCOMPARE(logged, expected);
 }
 
 void tst_PhotoSite::toolServesAndStopsOnSigterm()
