@@ -345,7 +345,7 @@ void FrmMain::readSettings()
     {
         const QSignalBlocker blocker(m_tDir);
         m_tDir->setText(m_settings.readSettingValue(QStringLiteral("tdir"),
-                                                    HarvestOptions::defaultSaveFolder()));
+                                                    HarvestSettings::defaultSaveFolder()));
         m_tDir->setCursorPosition(0);
     }
     tDirChanged(m_tDir->text());
