@@ -37,9 +37,6 @@ public:
     QList<RequestRecord> requests() const { return m_requests; }
     void clearRequests() { m_requests.clear(); }
 
-signals:
-    void requestReceived(const mosscatch::RequestRecord &record);
-
 private:
     void acceptConnections();
     void answer(SiteConnection *connection, RequestRecord record);
