@@ -6,7 +6,7 @@
 // the image's final name holds exactly the body the response carries, and a
 // page queues no address with a control character.
 #include "common/text.h"
-#include "engine/httpexchange.h"
+#include "engine/harvestengine.h"
 #include "scriptedconnection.h"
 
 #include <QDir>
@@ -87,13 +87,10 @@ struct Harness
 {
     Harness()
     {
-        QObject::connect(&pool, &ConnectionPool::connected, &exchange, &HttpExchange::onConnected);
-        QObject::connect(&pool, &ConnectionPool::dataArrival, &exchange, &HttpExchange::onDataArrival);
-        QObject::connect(&pool, &ConnectionPool::peerClosed, &exchange, &HttpExchange::onPeerClosed);
-        options.setThumbnails(true);
-        options.setStandard(true);
-        options.setLargest(true);
-        state.resultPageCount = 1;
+        engine.options().setThumbnails(true);
+        engine.options().setStandard(true);
+        engine.options().setLargest(true);
+        engine.scraper()->setResultPageCount(1);
         pool.loadSocks();
     }
 
@@ -124,7 +121,7 @@ struct Harness
                 connection()->resetFromPeer();
         }
         for (qsizetype i = 0; i < queue.size(); ++i) {
-            if (AddressQueue::holdsControlCharacter(queue.at(i)))
+            if (holdsControlCharacter(queue.at(i)))
                 std::abort();
         }
         pool.unloadSocks();
@@ -136,15 +133,9 @@ struct Harness
         return bytes;
     }
 
-    SiteConfiguration site;
-    HarvestOptions options;
-    HarvestState state;
-    AddressQueue queue{site};
-    DoneRegistry registry;
-    ResultPageWalker walker{site, options, state, queue};
-    PageScraper scraper{site, options, state, queue, registry, walker};
-    ConnectionPool pool{[](QObject *parent) { return new ScriptedConnection(parent); }, options};
-    HttpExchange exchange{pool, scraper, state};
+    HarvestEngine engine{SiteConfiguration(), ScriptedConnection::factory()};
+    AddressQueue &queue = *engine.queue();
+    ConnectionPool &pool = *engine.pool();
 };
 
 }

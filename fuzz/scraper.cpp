@@ -4,12 +4,33 @@
 // commercial use; bit 6: "Max Images" is "max", else "600"), then the page.
 // Oracle: no crash, no sanitizer report, every queued address free of control
 // characters.
-#include "engine/pagescraper.h"
+#include "engine/harvestengine.h"
+#include "scriptedconnection.h"
+
+#include <QTemporaryDir>
 
 #include <cstdint>
 #include <cstdlib>
 
 using namespace mosscatch;
+
+namespace {
+
+// One engine for every input, its keyword "moss" started once; each input
+// begins the keyword's scraping afresh.
+HarvestEngine &engineOnMoss()
+{
+    static QTemporaryDir folder;
+    static HarvestEngine engine(SiteConfiguration(), ScriptedConnection::factory());
+    if (engine.driver()->currentKeyword().isEmpty()) {
+        engine.options().setSaveFolder(folder.path());
+        engine.addKeyword(QStringLiteral("moss"));
+        engine.start();
+    }
+    return engine;
+}
+
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -18,20 +39,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int flags = data[0];
     static const QByteArray paths[] = {"/search/?q=moss&page=2", "/photos/u/1/", "/photos/u/1/sizes/",
                                        "/search/?q=moss&ct=0&mt=photos&adv=1&z=m"};
-    SiteConfiguration site;
-    HarvestOptions options;
+    HarvestEngine &engine = engineOnMoss();
+    HarvestOptions &options = engine.options();
     options.setThumbnails(flags & 4);
     options.setStandard(flags & 8);
     options.setLargest(flags & 16);
     options.setCommercial(flags & 32);
     options.setMaxImages((flags & 64) ? QStringLiteral("max") : QStringLiteral("600"));
-    HarvestState state;
-    state.currentKeyword = QStringLiteral("moss");
-    state.resultPageCount = (flags & 3) == 3 ? 0 : 1;
-    AddressQueue queue(site);
-    DoneRegistry registry;
-    ResultPageWalker walker(site, options, state, queue);
-    PageScraper scraper(site, options, state, queue, registry, walker);
+    PageScraper &scraper = *engine.scraper();
+    AddressQueue &queue = *engine.queue();
+    scraper.beginKeyword();
+    scraper.setResultPageCount((flags & 3) == 3 ? 0 : 1);
+    queue.clear();
 
     SlotRecord record;
     record.host = "www.photosite.example.com";
@@ -39,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     record.url = record.host + record.path;
     record.data = QByteArray(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
     (void)scraper.process(record);
-    state.resultPageCount = 0;
-    walker.getPagesOfResults(record.data);
+    scraper.setResultPageCount(0);
+    scraper.walker().getPagesOfResults(record.data);
     for (qsizetype i = 0; i < queue.size(); ++i) {
         for (const char c : queue.at(i)) {
             if (uchar(c) < 32 || uchar(c) == 127)

@@ -55,11 +55,6 @@ int PhotoCatalog::resultCount(const QByteArray &keyword, bool commercial) const
     return commercial ? count / 3 : count;
 }
 
-int PhotoCatalog::photoPageCount(const QByteArray &keyword, bool commercial) const
-{
-    return (resultCount(keyword, commercial) + PhotosPerPage - 1) / PhotosPerPage;
-}
-
 QList<Photo> PhotoCatalog::photos(const QByteArray &keyword, bool commercial) const
 {
     return photos(keyword, commercial, resultCount(keyword, commercial));

@@ -62,8 +62,6 @@ public:
     const SiteConfiguration &site() const { return m_site; }
 
     int resultCount(const QByteArray &keyword, bool commercial) const;
-    // Pages that list at least one photo (0 for no results).
-    int photoPageCount(const QByteArray &keyword, bool commercial) const;
     // Every photo of the search, in listing order: resultCount() entries
     // (about 1 KiB each, so for large counts prefer the limited form).
     QList<Photo> photos(const QByteArray &keyword, bool commercial) const;

@@ -49,7 +49,6 @@ void PhotoSite::answer(SiteConnection *connection, RequestRecord record)
 {
     const Delivery delivery = deliveryFor(record);
     log(record);
-    emit requestReceived(record);
     connection->deliver(delivery);
 }
 

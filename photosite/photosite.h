@@ -41,9 +41,6 @@ public:
     // More than any test run sends; a few megabytes at most.
     static constexpr qsizetype RequestLogLimit = 4096;
 
-signals:
-    void requestReceived(const mosscatch::RequestRecord &record);
-
 private:
     void acceptConnections();
     void answer(SiteConnection *connection, RequestRecord record);

@@ -1,4 +1,4 @@
-#include "engine/httpexchange.h"
+#include "engine/harvestengine.h"
 #include "scriptedconnection.h"
 
 #include <QCoreApplication>
@@ -36,12 +36,7 @@ struct Harness
 {
     Harness()
     {
-        QObject::connect(&pool, &ConnectionPool::connected, &exchange, &HttpExchange::onConnected);
-        QObject::connect(&pool, &ConnectionPool::dataArrival, &exchange,
-                         &HttpExchange::onDataArrival);
-        QObject::connect(&pool, &ConnectionPool::peerClosed, &exchange,
-                         &HttpExchange::onPeerClosed);
-        state.resultPageCount = 1;
+        engine.scraper()->setResultPageCount(1);
         pool.loadSocks();
     }
 
@@ -78,15 +73,9 @@ struct Harness
     }
 
     QTemporaryDir folder;
-    SiteConfiguration site;
-    HarvestOptions options;
-    HarvestState state;
-    AddressQueue queue{site};
-    DoneRegistry registry;
-    ResultPageWalker walker{site, options, state, queue};
-    PageScraper scraper{site, options, state, queue, registry, walker};
-    ConnectionPool pool{[](QObject *parent) { return new ScriptedConnection(parent); }, options};
-    HttpExchange exchange{pool, scraper, state};
+    HarvestEngine engine{SiteConfiguration(), ScriptedConnection::factory()};
+    ConnectionPool &pool = *engine.pool();
+    HttpExchange &exchange = *engine.exchange();
 };
 
 void benchImage(qint64 size, qsizetype chunkSize)

@@ -57,7 +57,7 @@ Figures harvest(quint16 sitePort, const QStringList &keywords, const HarvestEngi
     QTemporaryDir folder;
     HostMap hostMap;
     hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), sitePort);
-    HarvestEngine engine(SiteConfiguration(), [hostMap](QObject *parent) { return new TcpConnection(hostMap, parent); });
+    HarvestEngine engine(SiteConfiguration(), TcpConnection::factory(hostMap));
     engine.setIntervals(intervals);
     engine.options().setSaveFolder(folder.path());
     engine.options().setLargest(true);
@@ -75,7 +75,7 @@ Figures harvest(quint16 sitePort, const QStringList &keywords, const HarvestEngi
     engine.start();
     loop.exec();
     figures.seconds = double(clock.elapsed()) / 1000.0;
-    figures.bytes = engine.state().totalReceived;
+    figures.bytes = double(engine.exchange()->totalReceived());
     return figures;
 }
 

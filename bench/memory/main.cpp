@@ -61,10 +61,10 @@ quint16 startSite(QProcess &site)
 // Longest addresses the queue takes, all different, so nothing is shared.
 void fullQueue(QTextStream &out)
 {
-    const SiteConfiguration site;
     const long before = statusKilobytes("VmRSS");
     {
-        AddressQueue queue(site);
+        HarvestEngine engine(SiteConfiguration(), TcpConnection::factory({}));
+        AddressQueue &queue = *engine.queue();
         const QByteArray stem = "farm1.static.photosite.example.com/";
         for (int i = 0; i < AddressQueue::Capacity; ++i) {
             QByteArray address = stem + QByteArray::number(i) + '/';
@@ -87,7 +87,7 @@ void demo(QTextStream &out, const QString &keyword)
     QTemporaryDir folder;
     HostMap hostMap;
     hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), site.serverPort());
-    HarvestEngine engine(SiteConfiguration(), [hostMap](QObject *parent) { return new TcpConnection(hostMap, parent); });
+    HarvestEngine engine(SiteConfiguration(), TcpConnection::factory(hostMap));
     engine.setIntervals({.next = 1, .stats = 250, .speed = 2000, .timeout = 20000});
     engine.options().setSaveFolder(folder.path());
     engine.options().setMaxImages(QStringLiteral("max"));

@@ -44,7 +44,7 @@ Figures harvest(quint16 sitePort, const QStringList &keywords, bool strip, int d
     QTemporaryDir folder;
     HostMap hostMap;
     hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), sitePort);
-    HarvestEngine engine(SiteConfiguration(), [hostMap](QObject *parent) { return new TcpConnection(hostMap, parent); });
+    HarvestEngine engine(SiteConfiguration(), TcpConnection::factory(hostMap));
     engine.setIntervals({.next = dispatchMs});
     FrmMain window(engine);
     window.show();

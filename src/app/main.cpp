@@ -78,11 +78,6 @@ QIcon drawnIcon()
     return icon;
 }
 
-ConnectionFactory tcpConnections(const HostMap &hostMap)
-{
-    return [hostMap](QObject *parent) -> Connection * { return new TcpConnection(hostMap, parent); };
-}
-
 void saveScreenshotLater(FrmMain &window, const QString &file, int delayMs = 7000)
 {
     QTimer::singleShot(delayMs, &window, [&window, file] {
@@ -123,7 +118,7 @@ int main(int argc, char *argv[])
         paceImagesLikeANetwork(*site);
     }
 
-    HarvestEngine engine(SiteConfiguration(), tcpConnections(hostMap));
+    HarvestEngine engine(SiteConfiguration(), TcpConnection::factory(hostMap));
     FrmMain window(engine);
     if (options.demo)
         engine.addKeyword(QStringLiteral("moss"));

@@ -12,14 +12,14 @@ namespace {
 struct SwitchPair {
     const char *on;
     const char *off;
-    bool CliOptions::*field;
+    bool HarvestSettings::*field;
     const char *what;
 };
 
 constexpr SwitchPair sizeSwitches[] = {
-    {"thumbnails", "no-thumbnails", &CliOptions::thumbnails, "thumbnails"},
-    {"standard", "no-standard", &CliOptions::standard, "standard-size images"},
-    {"largest", "no-largest", &CliOptions::largest, "the largest size of each photo"},
+    {"thumbnails", "no-thumbnails", &HarvestSettings::thumbnails, "thumbnails"},
+    {"standard", "no-standard", &HarvestSettings::standard, "standard-size images"},
+    {"largest", "no-largest", &HarvestSettings::largest, "the largest size of each photo"},
 };
 
 void addOptions(QCommandLineParser &parser)
@@ -47,6 +47,9 @@ void addOptions(QCommandLineParser &parser)
     parser.addOption({QStringLiteral("resolve"), QStringLiteral("Host map entry; repeatable; wildcards like *.example.com."), QStringLiteral("HOST=ADDR:PORT")});
     parser.addOption({QStringLiteral("quiet"), QStringLiteral("No progress display.")});
     parser.addOption({QStringLiteral("summary-json"), QStringLiteral("Write the run's figures as JSON to FILE when it ends."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("log"),
+                      QStringLiteral("Write each address found on a page to FILE, one a line."),
+                      QStringLiteral("FILE")});
     parser.addPositionalArgument(QStringLiteral("KEYWORD"), QStringLiteral("Search keywords, harvested in the order given."), QStringLiteral("KEYWORD..."));
 }
 
@@ -67,12 +70,13 @@ QString applySwitches(const QCommandLineParser &parser, CliOptions &options)
         if (on && off)
             return QStringLiteral("--%1 and --%2 contradict each other").arg(QLatin1String(pair.on), QLatin1String(pair.off));
         if (on || off)
-            options.*pair.field = on;
+            options.settings.*pair.field = on;
     }
-    options.commercial = parser.isSet(QStringLiteral("commercial"));
+    options.settings.commercial = parser.isSet(QStringLiteral("commercial"));
     options.demo = parser.isSet(QStringLiteral("demo"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.summaryJson = parser.value(QStringLiteral("summary-json"));
+    options.logFile = parser.value(QStringLiteral("log"));
     return {};
 }
 
@@ -112,13 +116,13 @@ CliOptions::Parsed CliOptions::parse(const QStringList &arguments, const QString
     options.keywords = parser.positionalArguments();
     if (options.keywords.isEmpty())
         return {std::nullopt, QStringLiteral("no keywords given (try --help)"), 2};
-    options.folder = parser.isSet(QStringLiteral("folder")) ? parser.value(QStringLiteral("folder")) : storedFolder;
-    if (options.folder.trimmed().isEmpty())
+    options.settings.saveFolder = parser.isSet(QStringLiteral("folder")) ? parser.value(QStringLiteral("folder")) : storedFolder;
+    if (options.settings.saveFolder.trimmed().isEmpty())
         return {std::nullopt, QStringLiteral("the save folder must not be empty"), 2};
     if (parser.isSet(QStringLiteral("max-images"))) {
-        options.maxImages = parser.value(QStringLiteral("max-images"));
-        if (!isMaxImagesText(options.maxImages))
-            return {std::nullopt, QStringLiteral("--max-images takes a number or \"max\", not \"%1\"").arg(options.maxImages), 2};
+        options.settings.maxImages = parser.value(QStringLiteral("max-images"));
+        if (!isMaxImagesText(options.settings.maxImages))
+            return {std::nullopt, QStringLiteral("--max-images takes a number or \"max\", not \"%1\"").arg(options.settings.maxImages), 2};
     }
     for (const QString &error : {applySwitches(parser, options), applySite(parser, options)}) {
         if (!error.isEmpty())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/harvestsettings.h"
 #include "engine/siteconfiguration.h"
 #include "net/hostmap.h"
 
@@ -14,15 +15,12 @@ namespace mosscatch {
 struct CliOptions
 {
     QStringList keywords;
-    QString folder;
-    bool thumbnails = true;
-    bool standard = true;
-    bool largest = false;
-    bool commercial = false;
-    QString maxImages = QStringLiteral("60");
+    HarvestSettings settings;
     bool demo = false;
     bool quiet = false;
     QString summaryJson;
+    // Where the addresses found on each page are written, one a line.
+    QString logFile;
     SiteConfiguration site;
     HostMap hostMap;
 

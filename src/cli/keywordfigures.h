@@ -16,7 +16,7 @@ struct KeywordFigures
     int givenUp = 0;
     int retries = 0;
     int transfers = 0;
-    double bytesReceived = 0;
+    qint64 bytesReceived = 0;
     double elapsedSeconds = 0;
     // -1 until the keyword's result count is known.
     int expectedImages = -1;

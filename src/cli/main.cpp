@@ -66,18 +66,6 @@ void applyTestIntervals(HarvestEngine &engine)
     engine.setIntervals({parts[0].toInt(), parts[1].toInt(), parts[2].toInt(), parts[3].toInt()});
 }
 
-void applyOptions(const CliOptions &cli, HarvestEngine &engine)
-{
-    HarvestOptions &options = engine.options();
-    options.setSaveFolder(cli.folder);
-    options.setThumbnails(cli.thumbnails);
-    options.setStandard(cli.standard);
-    options.setLargest(cli.largest);
-    options.setCommercial(cli.commercial);
-    options.setMaxImages(cli.maxImages);
-    engine.addKeywordsInOrder(cli.keywords);
-}
-
 // Runs the harvest to its end; the engine is gone (and with it every
 // unfinished temporary file) before the outcome is reported.
 int harvest(CliOptions cli)
@@ -89,15 +77,22 @@ int harvest(CliOptions cli)
             return fail(QStringLiteral("cannot start the built-in photo site"), 1);
         cli.hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), site->serverPort());
     }
+    QFile log(cli.logFile);
+    if (!cli.logFile.isEmpty() && !log.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return fail(QStringLiteral("cannot write the log to \"%1\"").arg(cli.logFile));
     bool interrupted = false;
     bool anySucceeded = false;
     bool anyStarted = false;
     bool anyFailed = false;
     {
-        const HostMap hostMap = cli.hostMap;
-        HarvestEngine engine(cli.site, [hostMap](QObject *parent) { return new TcpConnection(hostMap, parent); });
-        applyOptions(cli, engine);
+        HarvestEngine engine(cli.site, TcpConnection::factory(cli.hostMap));
+        engine.options().apply(cli.settings);
+        engine.addKeywordsInOrder(cli.keywords);
         applyTestIntervals(engine);
+        if (log.isOpen()) {
+            QObject::connect(&engine, &HarvestEngine::logLine,
+                             [&log](const QByteArray &line) { log.write(line + '\n'); });
+        }
 
         RunRecorder recorder(engine);
         std::unique_ptr<ProgressPrinter> printer;
@@ -109,7 +104,7 @@ int harvest(CliOptions cli)
         });
         QObject::connect(&engine, &HarvestEngine::keywordCutShort, [&engine] {
             QTextStream(stderr) << QStringLiteral("mosscatch-cli: keyword \"%1\" cut short: the site offered more than one keyword may fetch")
-                                       .arg(engine.state().currentKeyword) << Qt::endl;
+                                       .arg(engine.driver()->currentKeyword()) << Qt::endl;
         });
         QObject::connect(&recorder, &RunRecorder::runFinished, qApp, &QCoreApplication::quit);
         QObject::connect(&stopSignals, &StopSignals::stopRequested, qApp, [&interrupted] {
@@ -144,7 +139,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("mosscatch-cli"));
     QCoreApplication::setApplicationVersion(QLatin1String(ProductVersion));
 
-    const QString storedFolder = SettingsStore().readSettingValue(QStringLiteral("tdir"), HarvestOptions::defaultSaveFolder());
+    const QString storedFolder = SettingsStore().readSettingValue(QStringLiteral("tdir"), HarvestSettings::defaultSaveFolder());
     const CliOptions::Parsed parsed = CliOptions::parse(app.arguments(), storedFolder);
     if (!parsed.options) {
         if (parsed.exitCode == 0) {
@@ -154,11 +149,11 @@ int main(int argc, char *argv[])
         return fail(parsed.message, parsed.exitCode);
     }
     CliOptions cli = *parsed.options;
-    cli.folder = engineSaveFolder(cli.folder);
-    if (const QString problem = saveFolderProblem(cli.folder); !problem.isEmpty())
+    cli.settings.saveFolder = engineSaveFolder(cli.settings.saveFolder);
+    if (const QString problem = saveFolderProblem(cli.settings.saveFolder); !problem.isEmpty())
         return fail(problem);
     if (!cli.quiet)
-        QTextStream(stdout) << QStringLiteral("saving into %1/").arg(cli.folder) << Qt::endl;
+        QTextStream(stdout) << QStringLiteral("saving into %1/").arg(cli.settings.saveFolder) << Qt::endl;
 
     return harvest(cli);
 }

@@ -54,7 +54,7 @@ KeywordFigures RunRecorder::current() const
     if (!m_running || m_keywords.isEmpty())
         return {};
     KeywordFigures figures = m_keywords.last();
-    figures.bytesReceived = m_engine.state().totalReceived - m_receivedAtStart;
+    figures.bytesReceived = m_engine.exchange()->totalReceived() - m_receivedAtStart;
     figures.elapsedSeconds = double(m_keywordClock.elapsed()) / 1000.0;
     figures.refused = m_engine.queue()->refusedForRoom() - m_refusedAtStart;
     return figures;
@@ -64,7 +64,7 @@ void RunRecorder::beginKeyword(const QString &keyword)
 {
     finishKeyword();
     m_keywords.append(KeywordFigures{.keyword = keyword});
-    m_receivedAtStart = m_engine.state().totalReceived;
+    m_receivedAtStart = m_engine.exchange()->totalReceived();
     m_refusedAtStart = m_engine.queue()->refusedForRoom();
     m_keywordClock.start();
     m_running = true;
@@ -86,7 +86,7 @@ void RunRecorder::countImage(const QString &path)
     if (!figures)
         return;
     const QString folder = QFileInfo(path).absolutePath();
-    const QString keywordFolder = QFileInfo(m_engine.state().keywordFolder).absoluteFilePath();
+    const QString keywordFolder = QFileInfo(m_engine.driver()->keywordFolder()).absoluteFilePath();
     if (folder == keywordFolder + QStringLiteral("/thumbnails"))
         ++figures->thumbnails;
     else if (folder == keywordFolder + QStringLiteral("/largest"))
@@ -98,10 +98,10 @@ void RunRecorder::countImage(const QString &path)
 void RunRecorder::readExpectedImages()
 {
     KeywordFigures *figures = active();
-    if (!figures || figures->expectationKnown() || m_engine.state().resultPageCount == 0)
+    if (!figures || figures->expectationKnown() || m_engine.scraper()->resultPageCount() == 0)
         return;
     const HarvestOptions &options = m_engine.options();
-    const ImageEstimate estimate = ImageEstimate::of(m_engine.resultCount(), options.maxImages(),
+    const ImageEstimate estimate = ImageEstimate::of(m_engine.scraper()->walker().lastResultCount(), options.maxImages(),
                                                      options.thumbnails(), options.standard(), options.largest());
     figures->expectedImages = estimate.images;
     figures->expectedApproximate = estimate.approximate;

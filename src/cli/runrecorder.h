@@ -45,7 +45,7 @@ private:
     QList<KeywordFigures> m_keywords;
     QElapsedTimer m_keywordClock;
     QElapsedTimer m_runClock;
-    double m_receivedAtStart = 0;
+    qint64 m_receivedAtStart = 0;
     qint64 m_refusedAtStart = 0;
     bool m_running = false;
 };

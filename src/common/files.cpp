@@ -1,7 +1,6 @@
 #include "common/files.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace mosscatch {
@@ -15,21 +14,6 @@ bool fileExists(const QString &path)
 {
     const QFileInfo info(path);
     return info.exists() && info.isFile();
-}
-
-bool appendToFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    return file.write(bytes) == bytes.size();
-}
-
-void deleteFile(const QString &path)
-{
-    if (QFileInfo(path).isDir())
-        return;
-    QFile::remove(path);
 }
 
 }

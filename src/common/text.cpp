@@ -39,6 +39,14 @@ QByteArray trimSpaces(const QByteArray &text)
     return trimmedOfSpaces(text);
 }
 
+bool holdsControlCharacter(QByteArrayView text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 32 || byte == 127;
+    });
+}
+
 QString safeFileName(const QString &text)
 {
     static const QString forbidden = QStringLiteral("\\/:*?\"<>|");

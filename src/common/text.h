@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 // Text rules shared by the engine and the window. Network data is QByteArray
@@ -18,6 +19,10 @@ QByteArray trimSpaces(const QByteArray &text);
 QString safeFileName(const QString &text);
 
 QByteArray reverseText(const QByteArray &text);
+
+// True when the text holds a byte below 32 or DEL: in an address or a request
+// target such a byte could add lines to a request.
+bool holdsControlCharacter(QByteArrayView text);
 
 // The part of a path after its last "/"; a path without "/" is returned whole.
 QByteArray urlFileName(const QByteArray &path);

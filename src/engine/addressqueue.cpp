@@ -1,20 +1,12 @@
 #include "engine/addressqueue.h"
 
-#include <algorithm>
+#include "common/text.h"
 
 namespace mosscatch {
 
 AddressQueue::AddressQueue(const SiteConfiguration &site, QObject *parent)
     : QAbstractListModel(parent), m_site(site)
 {
-}
-
-bool AddressQueue::holdsControlCharacter(const QByteArray &text)
-{
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 32 || byte == 127;
-    });
 }
 
 bool AddressQueue::refuses(const QByteArray &url) const

@@ -46,8 +46,6 @@ public:
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
-    static bool holdsControlCharacter(const QByteArray &text);
-
 private:
     bool refuses(const QByteArray &url) const;
 

@@ -24,17 +24,15 @@ QString destinationFolder(const QByteArray &path, const QString &keywordFolder)
 
 }
 
-Dispatcher::Dispatcher(const HarvestOptions &options, const HarvestState &state,
-                       AddressQueue &queue, ConnectionPool &pool, RunDriver &driver,
+Dispatcher::Dispatcher(const HarvestOptions &options, AddressQueue &queue, ConnectionPool &pool,
                        QObject *parent)
-    : QObject(parent), m_options(options), m_state(state), m_queue(queue), m_pool(pool),
-      m_driver(driver)
+    : QObject(parent), m_options(options), m_queue(queue), m_pool(pool)
 {
-    connect(&driver, &RunDriver::keywordStarted, this, &Dispatcher::beginKeyword);
 }
 
-void Dispatcher::beginKeyword()
+void Dispatcher::beginKeyword(const QString &keywordFolder)
 {
+    m_keywordFolder = keywordFolder;
     m_transfers = 0;
     m_waitedTicks = 0;
 }
@@ -94,14 +92,7 @@ void Dispatcher::handOver()
         emit keywordCutShort();
         m_queue.clear();
     }
-    if (m_driver.nextMajorKeyword()) {
-        m_runOverReported = false;
-        return;
-    }
-    if (!m_runOverReported) {
-        m_runOverReported = true;
-        emit runOver();
-    }
+    emit nextKeywordWanted();
 }
 
 void Dispatcher::dispatch(int index)
@@ -109,7 +100,7 @@ void Dispatcher::dispatch(int index)
     SlotRecord &record = m_pool.record(index);
     record.reset();
     const QByteArray address = m_queue.takeFirst();
-    Route target = route(address, m_state.keywordFolder);
+    Route target = route(address, m_keywordFolder);
     record.url = address;
     record.host = std::move(target.host);
     record.path = std::move(target.path);

@@ -3,9 +3,7 @@
 #include "engine/addressqueue.h"
 #include "engine/connectionpool.h"
 #include "engine/harvestoptions.h"
-#include "engine/harveststate.h"
 #include "engine/resultpagewalker.h"
-#include "engine/rundriver.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -42,8 +40,8 @@ public:
     // lets the largest image (about 1 MB) arrive at a modest 1 KiB/s.
     static constexpr int HandOverWaitTicks = 60;
 
-    Dispatcher(const HarvestOptions &options, const HarvestState &state, AddressQueue &queue,
-               ConnectionPool &pool, RunDriver &driver, QObject *parent = nullptr);
+    Dispatcher(const HarvestOptions &options, AddressQueue &queue, ConnectionPool &pool,
+               QObject *parent = nullptr);
 
     static Route route(const QByteArray &address, const QString &keywordFolder);
 
@@ -51,13 +49,16 @@ public:
     void setTransferCap(int transfers) { m_transferCap = transfers; }
 
 public slots:
+    // A keyword's harvest begins: its transfers are counted afresh and its
+    // images go under keywordFolder.
+    void beginKeyword(const QString &keywordFolder);
     void tick();
     // Counts the stall-watch ticks spent waiting for running transfers.
     void stallWatchTicked();
 
 signals:
-    // The keyword list was found empty with nothing left to fetch.
-    void runOver();
+    // The keyword has nothing left to fetch: the next one is wanted.
+    void nextKeywordWanted();
     // An address was handed to slot index and its connection opened.
     void transferStarted(int index, const QByteArray &url);
     // An address that names no host was dropped at dispatch.
@@ -66,17 +67,14 @@ signals:
     void keywordCutShort();
 
 private:
-    void beginKeyword();
     bool nothingToHandOut() const;
     void handOver();
     void dispatch(int index);
 
     const HarvestOptions &m_options;
-    const HarvestState &m_state;
     AddressQueue &m_queue;
     ConnectionPool &m_pool;
-    RunDriver &m_driver;
-    bool m_runOverReported = false;
+    QString m_keywordFolder;
     int m_transferCap = MaxTransfersPerKeyword;
     int m_transfers = 0;
     int m_waitedTicks = 0;

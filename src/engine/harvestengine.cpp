@@ -7,15 +7,15 @@ HarvestEngine::HarvestEngine(SiteConfiguration site, ConnectionFactory factory, 
       m_site(std::move(site)),
       m_queue(m_site),
       m_pool(std::move(factory), m_options),
-      m_statistics(m_pool, m_queue, m_state),
-      m_walker(m_site, m_options, m_state, m_queue),
-      m_scraper(m_site, m_options, m_state, m_queue, m_registry, m_walker),
-      m_exchange(m_pool, m_scraper, m_state),
-      m_driver(m_site, m_options, m_state, m_keywords, m_queue, m_registry, m_pool),
-      m_dispatcher(m_options, m_state, m_queue, m_pool, m_driver)
+      m_driver(m_site, m_options, m_queue, m_pool),
+      m_scraper(m_site, m_options, m_driver, m_queue),
+      m_exchange(m_pool, m_scraper),
+      m_dispatcher(m_options, m_queue, m_pool),
+      m_statistics(m_pool, m_queue, m_exchange)
 {
     setIntervals({});
-    connectSignals();
+    connectParts();
+    connectTimers();
     m_statsTimer.start();
 }
 
@@ -25,33 +25,45 @@ HarvestEngine::~HarvestEngine()
     m_pool.unloadSocks();
 }
 
-void HarvestEngine::connectSignals()
+void HarvestEngine::connectParts()
 {
+    connect(&m_driver, &RunDriver::keywordStarted, this, &HarvestEngine::keywordStarted);
+    connect(&m_driver, &RunDriver::harvestPrepared, &m_scraper, &PageScraper::beginKeyword);
+    connect(&m_driver, &RunDriver::harvestPrepared, &m_dispatcher, &Dispatcher::beginKeyword);
+    connect(&m_driver, &RunDriver::harvestPrepared, this, &HarvestEngine::enableHarvestTimers);
+    connect(&m_driver, &RunDriver::keywordFailed, this, &HarvestEngine::keywordFailed);
+    connect(&m_driver, &RunDriver::runOver, this, &HarvestEngine::runOver);
+
+    connect(&m_dispatcher, &Dispatcher::nextKeywordWanted, &m_driver, &RunDriver::nextMajorKeyword);
+    connect(&m_dispatcher, &Dispatcher::transferStarted, this, &HarvestEngine::transferStarted);
+    connect(&m_dispatcher, &Dispatcher::addressGivenUp, this, &HarvestEngine::addressGivenUp);
+    connect(&m_dispatcher, &Dispatcher::keywordCutShort, this, &HarvestEngine::keywordCutShort);
+
     connect(&m_pool, &ConnectionPool::connected, &m_exchange, &HttpExchange::onConnected);
     connect(&m_pool, &ConnectionPool::dataArrival, &m_exchange, &HttpExchange::onDataArrival);
     connect(&m_pool, &ConnectionPool::peerClosed, &m_exchange, &HttpExchange::onPeerClosed);
+    connect(&m_pool, &ConnectionPool::addressGivenUp, this, &HarvestEngine::addressGivenUp);
+    connect(&m_pool, &ConnectionPool::transferRetried, this, &HarvestEngine::transferRetried);
 
-    connect(&m_nextTimer, &QTimer::timeout, this, &HarvestEngine::dispatchTick);
-    connect(&m_statsTimer, &QTimer::timeout, this, &HarvestEngine::statsTick);
-    connect(&m_speedTimer, &QTimer::timeout, this, &HarvestEngine::speedTick);
-    connect(&m_timeoutTimer, &QTimer::timeout, this, &HarvestEngine::timeoutTick);
-
-    connect(&m_driver, &RunDriver::keywordStarted, this, &HarvestEngine::keywordStarted);
-    connect(&m_driver, &RunDriver::harvestPrepared, this, &HarvestEngine::enableHarvestTimers);
-    connect(&m_dispatcher, &Dispatcher::runOver, this, &HarvestEngine::runOver);
-    connect(&m_dispatcher, &Dispatcher::transferStarted, this, &HarvestEngine::transferStarted);
     connect(&m_exchange, &HttpExchange::imageSaved, this, &HarvestEngine::imageSaved);
     connect(&m_exchange, &HttpExchange::imageSaved, this, [this](const QString &path) {
-        emit imageCommitted(path, sizeFolderOf(path, m_state.keywordFolder));
+        emit imageCommitted(path, sizeFolderOf(path, m_driver.keywordFolder()));
     });
     connect(&m_exchange, &HttpExchange::pageFetched, this, &HarvestEngine::pageFetched);
     connect(&m_exchange, &HttpExchange::addressGivenUp, this, &HarvestEngine::addressGivenUp);
-    connect(&m_pool, &ConnectionPool::addressGivenUp, this, &HarvestEngine::addressGivenUp);
-    connect(&m_pool, &ConnectionPool::transferRetried, this, &HarvestEngine::transferRetried);
-    connect(&m_dispatcher, &Dispatcher::addressGivenUp, this, &HarvestEngine::addressGivenUp);
-    connect(&m_dispatcher, &Dispatcher::keywordCutShort, this, &HarvestEngine::keywordCutShort);
+    connect(&m_scraper, &PageScraper::logLine, this, &HarvestEngine::logLine);
+
     connect(this, &HarvestEngine::addressGivenUp, &m_driver, &RunDriver::noteGivenUp);
-    connect(&m_driver, &RunDriver::keywordFailed, this, &HarvestEngine::keywordFailed);
+}
+
+void HarvestEngine::connectTimers()
+{
+    connect(&m_nextTimer, &QTimer::timeout, &m_dispatcher, &Dispatcher::tick);
+    connect(&m_statsTimer, &QTimer::timeout, &m_statistics, &HarvestStatistics::updateStats);
+    connect(&m_speedTimer, &QTimer::timeout, &m_statistics,
+            qOverload<>(&HarvestStatistics::speedTick));
+    connect(&m_timeoutTimer, &QTimer::timeout, &m_pool, &ConnectionPool::timeoutTick);
+    connect(&m_timeoutTimer, &QTimer::timeout, &m_dispatcher, &Dispatcher::stallWatchTicked);
 }
 
 void HarvestEngine::setIntervals(const Intervals &intervals)
@@ -78,51 +90,27 @@ void HarvestEngine::addKeywordsInOrder(const QStringList &keywords)
 
 void HarvestEngine::addKeyword(const QString &keyword)
 {
-    m_keywords.insertRows(0, 1);
-    m_keywords.setData(m_keywords.index(0), keyword);
+    QStringListModel *list = m_driver.keywords();
+    list->insertRows(0, 1);
+    list->setData(list->index(0), keyword);
 }
 
 bool HarvestEngine::start()
 {
-    if (m_keywords.rowCount() == 0)
+    if (m_driver.keywords()->rowCount() == 0)
         return false;
-    nextMajorKeyword();
-    return true;
+    return m_driver.nextMajorKeyword();
 }
 
 void HarvestEngine::enableHarvestTimers()
 {
     // Restarting a running timer would shift its phase; once running they stay.
+    if (!m_speedTimer.isActive())
+        m_statistics.startSpeedClock();
     for (QTimer *timer : {&m_speedTimer, &m_timeoutTimer, &m_nextTimer}) {
         if (!timer->isActive())
             timer->start();
     }
-}
-
-void HarvestEngine::nextMajorKeyword()
-{
-    m_driver.nextMajorKeyword();
-}
-
-void HarvestEngine::dispatchTick()
-{
-    m_dispatcher.tick();
-}
-
-void HarvestEngine::statsTick()
-{
-    m_statistics.updateStats();
-}
-
-void HarvestEngine::speedTick()
-{
-    m_statistics.speedTick();
-}
-
-void HarvestEngine::timeoutTick()
-{
-    m_pool.timeoutTick();
-    m_dispatcher.stallWatchTicked();
 }
 
 }

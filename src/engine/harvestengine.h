@@ -3,29 +3,41 @@
 #include "engine/addressqueue.h"
 #include "engine/connectionpool.h"
 #include "engine/dispatcher.h"
-#include "engine/doneregistry.h"
 #include "engine/harvestoptions.h"
-#include "engine/harveststate.h"
 #include "engine/harveststatistics.h"
 #include "engine/httpexchange.h"
 #include "engine/pagescraper.h"
-#include "engine/resultpagewalker.h"
 #include "engine/rundriver.h"
 #include "engine/siteconfiguration.h"
 #include "engine/sizefolder.h"
 #include "net/connection.h"
 
-#include <QDateTime>
 #include <QObject>
 #include <QStringListModel>
 #include <QTimer>
 
 namespace mosscatch {
 
-// The harvest engine as one object: keyword list, options, queue, pool,
-// exchange, scraper and the four timers. The window is one view of it; tests
-// and the command line drive it headless. Tick handlers are public slots so
-// tests can call them directly.
+// The harvest engine as one object: the one place its parts are made and
+// wired. The window is one view of it; tests and the command line drive it
+// headless, tests on scripted connections from their own factory.
+//
+// A keyword's road through the parts:
+//  1. start(), or later the Dispatcher's hand-over, asks the RunDriver for the
+//     next keyword: it takes the top of the keyword list, rebuilds the
+//     ConnectionPool, makes the keyword's folders and queues its search
+//     address on the AddressQueue.
+//  2. Each dispatch tick the Dispatcher hands the top queued address to a free
+//     slot of the pool and opens the slot's connection.
+//  3. The HttpExchange sends the request and reads the response: it writes an
+//     image to its file, or hands a whole page to the PageScraper.
+//  4. On the keyword's first results page the scraper's ResultPageWalker reads
+//     the result count and queues the numbered result pages; other pages
+//     yield photo pages, sizes pages and images, each photo page once.
+//  5. The pool's stall watch restarts transfers that stopped moving; the
+//     HarvestStatistics turn the pool and the exchange into figures.
+//  6. Once nothing is left to hand out, the Dispatcher wants the next keyword
+//     (step 1); with the list empty the RunDriver says the run is over.
 class HarvestEngine : public QObject
 {
     Q_OBJECT
@@ -38,26 +50,25 @@ public:
         int timeout = 20000;
     };
 
+    struct Limits {
+        qsizetype queue = AddressQueue::Capacity;
+        int transfersPerKeyword = Dispatcher::MaxTransfersPerKeyword;
+    };
+
     HarvestEngine(SiteConfiguration site, ConnectionFactory factory, QObject *parent = nullptr);
     ~HarvestEngine() override;
 
     const SiteConfiguration &site() const { return m_site; }
     HarvestOptions &options() { return m_options; }
-    const HarvestState &state() const { return m_state; }
     // The keyword list, newest first; the engine takes and removes the top entry.
-    QStringListModel *keywords() { return &m_keywords; }
+    QStringListModel *keywords() { return m_driver.keywords(); }
     AddressQueue *queue() { return &m_queue; }
     ConnectionPool *pool() { return &m_pool; }
+    RunDriver *driver() { return &m_driver; }
+    PageScraper *scraper() { return &m_scraper; }
+    HttpExchange *exchange() { return &m_exchange; }
+    Dispatcher *dispatcher() { return &m_dispatcher; }
     HarvestStatistics *statistics() { return &m_statistics; }
-    // When the current keyword's harvest began; invalid before the first one.
-    QDateTime keywordStartedAt() const { return m_driver.keywordStartedAt(); }
-    // The current keyword's result count; meaningful once state().resultPageCount is not 0.
-    double resultCount() const { return m_walker.lastResultCount(); }
-
-    struct Limits {
-        qsizetype queue = AddressQueue::Capacity;
-        int transfersPerKeyword = Dispatcher::MaxTransfersPerKeyword;
-    };
 
     // Only for tests: shorter timer intervals, so a stall does not cost minutes.
     void setIntervals(const Intervals &intervals);
@@ -70,13 +81,6 @@ public:
     void addKeywordsInOrder(const QStringList &keywords);
     // The Start button: false (and nothing changes) when the list is empty.
     bool start();
-
-public slots:
-    void nextMajorKeyword();
-    void dispatchTick();
-    void statsTick();
-    void speedTick();
-    void timeoutTick();
 
 signals:
     void keywordStarted(const QString &keyword);
@@ -93,28 +97,27 @@ signals:
     void keywordFailed(const QString &keyword, const QString &reason);
     // The keyword reached its transfer cap and handed over with what it had.
     void keywordCutShort();
+    // A page and an address found on it, as "page --: address".
+    void logLine(const QByteArray &line);
 
 private:
+    void connectParts();
+    void connectTimers();
+    void enableHarvestTimers();
+
     SiteConfiguration m_site;
     HarvestOptions m_options;
-    HarvestState m_state;
-    QStringListModel m_keywords;
     AddressQueue m_queue;
     ConnectionPool m_pool;
+    RunDriver m_driver;
+    PageScraper m_scraper;
+    HttpExchange m_exchange;
+    Dispatcher m_dispatcher;
     HarvestStatistics m_statistics;
     QTimer m_nextTimer;
     QTimer m_statsTimer;
     QTimer m_speedTimer;
     QTimer m_timeoutTimer;
-    DoneRegistry m_registry;
-    ResultPageWalker m_walker;
-    PageScraper m_scraper;
-    HttpExchange m_exchange;
-    RunDriver m_driver;
-    Dispatcher m_dispatcher;
-
-    void enableHarvestTimers();
-    void connectSignals();
 };
 
 }

@@ -1,40 +1,39 @@
 #include "engine/harvestoptions.h"
 
-#include <QDir>
-
 namespace mosscatch {
 
-HarvestOptions::HarvestOptions(QObject *parent)
-    : QObject(parent), m_saveFolder(defaultSaveFolder())
-{
-}
+HarvestOptions::HarvestOptions(QObject *parent) : QObject(parent) {}
 
-QString HarvestOptions::defaultSaveFolder()
+void HarvestOptions::apply(const HarvestSettings &settings)
 {
-    return QDir::homePath() + QStringLiteral("/Mosscatch/");
+    const bool folderChanged = settings.saveFolder != m_settings.saveFolder;
+    m_settings = settings;
+    if (folderChanged)
+        emit saveFolderChanged(m_settings.saveFolder);
+    emit changed();
 }
 
 void HarvestOptions::setThumbnails(bool on)
 {
-    m_thumbnails = on;
+    m_settings.thumbnails = on;
     emit changed();
 }
 
 void HarvestOptions::setStandard(bool on)
 {
-    m_standard = on;
+    m_settings.standard = on;
     emit changed();
 }
 
 void HarvestOptions::setLargest(bool on)
 {
-    m_largest = on;
+    m_settings.largest = on;
     emit changed();
 }
 
 void HarvestOptions::setCommercial(bool on)
 {
-    m_commercial = on;
+    m_settings.commercial = on;
     emit changed();
 }
 
@@ -46,15 +45,15 @@ void HarvestOptions::setPaused(bool on)
 
 void HarvestOptions::setMaxImages(const QString &text)
 {
-    m_maxImages = text;
+    m_settings.maxImages = text;
     emit changed();
 }
 
 void HarvestOptions::setSaveFolder(const QString &folder)
 {
-    if (folder == m_saveFolder)
+    if (folder == m_settings.saveFolder)
         return;
-    m_saveFolder = folder;
+    m_settings.saveFolder = folder;
     emit saveFolderChanged(folder);
     emit changed();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/harvestsettings.h"
+
 #include <QObject>
 #include <QString>
 
@@ -14,15 +16,16 @@ class HarvestOptions : public QObject
 public:
     explicit HarvestOptions(QObject *parent = nullptr);
 
-    static QString defaultSaveFolder();
-
-    bool thumbnails() const { return m_thumbnails; }
-    bool standard() const { return m_standard; }
-    bool largest() const { return m_largest; }
-    bool commercial() const { return m_commercial; }
+    const HarvestSettings &settings() const { return m_settings; }
+    bool thumbnails() const { return m_settings.thumbnails; }
+    bool standard() const { return m_settings.standard; }
+    bool largest() const { return m_settings.largest; }
+    bool commercial() const { return m_settings.commercial; }
     bool paused() const { return m_paused; }
-    QString maxImages() const { return m_maxImages; }
-    QString saveFolder() const { return m_saveFolder; }
+    QString maxImages() const { return m_settings.maxImages; }
+    QString saveFolder() const { return m_settings.saveFolder; }
+
+    void apply(const HarvestSettings &settings);
 
 public slots:
     void setThumbnails(bool on);
@@ -38,13 +41,8 @@ signals:
     void saveFolderChanged(const QString &folder);
 
 private:
-    bool m_thumbnails = true;
-    bool m_standard = true;
-    bool m_largest = false;
-    bool m_commercial = false;
+    HarvestSettings m_settings;
     bool m_paused = false;
-    QString m_maxImages = QStringLiteral("60");
-    QString m_saveFolder;
 };
 
 }

@@ -9,25 +9,19 @@ namespace mosscatch {
 
 namespace {
 
-// Counts stay 64-bit all the way to the formatter, so sizes above 2 GiB show
-// correctly instead of overflowing.
-qint64 roundedCount(double count)
+QString percentText(qint64 received, qint64 contentLength)
 {
-    return qint64(std::llrint(count));
-}
-
-QString percentText(double received, double contentLength)
-{
-    return QString::number(qint64(std::round(received / contentLength * 100.0)))
+    return QString::number(qint64(std::round(double(received) / double(contentLength) * 100.0)))
            + QLatin1Char('%');
 }
 
 }
 
 HarvestStatistics::HarvestStatistics(const ConnectionPool &pool, const AddressQueue &queue,
-                                     HarvestState &state, QObject *parent)
-    : QObject(parent), m_pool(pool), m_queue(queue), m_state(state)
+                                     const HttpExchange &exchange, QObject *parent)
+    : QObject(parent), m_pool(pool), m_queue(queue), m_exchange(exchange)
 {
+    m_speedClock.start();
 }
 
 QString HarvestStatistics::sockStateName(int code)
@@ -50,9 +44,7 @@ void HarvestStatistics::updateStats()
     for (int i = 1; i < count; ++i)
         m_rows[i - 1] = rowFor(i);
     m_queueText = QString::number(m_queue.size());
-    m_totalText = formatByteSize(roundedCount(m_state.totalReceived));
-    if (m_queue.size() > 3)
-        m_state.queueFilled = true;
+    m_totalText = formatByteSize(m_exchange.totalReceived());
     emit updated();
 }
 
@@ -65,17 +57,28 @@ HarvestStatistics::ConnectionRow HarvestStatistics::rowFor(int index) const
     if (record.contentLength == 0) {
         row.size = formatByteSize(record.data.size());
     } else {
-        row.size = formatByteSize(roundedCount(record.received));
+        row.size = formatByteSize(record.received);
         row.percent = percentText(record.received, record.contentLength);
     }
     return row;
 }
 
+void HarvestStatistics::startSpeedClock()
+{
+    m_speedClock.start();
+}
+
 void HarvestStatistics::speedTick()
 {
-    const double perSecond = (m_state.totalReceived - m_previousTotal) / SpeedTickSeconds;
-    m_speedText = formatByteSize(roundedCount(perSecond)) + QStringLiteral("/sec");
-    m_previousTotal = m_state.totalReceived;
+    speedTick(m_speedClock.restart());
+}
+
+void HarvestStatistics::speedTick(qint64 elapsedMs)
+{
+    const qint64 total = m_exchange.totalReceived();
+    const double perSecond = double(total - m_previousTotal) * 1000.0 / double(qMax(elapsedMs, 1));
+    m_speedText = formatByteSize(qint64(std::llrint(perSecond))) + QStringLiteral("/sec");
+    m_previousTotal = total;
     emit speedUpdated();
 }
 

@@ -2,8 +2,9 @@
 
 #include "engine/addressqueue.h"
 #include "engine/connectionpool.h"
-#include "engine/harveststate.h"
+#include "engine/httpexchange.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -11,7 +12,7 @@
 namespace mosscatch {
 
 // The live figures of the window: one row per working connection, the queue
-// length, the total received and the speed. Also sets the queue-filled flag.
+// length, the total received and the speed.
 class HarvestStatistics : public QObject
 {
     Q_OBJECT
@@ -24,11 +25,8 @@ public:
         QString percent;
     };
 
-    // The speed tick's interval; the speed divides by it.
-    static constexpr double SpeedTickSeconds = 2;
-
-    HarvestStatistics(const ConnectionPool &pool, const AddressQueue &queue, HarvestState &state,
-                      QObject *parent = nullptr);
+    HarvestStatistics(const ConnectionPool &pool, const AddressQueue &queue,
+                      const HttpExchange &exchange, QObject *parent = nullptr);
 
     static QString sockStateName(int code);
 
@@ -40,9 +38,15 @@ public:
     QString totalText() const { return m_totalText; }
     QString speedText() const { return m_speedText; }
 
+    // The speed over elapsedMs, which the speed tick measures.
+    void speedTick(qint64 elapsedMs);
+    // The first speed tick measures from here.
+    void startSpeedClock();
+
 public slots:
     // With only the template connection, changes nothing at all.
     void updateStats();
+    // The speed over the time since the previous speed tick or the clock's start.
     void speedTick();
 
 signals:
@@ -54,12 +58,13 @@ private:
 
     const ConnectionPool &m_pool;
     const AddressQueue &m_queue;
-    HarvestState &m_state;
+    const HttpExchange &m_exchange;
     QList<ConnectionRow> m_rows;
     QString m_queueText = QStringLiteral("0");
     QString m_totalText = QStringLiteral("0");
     QString m_speedText = QStringLiteral("0");
-    double m_previousTotal = 0;
+    qint64 m_previousTotal = 0;
+    QElapsedTimer m_speedClock;
 };
 
 }

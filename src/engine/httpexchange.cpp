@@ -1,7 +1,6 @@
 #include "engine/httpexchange.h"
 
 #include "common/text.h"
-#include "engine/addressqueue.h"
 
 #include <QFile>
 
@@ -23,12 +22,12 @@ const QByteArray jpegEnd = QByteArrayLiteral("\xFF\xD9");
 // The redirect is read from a window of 199 characters from the CR LF before "location: ":
 // that leaves 187 characters after the colon for the target and its blanks.
 constexpr qsizetype RedirectValueLimit = 187;
-constexpr double MinimumLength = 100;
+constexpr qint64 MinimumLength = 100;
 constexpr int MaxRedirects = 10;
 // Whatever a server sends, what is held for one transfer stays bounded.
 constexpr qsizetype MaxHeader = 64 * 1024;
 constexpr qsizetype MaxPage = 16 * 1024 * 1024;
-constexpr double MaxImage = 512.0 * 1024 * 1024;
+constexpr qint64 MaxImage = 512 * 1024 * 1024;
 
 bool isBlank(char c)
 {
@@ -69,7 +68,7 @@ struct HttpExchange::Header
 {
     int status = 0;
     std::optional<QByteArray> location;  // the text after "location:", blanks included
-    std::optional<double> length;
+    std::optional<qint64> length;
     bool conflictingLengths = false;
     bool unreadable = false;  // a content or transfer coding we cannot undo
     bool chunked = false;
@@ -104,15 +103,15 @@ struct HttpExchange::Header
         const QByteArray digits = value.trimmed();
         if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return;
-        const double number = digits.size() > 15 ? 1e18 : double(digits.toLongLong());
+        const qint64 number = digits.size() > 15 ? Q_INT64_C(1000000000000000000)
+                                                 : digits.toLongLong();
         conflictingLengths = conflictingLengths || (length && *length != number);
         length = number;
     }
 };
 
-HttpExchange::HttpExchange(ConnectionPool &pool, PageScraper &scraper, HarvestState &state,
-                           QObject *parent)
-    : QObject(parent), m_pool(pool), m_scraper(scraper), m_state(state)
+HttpExchange::HttpExchange(ConnectionPool &pool, PageScraper &scraper, QObject *parent)
+    : QObject(parent), m_pool(pool), m_scraper(scraper)
 {
 }
 
@@ -123,8 +122,7 @@ void HttpExchange::onConnected(int index)
     if (!connection || record.host.isEmpty())
         return;
     startAttempt(record);
-    if (AddressQueue::holdsControlCharacter(record.host)
-        || AddressQueue::holdsControlCharacter(record.path)) {
+    if (holdsControlCharacter(record.host) || holdsControlCharacter(record.path)) {
         giveUp(index);
         return;
     }
@@ -137,11 +135,11 @@ void HttpExchange::onDataArrival(int index)
     if (!connection)
         return;
     connection->getData(m_chunk);
-    m_state.totalReceived += double(m_chunk.size());
+    m_totalReceived += m_chunk.size();
     SlotRecord &record = m_pool.record(index);
     if (record.host.isEmpty() || m_chunk.isEmpty())
         return;
-    record.arrived += double(m_chunk.size());
+    record.arrived += m_chunk.size();
     if (handleArrival(index, record) == Step::Failed)
         m_pool.retrySock(index);
 }
@@ -284,7 +282,7 @@ HttpExchange::Step HttpExchange::followRedirect(int index, SlotRecord &record,
         return Step::Failed;
     const QByteArray target = trimSpaces(value);
     // Redirect loops end, and a target that could add lines to a request is never sent.
-    if (++record.redirects > MaxRedirects || AddressQueue::holdsControlCharacter(target)) {
+    if (++record.redirects > MaxRedirects || holdsControlCharacter(target)) {
         giveUp(index);
         return Step::Finished;
     }
@@ -311,9 +309,9 @@ HttpExchange::Step HttpExchange::takeBody(int index, SlotRecord &record, QByteAr
         bytes = m_decoded;
     } else if (record.contentLength > 0) {
         // More body than announced is a response we cannot trust.
-        if (record.received + double(bytes.size()) > record.contentLength)
+        if (record.received + bytes.size() > record.contentLength)
             return Step::Failed;
-        ended = record.received + double(bytes.size()) == record.contentLength;
+        ended = record.received + bytes.size() == record.contentLength;
     }
     return isImageTransfer(record) ? takeImage(index, record, bytes, ended)
                                    : takePage(index, record, bytes);
@@ -322,7 +320,7 @@ HttpExchange::Step HttpExchange::takeBody(int index, SlotRecord &record, QByteAr
 HttpExchange::Step HttpExchange::takePage(int index, SlotRecord &record, QByteArrayView bytes)
 {
     record.data.append(bytes);
-    record.received = double(record.data.size());
+    record.received = record.data.size();
     const qsizetype from = std::max<qsizetype>(0, record.scanned - (pageEnd.size() - 1));
     record.scanned = record.data.size();
     if (record.data.indexOf(pageEnd, from) < 0)
@@ -337,8 +335,8 @@ HttpExchange::Step HttpExchange::takePage(int index, SlotRecord &record, QByteAr
 HttpExchange::Step HttpExchange::takeImage(int index, SlotRecord &record, QByteArrayView bytes,
                                            bool ended)
 {
-    // The Part hands whatever holds "</html>" to the scraper, which takes
-    // nothing from an image: the address ends without an image.
+    // Whatever holds "</html>" is a page to the scraper, which takes nothing
+    // from an image: the address ends without an image.
     const qsizetype edge = std::min<qsizetype>(bytes.size(), pageEnd.size() - 1);
     const QByteArray seam = record.lastBytes + bytes.first(edge).toByteArray();
     if (seam.contains(pageEnd) || bytes.indexOf(pageEnd) >= 0) {
@@ -348,7 +346,7 @@ HttpExchange::Step HttpExchange::takeImage(int index, SlotRecord &record, QByteA
     if (record.firstBytes.size() < 2)
         record.firstBytes += bytes.first(std::min(bytes.size(), 2 - record.firstBytes.size())).toByteArray();
     record.lastBytes = (record.lastBytes + bytes.last(std::min<qsizetype>(bytes.size(), 6)).toByteArray()).right(6);
-    record.received += double(bytes.size());
+    record.received += bytes.size();
     if (record.received > MaxImage)
         return Step::Failed;
     if (!bytes.isEmpty()) {
@@ -368,7 +366,7 @@ HttpExchange::Step HttpExchange::takeImage(int index, SlotRecord &record, QByteA
 void HttpExchange::completeImage(int index, SlotRecord &record)
 {
     const QByteArray url = record.url;
-    const bool whole = record.image && record.image->written() == qint64(record.received);
+    const bool whole = record.image && record.image->written() == record.received;
     const QString path = whole ? record.image->destination() : QString();
     const bool saved = whole && record.image->commit();
     m_pool.resetSock(index);

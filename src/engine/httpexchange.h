@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/connectionpool.h"
-#include "engine/harveststate.h"
 #include "engine/pagescraper.h"
 
 #include <QObject>
@@ -18,8 +17,12 @@ class HttpExchange : public QObject
     Q_OBJECT
 
 public:
-    HttpExchange(ConnectionPool &pool, PageScraper &scraper, HarvestState &state,
-                 QObject *parent = nullptr);
+    HttpExchange(ConnectionPool &pool, PageScraper &scraper, QObject *parent = nullptr);
+
+    // Bytes received by all connections since start-up, headers included.
+    qint64 totalReceived() const { return m_totalReceived; }
+    // Only for tests: a total beyond what a test delivers.
+    void setTotalReceived(qint64 bytes) { m_totalReceived = bytes; }
 
 public slots:
     void onConnected(int index);
@@ -51,7 +54,7 @@ private:
 
     ConnectionPool &m_pool;
     PageScraper &m_scraper;
-    HarvestState &m_state;
+    qint64 m_totalReceived = 0;
     // Reused for every arrival, so reading a socket allocates nothing once warm.
     QByteArray m_chunk;
     QByteArray m_decoded;

@@ -8,8 +8,6 @@ namespace mosscatch {
 
 namespace {
 
-const QByteArray resultsMarker = QByteArrayLiteral("photo_container");
-const QByteArray photoBlockMarker = QByteArrayLiteral("class=\"photo-div\"");
 const QByteArray scheme = QByteArrayLiteral("http://");
 
 // The text after the first double quote, up to the next one. Without that
@@ -31,16 +29,24 @@ QByteArray withoutScheme(QByteArray address)
 }
 
 PageScraper::PageScraper(const SiteConfiguration &site, const HarvestOptions &options,
-                         HarvestState &state, AddressQueue &queue, DoneRegistry &registry,
-                         ResultPageWalker &walker)
-    : m_site(site), m_options(options), m_state(state), m_queue(queue), m_registry(registry),
-      m_walker(walker)
+                         const RunDriver &driver, AddressQueue &queue, QObject *parent)
+    : QObject(parent),
+      m_site(site),
+      m_options(options),
+      m_queue(queue),
+      m_walker(site, options, driver, queue)
 {
+}
+
+void PageScraper::beginKeyword()
+{
+    m_resultPageCount = 0;
+    m_registry.clear();
 }
 
 PageScraper::Outcome PageScraper::process(const SlotRecord &record)
 {
-    if (record.data.contains(resultsMarker))
+    if (record.data.contains(SiteConfiguration::PhotoEntryMarker))
         return processResultsPage(record);
     if (!record.path.contains("/photos/") || record.path.contains(".jpg"))
         return Outcome::Done;
@@ -51,11 +57,11 @@ PageScraper::Outcome PageScraper::process(const SlotRecord &record)
 
 PageScraper::Outcome PageScraper::processResultsPage(const SlotRecord &record)
 {
-    if (m_state.resultPageCount == 0) {
-        m_state.resultPageCount = m_walker.getPagesOfResults(record.data);
+    if (m_resultPageCount == 0) {
+        m_resultPageCount = m_walker.getPagesOfResults(record.data);
         return Outcome::Done;
     }
-    const QList<QByteArray> pieces = splitAt(record.data, resultsMarker);
+    const QList<QByteArray> pieces = splitAt(record.data, SiteConfiguration::PhotoEntryMarker);
     queuePhotoPages(record.host, pieces);
     if (m_options.thumbnails())
         return queueThumbnails(record.url, pieces);
@@ -103,7 +109,7 @@ PageScraper::Outcome PageScraper::queueThumbnails(const QByteArray &pageUrl,
 
 PageScraper::Outcome PageScraper::processSizesPage(const SlotRecord &record)
 {
-    const qsizetype list = record.data.indexOf("allsizes-sizes");
+    const qsizetype list = record.data.indexOf(SiteConfiguration::SizesListMarker);
     if (list < 0)
         return Outcome::Done;
     QByteArray row = record.data.mid(list);
@@ -119,7 +125,7 @@ PageScraper::Outcome PageScraper::processSizesPage(const SlotRecord &record)
             return Outcome::UnexpectedShape;
         const QByteArray path = trimSpaces(*link);
         m_queue.addUrl(record.host + path);
-        logLine(record.url + " --: " + path);
+        emit logLine(record.url + " --: " + path);
         return Outcome::Done;
     }
     return queueDisplayedLargest(record);
@@ -127,7 +133,7 @@ PageScraper::Outcome PageScraper::processSizesPage(const SlotRecord &record)
 
 PageScraper::Outcome PageScraper::queueDisplayedLargest(const SlotRecord &record)
 {
-    const qsizetype block = record.data.indexOf("allsizes-photo");
+    const qsizetype block = record.data.indexOf(SiteConfiguration::SizesPhotoMarker);
     if (block < 0)
         return Outcome::Done;
     const qsizetype source = record.data.indexOf("src", block);
@@ -144,7 +150,7 @@ PageScraper::Outcome PageScraper::processPhotoPage(const SlotRecord &record)
 {
     if (!m_options.standard())
         return Outcome::Done;
-    const qsizetype block = record.data.indexOf(photoBlockMarker);
+    const qsizetype block = record.data.indexOf(SiteConfiguration::PhotoBlockMarker);
     if (block < 0)
         return Outcome::Done;
     const qsizetype tag = record.data.indexOf("img", block);
@@ -167,10 +173,10 @@ PageScraper::Outcome PageScraper::processPhotoPage(const SlotRecord &record)
 void PageScraper::queueAndLog(const QByteArray &pageUrl, const QByteArray &address)
 {
     m_queue.addUrl(address);
-    logLine(pageUrl + " --: " + address);
+    emit logLine(pageUrl + " --: " + address);
 }
 
-QList<QByteArray> PageScraper::splitAt(const QByteArray &text, const QByteArray &delimiter)
+QList<QByteArray> PageScraper::splitAt(const QByteArray &text, QByteArrayView delimiter)
 {
     QList<QByteArray> pieces;
     if (text.isEmpty())

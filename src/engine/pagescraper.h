@@ -3,32 +3,49 @@
 #include "engine/addressqueue.h"
 #include "engine/doneregistry.h"
 #include "engine/harvestoptions.h"
-#include "engine/harveststate.h"
 #include "engine/resultpagewalker.h"
+#include "engine/rundriver.h"
 #include "engine/siteconfiguration.h"
 #include "engine/slotrecord.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
+#include <QObject>
 
 namespace mosscatch {
 
 // Tells a fetched page's kind (results, photo, sizes) by plain substring
 // tests and queues the addresses it leads to, by the size options.
-class PageScraper
+class PageScraper : public QObject
 {
+    Q_OBJECT
+
 public:
     enum class Outcome { Done, UnexpectedShape };
 
-    PageScraper(const SiteConfiguration &site, const HarvestOptions &options, HarvestState &state,
-                AddressQueue &queue, DoneRegistry &registry, ResultPageWalker &walker);
+    PageScraper(const SiteConfiguration &site, const HarvestOptions &options,
+                const RunDriver &driver, AddressQueue &queue, QObject *parent = nullptr);
 
     // Scrapes the page held by record (data, host, url, path). On a page of
     // unexpected shape it stops at once; what it queued before stays queued.
     [[nodiscard]] Outcome process(const SlotRecord &record);
 
-    // The engine has no log view: found addresses go nowhere.
-    static void logLine(const QByteArray &) {}
+    // Result pages of the current keyword; 0 until its first results page was read.
+    double resultPageCount() const { return m_resultPageCount; }
+    // Only for tests: a keyword whose first results page was read already.
+    void setResultPageCount(double pages) { m_resultPageCount = pages; }
+    const ResultPageWalker &walker() const { return m_walker; }
+    ResultPageWalker &walker() { return m_walker; }
+    DoneRegistry &registry() { return m_registry; }
+
+public slots:
+    // A keyword's harvest begins: no result count known, no key seen.
+    void beginKeyword();
+
+signals:
+    // A page and an address found on it, as "page --: address".
+    void logLine(const QByteArray &line);
 
 private:
     Outcome processResultsPage(const SlotRecord &record);
@@ -40,14 +57,14 @@ private:
     void queueAndLog(const QByteArray &pageUrl, const QByteArray &address);
     // Every piece in order, the one before the first delimiter included; none
     // for an empty text.
-    static QList<QByteArray> splitAt(const QByteArray &text, const QByteArray &delimiter);
+    static QList<QByteArray> splitAt(const QByteArray &text, QByteArrayView delimiter);
 
     const SiteConfiguration &m_site;
     const HarvestOptions &m_options;
-    HarvestState &m_state;
     AddressQueue &m_queue;
-    DoneRegistry &m_registry;
-    ResultPageWalker &m_walker;
+    DoneRegistry m_registry;
+    ResultPageWalker m_walker;
+    double m_resultPageCount = 0;
 };
 
 }

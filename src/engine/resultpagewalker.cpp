@@ -8,20 +8,19 @@ namespace mosscatch {
 
 namespace {
 
-const QByteArray resultsMarker = QByteArrayLiteral("<div class=\"Results\">");
 constexpr qsizetype WindowLength = 99;
 
 }
 
 ResultPageWalker::ResultPageWalker(const SiteConfiguration &site, const HarvestOptions &options,
-                                   const HarvestState &state, AddressQueue &queue)
-    : m_site(site), m_options(options), m_state(state), m_queue(queue)
+                                   const RunDriver &driver, AddressQueue &queue)
+    : m_site(site), m_options(options), m_driver(driver), m_queue(queue)
 {
 }
 
 double ResultPageWalker::getPagesOfResults(const QByteArray &pageText)
 {
-    const qsizetype marker = pageText.indexOf(resultsMarker);
+    const qsizetype marker = pageText.indexOf(SiteConfiguration::ResultCountMarker);
     if (marker < 0)
         return 0;
 
@@ -29,7 +28,8 @@ double ResultPageWalker::getPagesOfResults(const QByteArray &pageText)
     const double pages = pageCount(m_resultCount);
     const double last = lastPage(m_resultCount, m_options.maxImages());
     for (int page = 1; page <= last; ++page)
-        m_queue.addUrl(pageAddress(page));
+        m_queue.addUrl(m_site.resultPageAddress(m_driver.currentKeyword(), m_options.commercial(),
+                                                page));
     return pages;
 }
 
@@ -57,15 +57,6 @@ double ResultPageWalker::pageLimit(const QString &maxImages)
     if (lowerTrim(maxImages).contains(QLatin1String("max")))
         return double(MaxPages);
     return leadingNumber(maxImages) / ResultsPerPage;
-}
-
-QByteArray ResultPageWalker::pageAddress(int page) const
-{
-    const QByteArray suffix = m_options.commercial()
-                                  ? QByteArrayLiteral("&l=comm&ct=0&mt=photos&adv=1&page=")
-                                  : QByteArrayLiteral("&ct=0&mt=photos&adv=1&page=");
-    return m_site.siteHost + "/search/?q=" + m_state.currentKeyword.toUtf8() + suffix
-           + QByteArray::number(page);
 }
 
 }

@@ -2,7 +2,7 @@
 
 #include "engine/addressqueue.h"
 #include "engine/harvestoptions.h"
-#include "engine/harveststate.h"
+#include "engine/rundriver.h"
 #include "engine/siteconfiguration.h"
 
 #include <QByteArray>
@@ -18,7 +18,7 @@ public:
     static constexpr int MaxPages = 70;
 
     ResultPageWalker(const SiteConfiguration &site, const HarvestOptions &options,
-                     const HarvestState &state, AddressQueue &queue);
+                     const RunDriver &driver, AddressQueue &queue);
 
     // The number of result pages (at least 1), or 0 when the page holds no
     // results heading.
@@ -34,11 +34,10 @@ private:
     static double pageCount(double resultCount);
     // Pages the "Max Images" text allows, not rounded; MaxPages when it says "max".
     static double pageLimit(const QString &maxImages);
-    QByteArray pageAddress(int page) const;
 
     const SiteConfiguration &m_site;
     const HarvestOptions &m_options;
-    const HarvestState &m_state;
+    const RunDriver &m_driver;
     AddressQueue &m_queue;
     double m_resultCount = 0;
 };

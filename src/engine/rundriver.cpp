@@ -9,17 +9,9 @@
 
 namespace mosscatch {
 
-RunDriver::RunDriver(const SiteConfiguration &site, HarvestOptions &options, HarvestState &state,
-                     QStringListModel &keywords, AddressQueue &queue, DoneRegistry &registry,
+RunDriver::RunDriver(const SiteConfiguration &site, HarvestOptions &options, AddressQueue &queue,
                      ConnectionPool &pool, QObject *parent)
-    : QObject(parent),
-      m_site(site),
-      m_options(options),
-      m_state(state),
-      m_keywords(keywords),
-      m_queue(queue),
-      m_registry(registry),
-      m_pool(pool)
+    : QObject(parent), m_site(site), m_options(options), m_queue(queue), m_pool(pool)
 {
 }
 
@@ -46,56 +38,50 @@ QString RunDriver::keywordFolderName(const QString &keyword)
     return keyword;
 }
 
-QByteArray RunDriver::searchAddress(const SiteConfiguration &site, const QString &keyword,
-                                    bool commercial)
-{
-    const QByteArray suffix = commercial ? QByteArrayLiteral("&l=comm&ct=0&mt=photos&adv=1&z=m")
-                                         : QByteArrayLiteral("&ct=0&mt=photos&adv=1&z=m");
-    return site.siteHost + "/search/?q=" + keyword.toUtf8() + suffix;
-}
-
 bool RunDriver::nextMajorKeyword()
 {
-    if (m_keywords.rowCount() == 0)
+    if (m_keywords.rowCount() == 0) {
+        if (!m_runOverReported) {
+            m_runOverReported = true;
+            emit runOver();
+        }
         return false;
-    m_state.queueFilled = false;
+    }
+    m_runOverReported = false;
     const QString entry = m_keywords.index(0).data().toString();
-    m_state.currentKeyword = cleanKeyword(entry);
+    m_currentKeyword = cleanKeyword(entry);
     m_keywords.removeRows(0, 1);
-    m_registry.clear();
-    emit keywordStarted(m_state.currentKeyword);
+    emit keywordStarted(m_currentKeyword);
     startAll();
     return true;
 }
 
 void RunDriver::startAll()
 {
-    m_state.resultPageCount = 0;
     m_pool.loadSocks();
-    m_startedAt = QDateTime::currentDateTime();
 
     const QString saveFolder = normalisedSaveFolder(m_options.saveFolder());
     m_options.setSaveFolder(saveFolder);
-    const QString folderName = keywordFolderName(m_state.currentKeyword);
+    const QString folderName = keywordFolderName(m_currentKeyword);
     makeKeywordFolders(saveFolder, folderName);
-    m_state.keywordFolder = saveFolder + folderName;
+    m_keywordFolder = saveFolder + folderName;
 
-    m_searchAddress = searchAddress(m_site, m_state.currentKeyword, m_options.commercial());
-    if (const QString problem = searchProblem(m_state.keywordFolder); !problem.isEmpty()) {
+    m_searchAddress = m_site.searchAddress(m_currentKeyword, m_options.commercial());
+    if (const QString problem = searchProblem(); !problem.isEmpty()) {
         m_searchAddress.clear();
-        emit keywordFailed(m_state.currentKeyword, problem);
+        emit keywordFailed(m_currentKeyword, problem);
     } else {
         m_queue.addUrl(m_searchAddress);
     }
-    emit harvestPrepared();
+    emit harvestPrepared(m_keywordFolder);
 }
 
 // Nothing is fetched for a keyword whose images could not be kept.
-QString RunDriver::searchProblem(const QString &keywordFolder) const
+QString RunDriver::searchProblem() const
 {
-    const QDir folder(keywordFolder);
+    const QDir folder(m_keywordFolder);
     if (!folder.exists(QStringLiteral("thumbnails")) || !folder.exists(QStringLiteral("largest")))
-        return QStringLiteral("cannot create the folder \"%1\"").arg(keywordFolder);
+        return QStringLiteral("cannot create the folder \"%1\"").arg(m_keywordFolder);
     if (!m_queue.accepts(m_searchAddress))
         return QStringLiteral("its search address is too long");
     return {};
@@ -104,7 +90,7 @@ QString RunDriver::searchProblem(const QString &keywordFolder) const
 void RunDriver::noteGivenUp(const QByteArray &url)
 {
     if (!m_searchAddress.isEmpty() && url == m_searchAddress)
-        emit keywordFailed(m_state.currentKeyword,
+        emit keywordFailed(m_currentKeyword,
                            QStringLiteral("its search page could not be fetched"));
 }
 

@@ -2,9 +2,7 @@
 
 #include "engine/addressqueue.h"
 #include "engine/connectionpool.h"
-#include "engine/doneregistry.h"
 #include "engine/harvestoptions.h"
-#include "engine/harveststate.h"
 #include "engine/siteconfiguration.h"
 
 #include <QByteArray>
@@ -22,16 +20,15 @@ class RunDriver : public QObject
     Q_OBJECT
 
 public:
-    RunDriver(const SiteConfiguration &site, HarvestOptions &options, HarvestState &state,
-              QStringListModel &keywords, AddressQueue &queue, DoneRegistry &registry,
+    RunDriver(const SiteConfiguration &site, HarvestOptions &options, AddressQueue &queue,
               ConnectionPool &pool, QObject *parent = nullptr);
 
-    // Starts the harvest of the top keyword; false (nothing changed) when
-    // the list is empty.
-    bool nextMajorKeyword();
-    void startAll();
-
-    QDateTime keywordStartedAt() const { return m_startedAt; }
+    // The keyword list, newest first; the driver takes and removes the top entry.
+    QStringListModel *keywords() { return &m_keywords; }
+    // The cleaned keyword, used in addresses (as UTF-8) and as the folder name.
+    const QString &currentKeyword() const { return m_currentKeyword; }
+    // Normalised save folder followed by the keyword's folder name, no trailing "/".
+    const QString &keywordFolder() const { return m_keywordFolder; }
 
     // " Blue  Sky " becomes "blue++sky".
     static QString cleanKeyword(const QString &entry);
@@ -39,10 +36,11 @@ public:
     static QString normalisedSaveFolder(const QString &folder);
     // The keyword as a folder name that stays inside the save folder.
     static QString keywordFolderName(const QString &keyword);
-    static QByteArray searchAddress(const SiteConfiguration &site, const QString &keyword,
-                                    bool commercial);
 
 public slots:
+    // Starts the harvest of the top keyword; false (nothing changed) when the
+    // list is empty, which ends the run.
+    bool nextMajorKeyword();
     // Watches for the keyword's search address being given up.
     void noteGivenUp(const QByteArray &url);
 
@@ -51,22 +49,26 @@ signals:
     // The keyword cannot be harvested: its folders cannot be made, or its
     // search page could not be fetched.
     void keywordFailed(const QString &keyword, const QString &reason);
-    // The search is queued; the timers that drive the harvest are wanted now.
-    void harvestPrepared();
+    // The search is queued; the parts that count per keyword begin afresh and
+    // the timers that drive the harvest are wanted now.
+    void harvestPrepared(const QString &keywordFolder);
+    // The keyword list was found empty; said once until a keyword starts again.
+    void runOver();
 
 private:
+    void startAll();
     void makeKeywordFolders(const QString &saveFolder, const QString &folderName);
-    QString searchProblem(const QString &keywordFolder) const;
+    QString searchProblem() const;
 
     const SiteConfiguration &m_site;
     HarvestOptions &m_options;
-    HarvestState &m_state;
-    QStringListModel &m_keywords;
     AddressQueue &m_queue;
-    DoneRegistry &m_registry;
     ConnectionPool &m_pool;
-    QDateTime m_startedAt;
+    QStringListModel m_keywords;
+    QString m_currentKeyword;
+    QString m_keywordFolder;
     QByteArray m_searchAddress;
+    bool m_runOverReported = false;
     // Temporary files older than this belong to an earlier run.
     const QDateTime m_runStarted = QDateTime::currentDateTime();
 };

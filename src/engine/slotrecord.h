@@ -24,19 +24,19 @@ struct SlotRecord
     QByteArray path;
     qint16 retries = 0;
     // Arrived as seen by the previous stall-watch tick.
-    double lastReceived = 0;
+    qint64 lastReceived = 0;
     // Body length announced by the response; 0 while none is known.
-    double contentLength = 0;
+    qint64 contentLength = 0;
     // Destination folder of an image, ending in "/".
     QString folder;
     // Destination file name of an image, as the address spells it.
     QByteArray fileName;
     // Body bytes received so far for the current request.
-    double received = 0;
+    qint64 received = 0;
 
     // Every byte received for this address, headers included, across retries:
     // what the stall watch measures progress by.
-    double arrived = 0;
+    qint64 arrived = 0;
     // Redirects followed for this address, across retries.
     int redirects = 0;
     // The open temporary file of an image transfer, if its body has begun.

@@ -10,6 +10,11 @@ TcpConnection::TcpConnection(HostMap hostMap, QObject *parent)
 {
 }
 
+ConnectionFactory TcpConnection::factory(const HostMap &hostMap)
+{
+    return [hostMap](QObject *parent) { return new TcpConnection(hostMap, parent); };
+}
+
 TcpConnection::~TcpConnection()
 {
     dropSocket();

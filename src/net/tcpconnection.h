@@ -23,6 +23,9 @@ public:
     explicit TcpConnection(HostMap hostMap, QObject *parent = nullptr);
     ~TcpConnection() override;
 
+    // Makes connections that resolve host names through hostMap.
+    static ConnectionFactory factory(const HostMap &hostMap);
+
     void close() override;
     void connectToHost(const QByteArray &host, quint16 port) override;
     void sendData(const QByteArray &bytes) override;

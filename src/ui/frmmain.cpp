@@ -332,8 +332,7 @@ void FrmMain::startupLayout()
 
 void FrmMain::fillLists()
 {
-    for (int connections = 1; connections <= 1; ++connections)
-        m_lConn->addItem(QString::number(connections));
+    m_lConn->addItem(QStringLiteral("1"));
     m_lConn->setCurrentIndex(0);
     m_lPages->addItem(QStringLiteral("60"));
     m_lPages->setCurrentIndex(0);
@@ -345,7 +344,7 @@ void FrmMain::readSettings()
     {
         const QSignalBlocker blocker(m_tDir);
         m_tDir->setText(m_settings.readSettingValue(QStringLiteral("tdir"),
-                                                    HarvestOptions::defaultSaveFolder()));
+                                                    HarvestSettings::defaultSaveFolder()));
         m_tDir->setCursorPosition(0);
     }
     tDirChanged(m_tDir->text());

@@ -73,8 +73,9 @@ void TestCli::harvestsTwoKeywordsWithSummary()
     QTemporaryDir folder;
     const QString summaryPath = folder.filePath(QStringLiteral("summary.json"));
     const QString saveFolder = folder.filePath(QStringLiteral("images"));
+    const QString logPath = folder.filePath(QStringLiteral("found.log"));
     const Run run = runCli({"--demo", "--folder", saveFolder, "--largest", "--summary-json", summaryPath,
-                            "count12", "count5"}, m_home.path());
+                            "--log", logPath, "count12", "count5"}, m_home.path());
     QVERIFY2(run.exitCode == 0, run.err.constData());
     QVERIFY(!holdsControlCharacter(run.out));
     QVERIFY(run.out.indexOf("count12") < run.out.indexOf("count5"));
@@ -91,6 +92,16 @@ void TestCli::harvestsTwoKeywordsWithSummary()
     }
     expected.sort();
     QCOMPARE(filesUnder(saveFolder), expected);
+
+    // One line per address found: each photo page yields its standard image.
+    QFile logFile(logPath);
+    QVERIFY(logFile.open(QIODevice::ReadOnly));
+    const QByteArrayList logLines = logFile.readAll().split('\n');
+    QCOMPARE(logLines.constLast(), QByteArray());
+    for (const Photo &photo : catalog.photosOnPage("count12", false, 1)) {
+        const QByteArray line = "www.photosite.example.com" + photo.pagePath + " --: " + photo.standardImage;
+        QVERIFY2(logLines.contains(line), line.constData());
+    }
 
     QFile summaryFile(summaryPath);
     QVERIFY(summaryFile.open(QIODevice::ReadOnly));
@@ -120,6 +131,7 @@ void TestCli::refusesBadInput_data()
     QTest::newRow("max images not a number") << QStringList{"--max-images", "lots", "cats"} << QByteArray("--max-images");
     QTest::newRow("contradicting sizes") << QStringList{"--largest", "--no-largest", "cats"} << QByteArray("contradict");
     QTest::newRow("save folder is a file") << QStringList{"--folder", "/proc/version/x", "cats"} << QByteArray("save folder");
+    QTest::newRow("log in no folder") << QStringList{"--log", "/proc/version/x", "cats"} << QByteArray("log");
 }
 
 void TestCli::refusesBadInput()

@@ -21,20 +21,14 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
 {
     HostMap hostMap;
     hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), m_site.serverPort());
-    m_engine = std::make_unique<HarvestEngine>(SiteConfiguration(), [hostMap](QObject *parent) {
-        return new TcpConnection(hostMap, parent);
-    });
+    m_engine = std::make_unique<HarvestEngine>(SiteConfiguration(), TcpConnection::factory(hostMap));
     // A stall-watch tick of a second bounds the hand-over wait at a minute: room for the
     // slow trickles on a loaded machine, while a stall still costs only seconds.
     m_engine->setIntervals({.next = 2, .stats = 20, .speed = 200, .timeout = 1000});
     m_engine->setLimits(request.limits);
-    HarvestOptions &options = m_engine->options();
-    options.setSaveFolder(saveFolder());
-    options.setThumbnails(request.thumbnails);
-    options.setStandard(request.standard);
-    options.setLargest(request.largest);
-    options.setCommercial(request.commercial);
-    options.setMaxImages(request.maxImages);
+    HarvestSettings settings = request.settings;
+    settings.saveFolder = saveFolder();
+    m_engine->options().apply(settings);
     QStringList keywords;
     for (const QByteArray &keyword : request.keywords)
         keywords << QString::fromUtf8(keyword);
@@ -57,10 +51,10 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
 
 int HarvestFixture::pagesQueued(const QByteArray &keyword, const HarvestRequest &request)
 {
-    const int count = m_site.catalog().resultCount(keyword, request.commercial);
+    const int count = m_site.catalog().resultCount(keyword, request.settings.commercial);
     double last = std::min(count / 60 + 1, 70);
-    if (!lowerTrim(request.maxImages).contains(QLatin1String("max")))
-        last = std::min(last, leadingNumber(request.maxImages) / 60.0);
+    if (!lowerTrim(request.settings.maxImages).contains(QLatin1String("max")))
+        last = std::min(last, leadingNumber(request.settings.maxImages) / 60.0);
     return int(std::floor(last));
 }
 
@@ -71,14 +65,14 @@ QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &re
     for (const QByteArray &keyword : request.keywords) {
         const QString folder = QString::fromUtf8(keyword) + QLatin1Char('/');
         for (int page = 1; page <= pagesQueued(keyword, request); ++page) {
-            for (const Photo &photo : catalog.photosOnPage(keyword, request.commercial, page)) {
-                if (request.thumbnails && !photo.portalThumbnail)
+            for (const Photo &photo : catalog.photosOnPage(keyword, request.settings.commercial, page)) {
+                if (request.settings.thumbnails && !photo.portalThumbnail)
                     files.insert(folder + "thumbnails/" + QString::fromLatin1(photo.thumbnailFileName()),
                                  catalog.imageBytes(photo.thumbnailImage));
-                if (request.standard)
+                if (request.settings.standard)
                     files.insert(folder + QString::fromLatin1(photo.standardFileName()),
                                  catalog.imageBytes(photo.standardImage));
-                if (request.largest)
+                if (request.settings.largest)
                     files.insert(folder + "largest/" + QString::fromLatin1(photo.largestFileName()),
                                  catalog.imageBytes(photo.largestImage));
             }

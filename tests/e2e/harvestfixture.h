@@ -16,11 +16,7 @@ namespace mosscatch {
 struct HarvestRequest
 {
     QByteArrayList keywords;  // in the order they are to be harvested
-    bool thumbnails = true;
-    bool standard = true;
-    bool largest = false;
-    bool commercial = false;
-    QString maxImages = QStringLiteral("60");
+    HarvestSettings settings = {};  // saved into the fixture's folder whatever it says
     HarvestEngine::Limits limits = {};
 };
 

@@ -109,7 +109,7 @@ void TestBoundedRun::engineEndsWhateverTheSiteServes_data()
     QTest::newRow("link farm") << farm;
 
     const QByteArray firstPage = pathOf(PhotoCatalog().resultPageAddress(keyword, false, 1));
-    EngineRow bomb{{{keyword}, true, true, true}, {rule(firstPage, K::ContainerBomb)}, {}, 0, 1, true, true};
+    EngineRow bomb{{{keyword}, {true, true, true}}, {rule(firstPage, K::ContainerBomb)}, {}, 0, 1, true, true};
     bomb.wanted.limits = smallCap;
     QTest::newRow("container bomb") << bomb;
 }

@@ -18,7 +18,7 @@ QByteArray pathOf(const QByteArray &hostAndPath)
 HarvestRequest request(QByteArrayList keywords, bool thumbnails, bool standard, bool largest,
                        bool commercial = false, const QString &maxImages = QStringLiteral("60"))
 {
-    return {std::move(keywords), thumbnails, standard, largest, commercial, maxImages};
+    return {std::move(keywords), {thumbnails, standard, largest, commercial, maxImages}};
 }
 
 // Human-readable difference, so a failure says which file is wrong.

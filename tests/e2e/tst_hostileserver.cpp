@@ -50,7 +50,7 @@ private slots:
         QFETCH(int, bytes);
         QFETCH(QString, target);
         QFETCH(bool, lost);
-        const HarvestRequest wanted{{"count15"}, true, true, true};
+        const HarvestRequest wanted{{"count15"}, {true, true, true}};
         HarvestFixture fixture;
         Photo photo;
         for (int index = 0; index < 15; ++index) {

@@ -1,5 +1,5 @@
 #include "common/text.h"
-#include "engine/httpexchange.h"
+#include "engine/harvestengine.h"
 #include "scriptedconnection.h"
 
 #include <QDir>
@@ -55,20 +55,27 @@ QByteArray request(const QByteArray &path)
     return "GET " + path + " HTTP/1.0\nHost: " + host + "\nUser-Agent: Mozilla/5.0\n\n";
 }
 
-// The page side of the engine, fetching on slot 2 so the pool's slot numbering is
-// part of every case. ticked names the size options: t, s and l.
+// The page side of the engine on scripted connections, fetching on slot 2 so the pool's slot
+// numbering is part of every case; the keyword's first results page was read already. ticked
+// names the size options: t, s and l.
 struct Pages
 {
     explicit Pages(const QString &ticked = QStringLiteral("ts"))
     {
-        QObject::connect(&pool, &ConnectionPool::connected, &exchange, &HttpExchange::onConnected);
-        QObject::connect(&pool, &ConnectionPool::dataArrival, &exchange, &HttpExchange::onDataArrival);
-        QObject::connect(&pool, &ConnectionPool::peerClosed, &exchange, &HttpExchange::onPeerClosed);
         options.setThumbnails(ticked.contains(QLatin1Char('t')));
         options.setStandard(ticked.contains(QLatin1Char('s')));
         options.setLargest(ticked.contains(QLatin1Char('l')));
-        state.resultPageCount = 1;
+        scraper.setResultPageCount(1);
         pool.loadSocks();
+    }
+
+    // Starts the keyword of entry (as the engine cleans it) with nothing queued.
+    void startKeyword(const QString &entry)
+    {
+        options.setSaveFolder(folder.path());
+        engine.addKeyword(entry);
+        engine.start();
+        queue.clear();
     }
 
     ScriptedConnection *connection() const
@@ -129,15 +136,12 @@ struct Pages
     QString destination;
     qsizetype delivered = 0;
     bool fileTooEarly = false;
-    SiteConfiguration site;
-    HarvestOptions options;
-    HarvestState state;
-    AddressQueue queue{site};
-    DoneRegistry registry;
-    ResultPageWalker walker{site, options, state, queue};
-    PageScraper scraper{site, options, state, queue, registry, walker};
-    ConnectionPool pool{[](QObject *parent) { return new ScriptedConnection(parent); }, options};
-    HttpExchange exchange{pool, scraper, state};
+    HarvestEngine engine{SiteConfiguration(), ScriptedConnection::factory()};
+    HarvestOptions &options = engine.options();
+    AddressQueue &queue = *engine.queue();
+    ConnectionPool &pool = *engine.pool();
+    PageScraper &scraper = *engine.scraper();
+    HttpExchange &exchange = *engine.exchange();
     QSignalSpy saved{&exchange, &HttpExchange::imageSaved};
     QSignalSpy fetched{&exchange, &HttpExchange::pageFetched};
     QSignalSpy givenUp{&exchange, &HttpExchange::addressGivenUp};
@@ -231,7 +235,7 @@ private slots:
         QFETCH(bool, peerCloses);
         QFETCH(QByteArrayList, left);
         Pages f(ticked);
-        f.state.totalReceived = 10;
+        f.exchange.setTotalReceived(10);
         f.start(path);
         f.deliver(chunks);
         // An unnamed temporary file (O_TMPFILE) is given its name when asked for it.
@@ -242,7 +246,7 @@ private slots:
 
         QTEST(f.outcome(), "outcome");
         QCOMPARE(f.connection()->sent().value(0), path.contains('\n') ? QByteArray() : request(path));
-        QCOMPARE(f.state.totalReceived, 10.0 + f.delivered);
+        QCOMPARE(f.exchange.totalReceived(), 10 + f.delivered);
         QCOMPARE(f.fetched.size(), int(chunks.join().contains("</html>")));
         QVERIFY(!f.fileTooEarly);
         if (path != image) {
@@ -405,7 +409,7 @@ private slots:
     void registryKeepsPhotoPagesOnceAndSizesPagesEveryTime()
     {
         Pages f(QStringLiteral("sl"));
-        f.state.resultPageCount = 0;
+        f.scraper.setResultPageCount(0);
         const QByteArray again = QByteArray(resultsPage).replace("/p0", "/P0 ");
         for (const QByteArray &page : {heading("130") + resultsPage, resultsPage, again}) {
             f.start("/search/?q=a");
@@ -413,7 +417,7 @@ private slots:
         }
         // The first page only counts the result pages and queues the one Max Images allows; the
         // third page's photo pages are known already, whatever their case and spaces.
-        QCOMPARE(f.state.resultPageCount, 3.0);
+        QCOMPARE(f.scraper.resultPageCount(), 3.0);
         const QByteArrayList sizes{"/P0 sizes/", "/photos/u/1/sizes/", "/photos/u/2/sizes/", "/photos/u/3/sizes/"};
         QCOMPARE(f.queued().mid(9).join('|'), host + sizes.join('|' + host));
     }
@@ -446,8 +450,8 @@ private slots:
         Pages f;
         f.options.setMaxImages(maxImages);
         f.options.setCommercial(commercial);
-        f.state.currentKeyword = QString::fromUtf8("blue++sky\xC3\xA9");
-        QTEST(f.walker.getPagesOfResults(page), "returned");
+        f.startKeyword(QString::fromUtf8("Blue  Sky\xC3\xA9"));
+        QTEST(f.scraper.walker().getPagesOfResults(page), "returned");
         QCOMPARE(f.queue.size(), queued);
         const QByteArray search = host + "/search/?q=blue++sky\xC3\xA9" + (commercial ? "&l=comm" : "");
         for (int i = 0; i < queued; ++i)
@@ -482,7 +486,8 @@ private slots:
 
     void registryMembershipIsExact()
     {
-        DoneRegistry registry;
+        Pages f;
+        DoneRegistry &registry = f.scraper.registry();
         QVERIFY(!registry.isAlreadyDone("Photo"));
         QVERIFY(registry.isAlreadyDone(" pHOTO "));
         // Neither a part of a dash key nor the empty key looks present.

@@ -9,14 +9,17 @@
 
 using namespace mosscatch;
 
+Q_DECLARE_METATYPE(mosscatch::SocketState)
+
 namespace {
 
-// The run side of the engine, with the top keyword started when there is one (an empty
-// list starts nothing).
+// The engine on scripted connections, with the top keyword started when there is one (an
+// empty list starts nothing).
 struct Run
 {
-    explicit Run(const QStringList &entries = {}, bool commercial = false) : keywords(entries)
+    explicit Run(const QStringList &entries = {}, bool commercial = false)
     {
+        keywords.setStringList(entries);
         options.setSaveFolder(dir.path() + QStringLiteral("/save"));
         options.setCommercial(commercial);
         driver.nextMajorKeyword();
@@ -34,23 +37,21 @@ struct Run
     }
 
     QTemporaryDir dir;
-    SiteConfiguration site;
-    HarvestOptions options;
-    HarvestState state;
-    QStringListModel keywords;
-    AddressQueue queue{site};
-    DoneRegistry registry;
-    ConnectionPool pool{[](QObject *parent) { return new ScriptedConnection(parent); }, options};
-    RunDriver driver{site, options, state, keywords, queue, registry, pool};
-    Dispatcher dispatcher{options, state, queue, pool, driver};
-    HarvestStatistics statistics{pool, queue, state};
+    HarvestEngine engine{SiteConfiguration(), ScriptedConnection::factory()};
+    HarvestOptions &options = engine.options();
+    QStringListModel &keywords = *engine.keywords();
+    AddressQueue &queue = *engine.queue();
+    ConnectionPool &pool = *engine.pool();
+    RunDriver &driver = *engine.driver();
+    PageScraper &scraper = *engine.scraper();
+    Dispatcher &dispatcher = *engine.dispatcher();
+    HarvestStatistics &statistics = *engine.statistics();
 };
 
 // The whole engine as the window and the command line drive it; keywords are added in order.
 std::unique_ptr<HarvestEngine> makeEngine(const QString &saveFolder, const QStringList &keywords)
 {
-    auto engine = std::make_unique<HarvestEngine>(
-        SiteConfiguration{}, [](QObject *parent) { return new ScriptedConnection(parent); });
+    auto engine = std::make_unique<HarvestEngine>(SiteConfiguration(), ScriptedConnection::factory());
     engine->options().setSaveFolder(saveFolder);
     for (const QString &keyword : keywords)
         engine->addKeyword(keyword);
@@ -66,22 +67,23 @@ class TestRun : public QObject
 private slots:
     void nextEmptySockByState_data()
     {
-        QTest::addColumn<int>("first");
-        QTest::addColumn<int>("second");
+        using S = SocketState;
+        QTest::addColumn<SocketState>("first");
+        QTest::addColumn<SocketState>("second");
         QTest::addColumn<int>("expected");
-        QTest::newRow("connected, closing") << 7 << 8 << 2;
-        QTest::newRow("closing, closed") << 8 << 0 << 1;
-        QTest::newRow("connecting, closed") << 6 << 0 << 2;
-        QTest::newRow("error, resolving") << 9 << 4 << 0;
+        QTest::newRow("connected, closing") << S::Connected << S::Closing << 2;
+        QTest::newRow("closing, closed") << S::Closing << S::Closed << 1;
+        QTest::newRow("connecting, closed") << S::Connecting << S::Closed << 2;
+        QTest::newRow("error, resolving") << S::Error << S::ResolvingHost << 0;
     }
 
     void nextEmptySockByState()
     {
-        QFETCH(int, first);
-        QFETCH(int, second);
+        QFETCH(SocketState, first);
+        QFETCH(SocketState, second);
         Run r({QStringLiteral("kw")});
-        r.slot(1)->setState(SocketState(first));
-        r.slot(2)->setState(SocketState(second));
+        r.slot(1)->setState(first);
+        r.slot(2)->setState(second);
         QTEST(r.pool.nextEmptySock(), "expected");
     }
 
@@ -89,31 +91,33 @@ private slots:
     // 20-second tick, headers included) since the previous tick is left alone.
     void stallWatch_data()
     {
+        using S = SocketState;
+        const QByteArray a = "a.com";
         QTest::addColumn<QByteArray>("host");
-        QTest::addColumn<int>("state");
+        QTest::addColumn<SocketState>("state");
         QTest::addColumn<bool>("paused");
-        QTest::addColumn<double>("arrived");
+        QTest::addColumn<qint64>("arrived");
         QTest::addColumn<int>("retries");
-        QTest::newRow("no host") << QByteArray() << 7 << false << 0.0 << 0;
-        QTest::newRow("closing") << QByteArray("a.com") << 8 << false << 0.0 << 0;
-        QTest::newRow("paused") << QByteArray("a.com") << 7 << true << 0.0 << 0;
-        QTest::newRow("quiet") << QByteArray("a.com") << 9 << false << 0.0 << 2;
-        QTest::newRow("moving, then quiet") << QByteArray("a.com") << 7 << false << 1024.0 << 1;
-        QTest::newRow("dripping") << QByteArray("a.com") << 7 << false << 1023.0 << 2;
-        QTest::newRow("failed attempt without host") << QByteArray() << 9 << false << 0.0 << 1;
+        QTest::newRow("no host") << QByteArray() << S::Connected << false << qint64(0) << 0;
+        QTest::newRow("closing") << a << S::Closing << false << qint64(0) << 0;
+        QTest::newRow("paused") << a << S::Connected << true << qint64(0) << 0;
+        QTest::newRow("quiet") << a << S::Error << false << qint64(0) << 2;
+        QTest::newRow("moving, then quiet") << a << S::Connected << false << qint64(1024) << 1;
+        QTest::newRow("dripping") << a << S::Connected << false << qint64(1023) << 2;
+        QTest::newRow("failed attempt without host") << QByteArray() << S::Error << false << qint64(0) << 1;
     }
 
     void stallWatch()
     {
         QFETCH(QByteArray, host);
-        QFETCH(int, state);
+        QFETCH(SocketState, state);
         QFETCH(bool, paused);
-        QFETCH(double, arrived);
+        QFETCH(qint64, arrived);
         Run r({QStringLiteral("kw")});
         SlotRecord &record = r.pool.record(2);
         record.host = host;
         record.arrived = arrived;
-        r.slot(2)->setState(SocketState(state));
+        r.slot(2)->setState(state);
         r.options.setPaused(paused);
         r.pool.timeoutTick();
         r.pool.timeoutTick();
@@ -123,12 +127,12 @@ private slots:
     void retryDeletesOnlyItsOwnTemporaryImage()
     {
         Run r({QStringLiteral("kw")});
-        const QString earlier = r.state.keywordFolder + QStringLiteral("/x.jpg");
+        const QString earlier = r.driver.keywordFolder() + QStringLiteral("/x.jpg");
         QVERIFY(QFile(earlier).open(QIODevice::WriteOnly));
         for (int i : {1, 2}) {
             SlotRecord &record = r.pool.record(i);
             record.host = "a.com";
-            record.folder = r.state.keywordFolder + QStringLiteral("/");
+            record.folder = r.driver.keywordFolder() + QStringLiteral("/");
             record.fileName = "x.jpg";
             record.received = 7;
             record.image = std::make_unique<PartialImage>(earlier);
@@ -137,14 +141,14 @@ private slots:
         const QString other = r.pool.record(2).image->temporaryPath();
         r.pool.retrySock(1);
         QVERIFY(!QFile::exists(own) && QFile::exists(other));
-        QCOMPARE(r.pool.record(1).received, 0.0);
+        QCOMPARE(r.pool.record(1).received, qint64(0));
 
         // Slot 2 turned into a page transfer in the same folder, retried until given up, deletes nothing.
         r.pool.record(2).image.reset();
         r.pool.record(2).fileName.clear();
         for (int i = 0; i <= ConnectionPool::MaxRetries; ++i)
             r.pool.retrySock(2);
-        QCOMPARE(QDir(r.state.keywordFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QCOMPARE(QDir(r.driver.keywordFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  (QStringList{"largest", "thumbnails", "x.jpg"}));
     }
 
@@ -152,7 +156,7 @@ private slots:
     void keywordStartRemovesStaleTemporaryImages()
     {
         Run r({QStringLiteral("kw"), QStringLiteral("kw")});
-        const QString largest = r.state.keywordFolder + QStringLiteral("/largest/");
+        const QString largest = r.driver.keywordFolder() + QStringLiteral("/largest/");
         const QStringList names{".a.jpg.AbC123.part", ".b.jpg.XyZ789.part", "c.jpg", ".d.part"};
         for (const QString &name : names) {
             QFile file(largest + name);
@@ -189,7 +193,7 @@ private slots:
         Run r({entry}, commercial);
         const QString save = r.dir.path() + QStringLiteral("/save/");
         QCOMPARE(r.options.saveFolder(), save);
-        QCOMPARE(r.state.keywordFolder, save + folderName);
+        QCOMPARE(r.driver.keywordFolder(), save + folderName);
         QVERIFY(QDir(save + folderName).exists("thumbnails") && QDir(save + folderName).exists("largest"));
         QCOMPARE(r.queue.at(0), "www.photosite.example.com/search/?q=" + keyword.toUtf8()
                                     + (commercial ? "&l=comm" : "") + "&ct=0&mt=photos&adv=1&z=m");
@@ -242,7 +246,7 @@ private slots:
     void dispatchSkipsExistingFilesAndFillsTheLowestFreeSlot()
     {
         Run r({QStringLiteral("kw")});
-        QVERIFY(QFile(r.state.keywordFolder + QStringLiteral("/largest/old_b.jpg")).open(QIODevice::WriteOnly));
+        QVERIFY(QFile(r.driver.keywordFolder() + QStringLiteral("/largest/old_b.jpg")).open(QIODevice::WriteOnly));
         r.queue.takeFirst();
         for (const char *address : {"a.com/1/old_b.jpg", "a.com/1/x_m.jpg", "b.com/2/", "c.com/3/"})
             r.queue.addUrl(address);
@@ -250,7 +254,7 @@ private slots:
         QCOMPARE(r.slot(1)->connectCount(), 0);
         QVERIFY(r.pool.record(1).host.isEmpty());
         r.ticks(1);
-        QCOMPARE(r.pool.record(1).folder + r.pool.record(1).fileName, r.state.keywordFolder + "/thumbnails/x_t.jpg");
+        QCOMPARE(r.pool.record(1).folder + r.pool.record(1).fileName, r.driver.keywordFolder() + "/thumbnails/x_t.jpg");
         QCOMPARE(r.slot(1)->host(), QByteArray("a.com"));
         r.ticks(2);
         QCOMPARE(r.slot(2)->host(), QByteArray("b.com"));
@@ -262,34 +266,32 @@ private slots:
     void keywordsHandOver()
     {
         Run r({QStringLiteral("empty search"), QStringLiteral("next")});
-        QSignalSpy over(&r.dispatcher, &Dispatcher::runOver);
+        QSignalSpy over(&r.driver, &RunDriver::runOver);
         r.options.setPaused(true);
         r.ticks(3);
         QCOMPARE(r.slot(1)->connectCount(), 0);
         r.options.setPaused(false);
         r.ticks(1);
         r.slot(1)->acceptConnection();
-        r.state.queueFilled = true;
-        r.state.resultPageCount = 7;
-        r.registry.isAlreadyDone("seen");
+        r.scraper.setResultPageCount(7);
+        r.scraper.registry().isAlreadyDone("seen");
         r.ticks(3);
         // The search found nothing: the exchange ends the transfer, nothing queued.
         r.pool.resetSock(1);
         r.options.setPaused(true);
         r.ticks(1);
-        QCOMPARE(r.state.currentKeyword, QStringLiteral("empty+search"));
+        QCOMPARE(r.driver.currentKeyword(), QStringLiteral("empty+search"));
         r.options.setPaused(false);
         r.ticks(1);
-        QCOMPARE(r.state.currentKeyword, QStringLiteral("next"));
-        QVERIFY(!r.state.queueFilled);
-        QCOMPARE(r.state.resultPageCount, 0.0);
-        QVERIFY(!r.registry.isAlreadyDone("seen"));
+        QCOMPARE(r.driver.currentKeyword(), QStringLiteral("next"));
+        QCOMPARE(r.scraper.resultPageCount(), 0.0);
+        QVERIFY(!r.scraper.registry().isAlreadyDone("seen"));
         r.queue.takeFirst();
         r.ticks(5);
         QCOMPARE(over.size(), 1);
         r.keywords.setStringList({QStringLiteral("late")});
         r.ticks(1);
-        QCOMPARE(r.state.currentKeyword, QStringLiteral("late"));
+        QCOMPARE(r.driver.currentKeyword(), QStringLiteral("late"));
         r.ticks(1);
         r.pool.resetSock(1);
         r.ticks(1);
@@ -298,49 +300,51 @@ private slots:
 
     void connectionRow_data()
     {
-        QTest::addColumn<int>("state");
-        QTest::addColumn<double>("received");
-        QTest::addColumn<double>("length");
+        using S = SocketState;
+        QTest::addColumn<SocketState>("state");
+        QTest::addColumn<qint64>("received");
+        QTest::addColumn<qint64>("length");
         QTest::addColumn<QStringList>("row");
         const auto row = [](const char *status, qint64 size, const char *percent) {
             return QStringList{status, formatByteSize(size), percent};
         };
-        QTest::newRow("half") << 7 << 512.0 << 1024.0 << row("CONNECTED", 512, "50%");
-        QTest::newRow("third") << 7 << 1.0 << 3.0 << row("CONNECTED", 1, "33%");
-        QTest::newRow("eighth rounds up") << 8 << 1.0 << 8.0 << row("CLOSING", 1, "13%");
-        QTest::newRow("no length shows data") << 0 << 9.0 << 0.0 << row("CLOSED", 300, "");
-        QTest::newRow("beyond 32 bits") << 7 << 3e9 << 4e9 << row("CONNECTED", Q_INT64_C(3000000000), "75%");
+        const qint64 big = Q_INT64_C(3000000000);
+        QTest::newRow("half") << S::Connected << qint64(512) << qint64(1024) << row("CONNECTED", 512, "50%");
+        QTest::newRow("third") << S::Connected << qint64(1) << qint64(3) << row("CONNECTED", 1, "33%");
+        QTest::newRow("eighth rounds up") << S::Closing << qint64(1) << qint64(8) << row("CLOSING", 1, "13%");
+        QTest::newRow("no length shows data") << S::Closed << qint64(9) << qint64(0) << row("CLOSED", 300, "");
+        QTest::newRow("beyond 32 bits") << S::Connected << big << big / 3 * 4 << row("CONNECTED", big, "75%");
     }
 
     void connectionRow()
     {
-        QFETCH(int, state);
-        QFETCH(double, received);
-        QFETCH(double, length);
+        QFETCH(SocketState, state);
+        QFETCH(qint64, received);
+        QFETCH(qint64, length);
         Run r({QStringLiteral("kw")});
-        r.slot(2)->setState(SocketState(state));
+        r.slot(2)->setState(state);
         SlotRecord &record = r.pool.record(2);
         record.url = "a.com/p/1/";
         record.data = QByteArray(300, 'x');
         record.received = received;
         record.contentLength = length;
-        r.state.totalReceived = 5e9;
+        r.engine.exchange()->setTotalReceived(Q_INT64_C(5000000000));
         r.statistics.updateStats();
         const HarvestStatistics::ConnectionRow row = r.statistics.rows().value(1);
         QTEST((QStringList{row.status, row.size, row.percent}), "row");
         QCOMPARE(r.statistics.totalText(), formatByteSize(Q_INT64_C(5000000000)));
     }
 
-    // The queue counts its entries; the flag is set once more than three wait and stays for the
-    // keyword. The speed is the growth of the total over one two-second tick.
+    // The queue counts its entries. The speed is the growth of the total over the time since
+    // the previous speed tick.
     void queueAndSpeedTexts()
     {
         Run r;
-        r.state.totalReceived = 5000;
-        r.statistics.speedTick();
+        r.engine.exchange()->setTotalReceived(5000);
+        r.statistics.speedTick(2000);
         QCOMPARE(r.statistics.speedText(), formatByteSize(2500) + "/sec");
-        r.state.totalReceived = 5005;
-        r.statistics.speedTick();
+        r.engine.exchange()->setTotalReceived(5005);
+        r.statistics.speedTick(2000);
         QCOMPARE(r.statistics.speedText(), formatByteSize(2) + "/sec");
         r.queue.addUrl("a.com/1/");
         r.statistics.updateStats();
@@ -350,14 +354,9 @@ private slots:
         r.queue.addUrl("a.com/2/");
         r.statistics.updateStats();
         QCOMPARE(r.statistics.queueText(), QStringLiteral("3"));
-        QVERIFY(!r.state.queueFilled);
         r.queue.addUrl("a.com/3/");
         r.statistics.updateStats();
         QCOMPARE(r.statistics.queueText(), QStringLiteral("4"));
-        QVERIFY(r.state.queueFilled);
-        r.queue.takeFirst();
-        r.statistics.updateStats();
-        QVERIFY(r.state.queueFilled);
     }
 
     // The next keyword drops every running transfer, and its unfinished image with it.
@@ -369,10 +368,10 @@ private slots:
         QVERIFY(engine->start());
         SlotRecord &record = engine->pool()->record(1);
         record.host = "a.com";
-        record.image = std::make_unique<PartialImage>(engine->state().keywordFolder + "/x.jpg");
+        record.image = std::make_unique<PartialImage>(engine->driver()->keywordFolder() + "/x.jpg");
         const QString temporary = record.image->temporaryPath();
         QVERIFY(QFile::exists(temporary));
-        engine->nextMajorKeyword();
+        engine->driver()->nextMajorKeyword();
         QVERIFY(!QFile::exists(temporary) && engine->pool()->record(1).host.isEmpty());
         QVERIFY(!engine->start());
         QCOMPARE(started.value(0).value(0).toString(), QStringLiteral("b"));
@@ -402,11 +401,11 @@ private slots:
         QCOMPARE(r.slot(1)->connectCount(), 2);
         QCOMPARE(r.queue.size(), 1);
         for (int i = 0; i < Dispatcher::HandOverWaitTicks; ++i) {
-            QCOMPARE(r.state.currentKeyword, QStringLiteral("kw"));
+            QCOMPARE(r.driver.currentKeyword(), QStringLiteral("kw"));
             r.dispatcher.stallWatchTicked();
             r.dispatcher.tick();
         }
-        QCOMPARE(r.state.currentKeyword, QStringLiteral("next"));
+        QCOMPARE(r.driver.currentKeyword(), QStringLiteral("next"));
         QCOMPARE(cutShort.size(), 1);
         QCOMPARE(poolGivenUp.size(), 2);
         QCOMPARE(r.queue.size(), 1);

@@ -7,6 +7,11 @@ ScriptedConnection::ScriptedConnection(QObject *parent)
 {
 }
 
+ConnectionFactory ScriptedConnection::factory()
+{
+    return [](QObject *parent) { return new ScriptedConnection(parent); };
+}
+
 void ScriptedConnection::close()
 {
     m_state = SocketState::Closed;

@@ -15,6 +15,9 @@ class ScriptedConnection : public Connection
 public:
     explicit ScriptedConnection(QObject *parent = nullptr);
 
+    // Makes scripted connections, for an engine whose peers are the test.
+    static ConnectionFactory factory();
+
     void close() override;
     void connectToHost(const QByteArray &host, quint16 port) override;
     void sendData(const QByteArray &bytes) override;

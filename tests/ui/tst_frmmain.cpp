@@ -205,11 +205,11 @@ void TestFrmMain::clickIntoEntrySelectsWholeText()
 
 void TestFrmMain::settingsSurviveSecondWindow()
 {
-    QCOMPARE(child<QLineEdit>("tDir")->text(), HarvestOptions::defaultSaveFolder());
+    QCOMPARE(child<QLineEdit>("tDir")->text(), HarvestSettings::defaultSaveFolder());
     QCOMPARE(child<QLineEdit>("Text1")->text(), QString());
     const SettingsStore store;
     QCOMPARE(store.readSettingValue(QStringLiteral("tdir"), QStringLiteral("absent")),
-             HarvestOptions::defaultSaveFolder());
+             HarvestSettings::defaultSaveFolder());
     QCOMPARE(store.readSettingValue(QStringLiteral("text1"), QStringLiteral("absent")), QString());
 
     QTest::keyClicks(child<QLineEdit>("Text1"), QStringLiteral("zelda  "));

@@ -1,0 +1,22 @@
+#include "engine/siteconfiguration.h"
+
+namespace mosscatch {
+
+QByteArray SiteConfiguration::searchQuery(const QString &keyword, bool commercial) const
+{
+    return siteHost + "/search/?q=" + keyword.toUtf8() + (commercial ? "&l=comm" : "")
+           + "&ct=0&mt=photos&adv=1";
+}
+
+QByteArray SiteConfiguration::searchAddress(const QString &keyword, bool commercial) const
+{
+    return searchQuery(keyword, commercial) + "&z=m";
+}
+
+QByteArray SiteConfiguration::resultPageAddress(const QString &keyword, bool commercial,
+                                                int page) const
+{
+    return searchQuery(keyword, commercial) + "&page=" + QByteArray::number(page);
+}
+
+}
