@@ -56,7 +56,7 @@ Figures harvest(quint16 sitePort, const QStringList &keywords, const HarvestEngi
 {
     QTemporaryDir folder;
     HostMap hostMap;
-    hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), sitePort);
+    hostMap.addLocalSite(sitePort);
     HarvestEngine engine(SiteConfiguration(), TcpConnection::factory(hostMap));
     engine.setIntervals(intervals);
     engine.options().setSaveFolder(folder.path());

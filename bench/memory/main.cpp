@@ -86,7 +86,7 @@ void demo(QTextStream &out, const QString &keyword)
     site.listen();
     QTemporaryDir folder;
     HostMap hostMap;
-    hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), site.serverPort());
+    hostMap.addLocalSite(site.serverPort());
     HarvestEngine engine(SiteConfiguration(), TcpConnection::factory(hostMap));
     engine.setIntervals({.next = 1, .stats = 250, .speed = 2000, .timeout = 20000});
     engine.options().setSaveFolder(folder.path());

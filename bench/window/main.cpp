@@ -43,7 +43,7 @@ Figures harvest(quint16 sitePort, const QStringList &keywords, bool strip, int d
 {
     QTemporaryDir folder;
     HostMap hostMap;
-    hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), sitePort);
+    hostMap.addLocalSite(sitePort);
     HarvestEngine engine(SiteConfiguration(), TcpConnection::factory(hostMap));
     engine.setIntervals({.next = dispatchMs});
     FrmMain window(engine);

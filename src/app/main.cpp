@@ -114,7 +114,7 @@ int main(int argc, char *argv[])
             std::fputs("mosscatch: the built-in photo site could not listen on 127.0.0.1\n", stderr);
             return 1;
         }
-        hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), site->serverPort());
+        hostMap.addLocalSite(site->serverPort());
         paceImagesLikeANetwork(*site);
     }
 

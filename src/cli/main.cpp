@@ -75,7 +75,7 @@ int harvest(CliOptions cli)
         site = std::make_unique<PhotoSite>();
         if (!site->listen(QHostAddress::LocalHost, 0))
             return fail(QStringLiteral("cannot start the built-in photo site"), 1);
-        cli.hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), site->serverPort());
+        cli.hostMap.addLocalSite(site->serverPort());
     }
     QFile log(cli.logFile);
     if (!cli.logFile.isEmpty() && !log.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -65,6 +65,11 @@ void HostMap::add(const QString &pattern, const QString &address, quint16 port)
     m_wildcards.insert(at, {suffix, endpoint});
 }
 
+void HostMap::addLocalSite(quint16 port)
+{
+    add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), port);
+}
+
 bool HostMap::addSpec(const QString &spec)
 {
     const qsizetype equals = spec.indexOf(u'=');

@@ -29,6 +29,9 @@ public:
     // "HOST=ADDR:PORT" (ADDR may be a bracketed IPv6 address); false (and
     // nothing added) when malformed.
     bool addSpec(const QString &spec);
+    // Every host of the reserved example domain, the built-in photo site's
+    // among them, answered by a site listening on this machine.
+    void addLocalSite(quint16 port);
     Endpoint resolve(const QString &host, quint16 port) const;
     bool isEmpty() const { return m_exact.isEmpty() && m_wildcards.isEmpty(); }
 

@@ -20,7 +20,7 @@ HarvestFixture::HarvestFixture()
 bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
 {
     HostMap hostMap;
-    hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), m_site.serverPort());
+    hostMap.addLocalSite(m_site.serverPort());
     m_engine = std::make_unique<HarvestEngine>(SiteConfiguration(), TcpConnection::factory(hostMap));
     // A stall-watch tick of a second bounds the hand-over wait at a minute: room for the
     // slow trickles on a loaded machine, while a stall still costs only seconds.

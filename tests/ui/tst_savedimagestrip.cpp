@@ -133,7 +133,7 @@ void TestSavedImageStrip::receivesEveryImageOfAHarvest()
     QVERIFY(site.listen());
     QTemporaryDir saveFolder;
     HostMap hostMap;
-    hostMap.add(QStringLiteral("*.example.com"), QStringLiteral("127.0.0.1"), site.serverPort());
+    hostMap.addLocalSite(site.serverPort());
     HarvestEngine engine(SiteConfiguration(), [hostMap](QObject *parent) { return new TcpConnection(hostMap, parent); });
     engine.setIntervals({.next = 2, .stats = 20, .speed = 200, .timeout = 400});
     FrmMain window(engine);
