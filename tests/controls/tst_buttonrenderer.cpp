@@ -68,114 +68,102 @@ class TestButtonRenderer : public QObject
     Q_OBJECT
 
 private slots:
-    void schemeFromColours_data();
-    void schemeFromColours();
-    void shiftColor_data();
-    void shiftColor();
-    void looks_data();
-    void looks();
-    void cornerCuts_data();
-    void cornerCuts();
-    void lineLeavesEndPoint();
-};
-
-void TestButtonRenderer::schemeFromColours_data()
-{
-    QTest::addColumn<Colour>("back");
-    QTest::addColumn<QList<Colour>>("expected");
-    QTest::newRow("Start") << Colour(0xFDDBE7) << QList<Colour>{0xFDDBE7, 0xFFFAFF, 0xFFFFFF, 0xBD9BA7, 0x3D1B27, 0x123456};
-    QTest::newRow("Add") << Colour(0xE0E0E0) << QList<Colour>{0xE0E0E0, 0xFFFFFF, 0xFFFFFF, 0xA0A0A0, 0x202020, 0x123456};
-}
-
-void TestButtonRenderer::schemeFromColours()
-{
-    QFETCH(Colour, back);
-    QFETCH(QList<Colour>, expected);
-    const ButtonPalette p = ButtonPalette::forScheme(2, back, 0x123456, QPalette());
-    QCOMPARE((QList<Colour>{p.face, p.light, p.hilite, p.shadow, p.dkShadow, p.text}), expected);
-}
-
-void TestButtonRenderer::shiftColor_data()
-{
-    QTest::addColumn<Colour>("colour");
-    QTest::addColumn<int>("amount");
-    QTest::addColumn<bool>("blueScaled");
-    QTest::addColumn<Colour>("expected");
-    QTest::newRow("clamped at black") << Colour(0x000000) << -10 << false << Colour(0x000000);
-    QTest::newRow("each channel") << Colour(0x102030) << 5 << false << Colour(0x152535);
-    QTest::newRow("clamped at white") << Colour(0xF0FAFF) << 20 << false << Colour(0xFFFFFF);
-    QTest::newRow("blue scaled") << Colour(0x600000) << 48 << true << Colour(0x783030);
-    QTest::newRow("blue scaled truncates toward zero") << Colour(0x646464) << -10 << true << Colour(0x5F5A5A);
-}
-
-void TestButtonRenderer::shiftColor()
-{
-    QFETCH(Colour, colour);
-    QFETCH(int, amount);
-    QFETCH(bool, blueScaled);
-    QFETCH(Colour, expected);
-    QCOMPARE(ButtonPalette::shiftColor(colour, amount, blueScaled), expected);
-}
-
-void TestButtonRenderer::looks_data()
-{
-    QTest::addColumn<QString>("look");
-    QTest::addColumn<QString>("expected");
-    const QString type7Up = "HHHHHHHS HFFFFFFS HFFFFFFS HFFFFFFS HFFFFFFS SSSSSSSS";
-    QTest::newRow("type 7 up") << "7" << type7Up;
-    QTest::newRow("type 7 down") << "7 down" << "SSSSSSSH SFFFFFFH SFFFFFFH SFFFFFFH SFFFFFFH HHHHHHHH";
-    QTest::newRow("type 7 disabled, focus not shown") << "7 down disabled focused" << type7Up;
-    QTest::newRow("type 7 up focused") << "7 focused" << "HHHHHHHHHHHS HFFFFFFFFFFS HFFFFFFFFFFS HFFFFFFFFFFS "
-                                                      "HFFFIFIFFFFS HFFFFIFIFFFS HFFFFFFFFFFS HFFFFFFFFFFS HFFFFFFFFFFS SSSSSSSSSSSS";
-    QTest::newRow("type 2 default ends with a dark frame") << "2 focused default"
-        << "DDDDDDDDDDDD DHHHHHHHHHDD DHLLLLLLLSDD DHLFFFFFFSDD DHLFIFIFFSDD "
-           "DHLFFIFIFSDD DHLFFFFFFSDD DHSSSSSSSSDD DDDDDDDDDDDD DDDDDDDDDDDD";
-    QTest::newRow("unknown type is plain face") << "9 focused" << "FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF";
-}
-
-void TestButtonRenderer::looks()
-{
-    QFETCH(QString, look);
-    QFETCH(QString, expected);
-    const QStringList rows = expected.split(u' ');
-    for (const int density : {1, 2})
-        QCOMPARE(render(look, QSize(int(rows.first().size()), int(rows.size())), density), rows);
-}
-
-void TestButtonRenderer::cornerCuts_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QList<QPoint>>("cut");
-    const QList<QPoint> roundCorners{{0, 0}, {1, 0}, {0, 1}, {8, 0}, {9, 0}, {9, 1}, {0, 6}, {0, 7}, {1, 7}, {9, 6}, {8, 7}, {9, 7}};
-    QTest::newRow("type 1") << 1 << QList<QPoint>{{0, 0}, {0, 7}, {9, 0}, {9, 7}};
-    QTest::newRow("type 3") << 3 << roundCorners;
-    QTest::newRow("type 4") << 4 << roundCorners;
-    QTest::newRow("type 5") << 5 << QList<QPoint>{{0, 7}, {9, 0}};
-    for (const int uncut : {2, 6, 7})
-        QTest::addRow("type %d", uncut) << uncut << QList<QPoint>();
-}
-
-void TestButtonRenderer::cornerCuts()
-{
-    QFETCH(int, type);
-    QFETCH(QList<QPoint>, cut);
-    const QRegion region = ButtonRegion::make(type, 10, 8);
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 10; ++x)
-            QVERIFY2(region.contains(QPoint(x, y)) != cut.contains(QPoint(x, y)), qPrintable(QString("%1,%2").arg(x).arg(y)));
+    void schemeFromColours_data()
+    {
+        QTest::addColumn<Colour>("back");
+        QTest::addColumn<QList<Colour>>("expected");
+        QTest::newRow("Start") << Colour(0xFDDBE7) << QList<Colour>{0xFDDBE7, 0xFFFAFF, 0xFFFFFF, 0xBD9BA7, 0x3D1B27, 0x123456};
+        QTest::newRow("Add") << Colour(0xE0E0E0) << QList<Colour>{0xE0E0E0, 0xFFFFFF, 0xFFFFFF, 0xA0A0A0, 0x202020, 0x123456};
     }
-}
 
-void TestButtonRenderer::lineLeavesEndPoint()
-{
-    QImage image(4, 4, QImage::Format_RGB32);
-    image.fill(Qt::black);
-    ButtonCanvas canvas(&image);
-    canvas.drawLine(3, 1, 0, 1, 0xFFFFFF);
-    canvas.drawLine(2, 0, 2, 0, 0xFFFFFF);
-    QCOMPARE((QList<QColor>{image.pixelColor(0, 1), image.pixelColor(1, 1), image.pixelColor(3, 1), image.pixelColor(2, 0)}),
-             (QList<QColor>{Qt::black, Qt::white, Qt::white, Qt::black}));
-}
+    void schemeFromColours()
+    {
+        QFETCH(Colour, back);
+        const ButtonPalette p = ButtonPalette::forScheme(2, back, 0x123456, QPalette());
+        QTEST((QList<Colour>{p.face, p.light, p.hilite, p.shadow, p.dkShadow, p.text}), "expected");
+    }
+
+    void shiftColor_data()
+    {
+        QTest::addColumn<Colour>("colour");
+        QTest::addColumn<int>("amount");
+        QTest::addColumn<bool>("blueScaled");
+        QTest::addColumn<Colour>("expected");
+        QTest::newRow("clamped at black") << Colour(0x000000) << -10 << false << Colour(0x000000);
+        QTest::newRow("each channel") << Colour(0x102030) << 5 << false << Colour(0x152535);
+        QTest::newRow("clamped at white") << Colour(0xF0FAFF) << 20 << false << Colour(0xFFFFFF);
+        QTest::newRow("blue scaled") << Colour(0x600000) << 48 << true << Colour(0x783030);
+        QTest::newRow("blue scaled truncates toward zero") << Colour(0x646464) << -10 << true << Colour(0x5F5A5A);
+    }
+
+    void shiftColor()
+    {
+        QFETCH(Colour, colour);
+        QFETCH(int, amount);
+        QFETCH(bool, blueScaled);
+        QTEST(ButtonPalette::shiftColor(colour, amount, blueScaled), "expected");
+    }
+
+    void looks_data()
+    {
+        QTest::addColumn<QString>("look");
+        QTest::addColumn<QString>("expected");
+        const QString type7Up = "HHHHHHHS HFFFFFFS HFFFFFFS HFFFFFFS HFFFFFFS SSSSSSSS";
+        QTest::newRow("type 7 up") << "7" << type7Up;
+        QTest::newRow("type 7 down") << "7 down" << "SSSSSSSH SFFFFFFH SFFFFFFH SFFFFFFH SFFFFFFH HHHHHHHH";
+        QTest::newRow("type 7 disabled, focus not shown") << "7 down disabled focused" << type7Up;
+        QTest::newRow("type 7 up focused") << "7 focused" << "HHHHHHHHHHHS HFFFFFFFFFFS HFFFFFFFFFFS HFFFFFFFFFFS "
+                                                          "HFFFIFIFFFFS HFFFFIFIFFFS HFFFFFFFFFFS HFFFFFFFFFFS HFFFFFFFFFFS SSSSSSSSSSSS";
+        QTest::newRow("type 2 default ends with a dark frame") << "2 focused default"
+            << "DDDDDDDDDDDD DHHHHHHHHHDD DHLLLLLLLSDD DHLFFFFFFSDD DHLFIFIFFSDD "
+               "DHLFFIFIFSDD DHLFFFFFFSDD DHSSSSSSSSDD DDDDDDDDDDDD DDDDDDDDDDDD";
+        QTest::newRow("unknown type is plain face") << "9 focused" << "FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF";
+    }
+
+    void looks()
+    {
+        QFETCH(QString, look);
+        QFETCH(QString, expected);
+        const QStringList rows = expected.split(u' ');
+        for (const int density : {1, 2})
+            QCOMPARE(render(look, QSize(int(rows.first().size()), int(rows.size())), density), rows);
+    }
+
+    void cornerCuts_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QList<QPoint>>("cut");
+        const QList<QPoint> roundCorners{{0, 0}, {1, 0}, {0, 1}, {8, 0}, {9, 0}, {9, 1}, {0, 6}, {0, 7}, {1, 7}, {9, 6}, {8, 7}, {9, 7}};
+        QTest::newRow("type 1") << 1 << QList<QPoint>{{0, 0}, {0, 7}, {9, 0}, {9, 7}};
+        QTest::newRow("type 3") << 3 << roundCorners;
+        QTest::newRow("type 4") << 4 << roundCorners;
+        QTest::newRow("type 5") << 5 << QList<QPoint>{{0, 7}, {9, 0}};
+        for (const int uncut : {2, 6, 7})
+            QTest::addRow("type %d", uncut) << uncut << QList<QPoint>();
+    }
+
+    void cornerCuts()
+    {
+        QFETCH(int, type);
+        QFETCH(QList<QPoint>, cut);
+        const QRegion region = ButtonRegion::make(type, 10, 8);
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 10; ++x)
+                QVERIFY2(region.contains(QPoint(x, y)) != cut.contains(QPoint(x, y)), qPrintable(QString("%1,%2").arg(x).arg(y)));
+        }
+    }
+
+    void lineLeavesEndPoint()
+    {
+        QImage image(4, 4, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        ButtonCanvas canvas(&image);
+        canvas.drawLine(3, 1, 0, 1, 0xFFFFFF);
+        canvas.drawLine(2, 0, 2, 0, 0xFFFFFF);
+        QCOMPARE((QList<QColor>{image.pixelColor(0, 1), image.pixelColor(1, 1), image.pixelColor(3, 1), image.pixelColor(2, 0)}),
+                 (QList<QColor>{Qt::black, Qt::white, Qt::white, Qt::black}));
+    }
+};
 
 QTEST_MAIN(TestButtonRenderer)
 #include "tst_buttonrenderer.moc"

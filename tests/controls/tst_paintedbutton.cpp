@@ -15,15 +15,170 @@ class TestPaintedButton : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void keys_data();
-    void keys();
-    void rightButtonKeepsLookAndBlocksAccessKey();
-    void dragOffAndBack();
-    void doubleClickPressesWithoutClick();
-    void redraws();
-    void accessKeys_data();
-    void accessKeys();
+    void init()
+    {
+        m_window = std::make_unique<QWidget>();
+        auto *layout = new QVBoxLayout(m_window.get());
+        for (PaintedButton **button : {&m_before, &m_button, &m_after})
+            layout->addWidget(*button = new PaintedButton(m_window.get()));
+        m_button->setButtonType(7);
+        m_button->setCaption(QStringLiteral("Start!"));
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        m_button->setFocus();
+        m_events.clear();
+        connect(m_button, &PaintedButton::click, this, [this] { m_events << QStringLiteral("Click"); });
+        const auto mouse = [this](const char *name) {
+            return [this, name](qint16 button, qint16 shift, float x, float y) {
+                m_events << QStringLiteral("%1 %2 %3 %4 %5").arg(name).arg(button).arg(shift).arg(x).arg(y);
+            };
+        };
+        connect(m_button, &PaintedButton::mouseDown, this, mouse("MouseDown"));
+        connect(m_button, &PaintedButton::mouseUp, this, mouse("MouseUp"));
+        connect(m_button, &PaintedButton::keyPress, this, [this](qint16 key) { m_events << QStringLiteral("KeyPress %1").arg(key); });
+        connect(m_button, &PaintedButton::keyDown, this, [this](qint16 &key) { m_events << QStringLiteral("KeyDown %1").arg(key); });
+        connect(m_button, &PaintedButton::keyUp, this, [this](qint16 &key) { m_events << QStringLiteral("KeyUp %1").arg(key); });
+    }
+
+    // Besides the events: "held down" when the key down shows the down look, and
+    // at the end the button that has the focus.
+    void keys_data()
+    {
+        QTest::addColumn<Qt::Key>("pressed");
+        QTest::addColumn<Qt::Key>("released");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QStringList>("events");
+        QTest::newRow("space clicks") << Qt::Key_Space << Qt::Key_Space << false << QStringList{
+            "KeyDown 32", "MouseDown 1 1 1 1", "KeyPress 32", "held down", "KeyUp 32", "MouseUp 1 1 1 1", "Click", "button"};
+        QTest::newRow("space cancelled") << Qt::Key_Space << Qt::Key_Space << true
+                                         << QStringList{"KeyDown 32", "KeyPress 32", "KeyUp 32", "button"};
+        QTest::newRow("space release alone") << Qt::Key_A << Qt::Key_Space << false
+                                             << QStringList{"KeyDown 65", "KeyPress 97", "KeyUp 32", "button"};
+        QTest::newRow("right") << Qt::Key_Right << Qt::Key_Right << false << QStringList{"KeyDown 39", "KeyUp 39", "after"};
+        QTest::newRow("down") << Qt::Key_Down << Qt::Key_Down << false << QStringList{"KeyDown 40", "KeyUp 40", "after"};
+        QTest::newRow("left") << Qt::Key_Left << Qt::Key_Left << false << QStringList{"KeyDown 37", "KeyUp 37", "before"};
+        QTest::newRow("up") << Qt::Key_Up << Qt::Key_Up << false << QStringList{"KeyDown 38", "KeyUp 38", "before"};
+        QTest::newRow("right cancelled") << Qt::Key_Right << Qt::Key_Right << true << QStringList{"KeyDown 39", "KeyUp 39", "button"};
+        QTest::newRow("up cancelled") << Qt::Key_Up << Qt::Key_Up << true << QStringList{"KeyDown 38", "KeyUp 38", "button"};
+    }
+
+    void keys()
+    {
+        QFETCH(Qt::Key, pressed);
+        QFETCH(Qt::Key, released);
+        QFETCH(bool, cancel);
+        if (cancel) {
+            connect(m_button, &PaintedButton::keyDown, this, [](qint16 &code) { code = 0; });
+            connect(m_button, &PaintedButton::keyUp, this, [](qint16 &code) { code = 0; });
+        }
+        QTest::keyPress(m_button, pressed);
+        if (m_button->lastState() == ButtonState::Down)
+            m_events << "held down";
+        QTest::keyRelease(m_button, released);
+        QCOMPARE(m_button->lastState(), ButtonState::Up);
+        const qsizetype focus = QList<QWidget *>{m_before, m_button, m_after}.indexOf(QApplication::focusWidget());
+        m_events << (QStringList{"before", "button", "after"}).value(focus);
+        QTEST(m_events, "events");
+    }
+
+    void rightButtonKeepsLookAndBlocksAccessKey()
+    {
+        QSignalSpy clicks(m_button, &PaintedButton::click);
+        QTest::mousePress(m_button, Qt::RightButton);
+        QCOMPARE(m_button->lastState(), ButtonState::Up);
+        QTest::mouseRelease(m_button, Qt::RightButton);
+        const QPoint centre = m_button->rect().center();
+        QCOMPARE(m_events.first(), QStringLiteral("MouseDown 2 0 %1 %2").arg(centre.x()).arg(centre.y()));
+        m_button->accessKeyPress();
+        QCOMPARE(clicks.count(), 0);
+
+        QTest::mousePress(m_button, Qt::LeftButton);
+        QCOMPARE(m_button->lastState(), ButtonState::Down);
+        QTest::mouseRelease(m_button, Qt::LeftButton);
+        m_button->accessKeyPress();
+        QCOMPARE(clicks.count(), 2);
+    }
+
+    void dragOffAndBack()
+    {
+        const QPoint outside(m_button->width() + 5, 2);
+        QTest::mousePress(m_button, Qt::LeftButton);
+        QTest::mouseMove(m_button, outside);
+        QCOMPARE(m_button->lastState(), ButtonState::Up);
+        QTest::mouseMove(m_button, QPoint(m_button->width(), m_button->height()));
+        QCOMPARE(m_button->lastState(), ButtonState::Down);
+        QTest::mouseMove(m_button, outside);
+        QTest::mouseRelease(m_button, Qt::LeftButton, {}, outside);
+        QCOMPARE(m_button->lastState(), ButtonState::Up);
+        QVERIFY(!m_events.contains(QStringLiteral("Click")));
+    }
+
+    void doubleClickPressesWithoutClick()
+    {
+        QTest::mouseClick(m_button, Qt::LeftButton);
+        m_events.clear();
+        QTest::mouseDClick(m_button, Qt::LeftButton);
+        QCOMPARE(m_button->lastState(), ButtonState::Down);
+        QTest::mouseRelease(m_button, Qt::LeftButton);
+        QCOMPARE(m_events.first(), QStringLiteral("MouseDown 1 1 1 1"));
+        QVERIFY(!m_events.contains(QStringLiteral("Click")));
+    }
+
+    // Setters redraw in the look they leave: a colour keeps the pressed look, a
+    // caption brings back the up look.
+    void redraws()
+    {
+        QSignalSpy draws(m_button, &PaintedButton::redrawn);
+        m_button->redraw(ButtonState::Down, false);
+        m_button->redraw(ButtonState::Down, false);
+        QCOMPARE(draws.count(), 1);
+        m_button->redraw(ButtonState::Down, true);
+        QCOMPARE(draws.count(), 2);
+
+        m_button->setColorScheme(2);
+        QTest::mousePress(m_button, Qt::LeftButton);
+        m_button->setBackColor(0x00FF00);
+        QCOMPARE(m_button->lastState(), ButtonState::Down);
+        QCOMPARE(m_button->image().pixelColor(0, 0), QColor(0, 0xBF, 0));
+        m_button->setCaption(QStringLiteral("Add"));
+        QCOMPARE(m_button->lastState(), ButtonState::Up);
+        QTest::mouseRelease(m_button, Qt::LeftButton);
+
+        m_button->resize(m_button->width(), 0);
+        QTRY_COMPARE(m_button->height(), 0);
+        draws.clear();
+        m_button->redraw(ButtonState::Up, true);
+        QCOMPARE(draws.count(), 0);
+    }
+
+    // Alt with the access key clicks, unless the button is disabled.
+    void accessKeys_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("&Start") << "&Start" << "s";
+        QTest::newRow("Start") << "Start" << "";
+        QTest::newRow("A&&B") << "A&&B" << "";
+        QTest::newRow("Save && &Exit") << "Save && &Exit" << "e";
+        QTest::newRow("lone &") << "&" << "";
+        QTest::newRow("X&") << "X&" << "";
+        QTest::newRow("third & not looked at") << "&&&&&X" << "";
+    }
+
+    void accessKeys()
+    {
+        QFETCH(QString, caption);
+        QFETCH(QString, key);
+        QSignalSpy clicks(m_after, &PaintedButton::click);
+        m_after->setCaption(caption);
+        QCOMPARE(m_after->accessKey(), key);
+        QTest::keyClick(m_button, key.isEmpty() ? 'x' : key.at(0).toLatin1(), Qt::AltModifier);
+        m_after->setEnabled(false);
+        m_after->accessKeyPress();
+        QTest::mouseClick(m_after, Qt::LeftButton);
+        QCOMPARE(clicks.count(), key.isEmpty() ? 0 : 1);
+    }
 
 private:
     std::unique_ptr<QWidget> m_window;
@@ -32,172 +187,6 @@ private:
     PaintedButton *m_after = nullptr;
     QStringList m_events;
 };
-
-void TestPaintedButton::init()
-{
-    m_window = std::make_unique<QWidget>();
-    auto *layout = new QVBoxLayout(m_window.get());
-    for (PaintedButton **button : {&m_before, &m_button, &m_after})
-        layout->addWidget(*button = new PaintedButton(m_window.get()));
-    m_button->setButtonType(7);
-    m_button->setCaption(QStringLiteral("Start!"));
-    m_window->show();
-    m_window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    m_button->setFocus();
-    m_events.clear();
-    connect(m_button, &PaintedButton::click, this, [this] { m_events << QStringLiteral("Click"); });
-    const auto mouse = [this](const char *name) {
-        return [this, name](qint16 button, qint16 shift, float x, float y) {
-            m_events << QStringLiteral("%1 %2 %3 %4 %5").arg(name).arg(button).arg(shift).arg(x).arg(y);
-        };
-    };
-    connect(m_button, &PaintedButton::mouseDown, this, mouse("MouseDown"));
-    connect(m_button, &PaintedButton::mouseUp, this, mouse("MouseUp"));
-    connect(m_button, &PaintedButton::keyPress, this, [this](qint16 key) { m_events << QStringLiteral("KeyPress %1").arg(key); });
-    connect(m_button, &PaintedButton::keyDown, this, [this](qint16 &key) { m_events << QStringLiteral("KeyDown %1").arg(key); });
-    connect(m_button, &PaintedButton::keyUp, this, [this](qint16 &key) { m_events << QStringLiteral("KeyUp %1").arg(key); });
-}
-
-// Besides the events: "held down" when the key down shows the down look, and
-// at the end the button that has the focus.
-void TestPaintedButton::keys_data()
-{
-    QTest::addColumn<Qt::Key>("pressed");
-    QTest::addColumn<Qt::Key>("released");
-    QTest::addColumn<bool>("cancel");
-    QTest::addColumn<QStringList>("events");
-    QTest::newRow("space clicks") << Qt::Key_Space << Qt::Key_Space << false << QStringList{
-        "KeyDown 32", "MouseDown 1 1 1 1", "KeyPress 32", "held down", "KeyUp 32", "MouseUp 1 1 1 1", "Click", "button"};
-    QTest::newRow("space cancelled") << Qt::Key_Space << Qt::Key_Space << true
-                                     << QStringList{"KeyDown 32", "KeyPress 32", "KeyUp 32", "button"};
-    QTest::newRow("space release alone") << Qt::Key_A << Qt::Key_Space << false
-                                         << QStringList{"KeyDown 65", "KeyPress 97", "KeyUp 32", "button"};
-    QTest::newRow("right") << Qt::Key_Right << Qt::Key_Right << false << QStringList{"KeyDown 39", "KeyUp 39", "after"};
-    QTest::newRow("down") << Qt::Key_Down << Qt::Key_Down << false << QStringList{"KeyDown 40", "KeyUp 40", "after"};
-    QTest::newRow("left") << Qt::Key_Left << Qt::Key_Left << false << QStringList{"KeyDown 37", "KeyUp 37", "before"};
-    QTest::newRow("up") << Qt::Key_Up << Qt::Key_Up << false << QStringList{"KeyDown 38", "KeyUp 38", "before"};
-    QTest::newRow("right cancelled") << Qt::Key_Right << Qt::Key_Right << true << QStringList{"KeyDown 39", "KeyUp 39", "button"};
-    QTest::newRow("up cancelled") << Qt::Key_Up << Qt::Key_Up << true << QStringList{"KeyDown 38", "KeyUp 38", "button"};
-}
-
-void TestPaintedButton::keys()
-{
-    QFETCH(Qt::Key, pressed);
-    QFETCH(Qt::Key, released);
-    QFETCH(bool, cancel);
-    QFETCH(QStringList, events);
-    if (cancel) {
-        connect(m_button, &PaintedButton::keyDown, this, [](qint16 &code) { code = 0; });
-        connect(m_button, &PaintedButton::keyUp, this, [](qint16 &code) { code = 0; });
-    }
-    QTest::keyPress(m_button, pressed);
-    if (m_button->lastState() == ButtonState::Down)
-        m_events << "held down";
-    QTest::keyRelease(m_button, released);
-    QCOMPARE(m_button->lastState(), ButtonState::Up);
-    const qsizetype focus = QList<QWidget *>{m_before, m_button, m_after}.indexOf(QApplication::focusWidget());
-    m_events << (QStringList{"before", "button", "after"}).value(focus);
-    QCOMPARE(m_events, events);
-}
-
-void TestPaintedButton::rightButtonKeepsLookAndBlocksAccessKey()
-{
-    QSignalSpy clicks(m_button, &PaintedButton::click);
-    QTest::mousePress(m_button, Qt::RightButton);
-    QCOMPARE(m_button->lastState(), ButtonState::Up);
-    QTest::mouseRelease(m_button, Qt::RightButton);
-    const QPoint centre = m_button->rect().center();
-    QCOMPARE(m_events.first(), QStringLiteral("MouseDown 2 0 %1 %2").arg(centre.x()).arg(centre.y()));
-    m_button->accessKeyPress();
-    QCOMPARE(clicks.count(), 0);
-
-    QTest::mousePress(m_button, Qt::LeftButton);
-    QCOMPARE(m_button->lastState(), ButtonState::Down);
-    QTest::mouseRelease(m_button, Qt::LeftButton);
-    m_button->accessKeyPress();
-    QCOMPARE(clicks.count(), 2);
-}
-
-void TestPaintedButton::dragOffAndBack()
-{
-    const QPoint outside(m_button->width() + 5, 2);
-    QTest::mousePress(m_button, Qt::LeftButton);
-    QTest::mouseMove(m_button, outside);
-    QCOMPARE(m_button->lastState(), ButtonState::Up);
-    QTest::mouseMove(m_button, QPoint(m_button->width(), m_button->height()));
-    QCOMPARE(m_button->lastState(), ButtonState::Down);
-    QTest::mouseMove(m_button, outside);
-    QTest::mouseRelease(m_button, Qt::LeftButton, {}, outside);
-    QCOMPARE(m_button->lastState(), ButtonState::Up);
-    QVERIFY(!m_events.contains(QStringLiteral("Click")));
-}
-
-void TestPaintedButton::doubleClickPressesWithoutClick()
-{
-    QTest::mouseClick(m_button, Qt::LeftButton);
-    m_events.clear();
-    QTest::mouseDClick(m_button, Qt::LeftButton);
-    QCOMPARE(m_button->lastState(), ButtonState::Down);
-    QTest::mouseRelease(m_button, Qt::LeftButton);
-    QCOMPARE(m_events.first(), QStringLiteral("MouseDown 1 1 1 1"));
-    QVERIFY(!m_events.contains(QStringLiteral("Click")));
-}
-
-// Setters redraw in the look they leave: a colour keeps the pressed look, a
-// caption brings back the up look.
-void TestPaintedButton::redraws()
-{
-    QSignalSpy draws(m_button, &PaintedButton::redrawn);
-    m_button->redraw(ButtonState::Down, false);
-    m_button->redraw(ButtonState::Down, false);
-    QCOMPARE(draws.count(), 1);
-    m_button->redraw(ButtonState::Down, true);
-    QCOMPARE(draws.count(), 2);
-
-    m_button->setColorScheme(2);
-    QTest::mousePress(m_button, Qt::LeftButton);
-    m_button->setBackColor(0x00FF00);
-    QCOMPARE(m_button->lastState(), ButtonState::Down);
-    QCOMPARE(m_button->image().pixelColor(0, 0), QColor(0, 0xBF, 0));
-    m_button->setCaption(QStringLiteral("Add"));
-    QCOMPARE(m_button->lastState(), ButtonState::Up);
-    QTest::mouseRelease(m_button, Qt::LeftButton);
-
-    m_button->resize(m_button->width(), 0);
-    QTRY_COMPARE(m_button->height(), 0);
-    draws.clear();
-    m_button->redraw(ButtonState::Up, true);
-    QCOMPARE(draws.count(), 0);
-}
-
-// Alt with the access key clicks, unless the button is disabled.
-void TestPaintedButton::accessKeys_data()
-{
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("key");
-    QTest::newRow("&Start") << "&Start" << "s";
-    QTest::newRow("Start") << "Start" << "";
-    QTest::newRow("A&&B") << "A&&B" << "";
-    QTest::newRow("Save && &Exit") << "Save && &Exit" << "e";
-    QTest::newRow("lone &") << "&" << "";
-    QTest::newRow("X&") << "X&" << "";
-    QTest::newRow("third & not looked at") << "&&&&&X" << "";
-}
-
-void TestPaintedButton::accessKeys()
-{
-    QFETCH(QString, caption);
-    QFETCH(QString, key);
-    QSignalSpy clicks(m_after, &PaintedButton::click);
-    m_after->setCaption(caption);
-    QCOMPARE(m_after->accessKey(), key);
-    QTest::keyClick(m_button, key.isEmpty() ? 'x' : key.at(0).toLatin1(), Qt::AltModifier);
-    m_after->setEnabled(false);
-    m_after->accessKeyPress();
-    QTest::mouseClick(m_after, Qt::LeftButton);
-    QCOMPARE(clicks.count(), key.isEmpty() ? 0 : 1);
-}
 
 QTEST_MAIN(TestPaintedButton)
 #include "tst_paintedbutton.moc"

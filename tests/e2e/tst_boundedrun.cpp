@@ -70,145 +70,140 @@ class TestBoundedRun : public QObject
     Q_OBJECT
 
 private slots:
-    void engineEndsWhateverTheSiteServes_data();
-    void engineEndsWhateverTheSiteServes();
-    void cliSaysFailuresAndKeepsToItsFolder_data();
-    void cliSaysFailuresAndKeepsToItsFolder();
+    void engineEndsWhateverTheSiteServes_data()
+    {
+        using K = FaultRule::Kind;
+        QTest::addColumn<EngineRow>("row");
+        const QList<Photo> plain = plainPhotos("count15", 2);
+        const QByteArray keyword = "count15";
+        const HarvestEngine::Limits smallCap{AddressQueue::Capacity, 300};
+
+        EngineRow hostless{{{keyword, "count4"}}, {}, {}, 2, 1};
+        hostless.faults = {rule(plain[0].pagePath, K::PhotoImageAddress, "//farm1.example.com/1/x.jpg"),
+                           rule(plain[1].pagePath, K::PhotoImageAddress, "")};
+        for (const Photo &photo : plain)
+            hostless.lost << "count15/" + QString::fromLatin1(photo.standardFileName());
+        QTest::newRow("image addresses without a host, then a second keyword") << hostless;
+
+        EngineRow drip{{{keyword, "count4"}}, {}, {}, 2, ConnectionPool::MaxRetries + 1};
+        for (const Photo &photo : plain) {
+            FaultRule fault = rule(pathOf(photo.thumbnailImage), K::Trickle);
+            fault.chunkBytes = 1;
+            fault.intervalMs = 150;
+            drip.faults << fault;
+            drip.lost << "count15/thumbnails/" + QString::fromLatin1(photo.thumbnailFileName());
+        }
+        QTest::newRow("drip below the minimum on both slots") << drip;
+
+        EngineRow farm{{{keyword, "count4"}}, {FaultRule::pathPrefix("/photos/", K::LinkFarm)}, {}, 0, 0, true};
+        farm.wanted.limits = smallCap;
+        QTest::newRow("link farm") << farm;
+
+        const QByteArray firstPage = pathOf(PhotoCatalog().resultPageAddress(keyword, false, 1));
+        EngineRow bomb{{{keyword}, {true, true, true}}, {rule(firstPage, K::ContainerBomb)}, {}, 0, 1, true, true};
+        bomb.wanted.limits = smallCap;
+        QTest::newRow("container bomb") << bomb;
+    }
+
+    void engineEndsWhateverTheSiteServes()
+    {
+        QFETCH(EngineRow, row);
+        HarvestFixture fixture;
+        for (const FaultRule &fault : row.faults)
+            fixture.site().addFault(fault);
+        QVERIFY2(fixture.harvest(row.wanted, 60000), "the run did not end");
+
+        QStringList order;
+        for (const QByteArray &keyword : row.wanted.keywords)
+            order << QString::fromUtf8(keyword);
+        QCOMPARE(fixture.startedKeywords(), order);
+        QVERIFY(fixture.givenUp() >= row.givenUp);
+        QVERIFY(fixture.failedKeywords().isEmpty());
+        const QList<RequestRecord> requests = fixture.site().requests();
+        for (const FaultRule &fault : row.faults) {
+            const auto attempts = std::count_if(requests.begin(), requests.end(),
+                                                [&](const RequestRecord &r) { return r.path == fault.pattern; });
+            QVERIFY2(fault.match != FaultRule::Match::ExactPath || attempts >= row.attempts, fault.pattern.constData());
+        }
+        QCOMPARE(fixture.cutShort() > 0, row.cutShort);
+        QVERIFY(fixture.transfersStarted() <= order.size() * row.wanted.limits.transfersPerKeyword);
+        QVERIFY(fixture.engine().queue()->size() <= row.wanted.limits.queue);
+
+        const QMap<QString, QByteArray> onDisk = fixture.filesOnDisk();
+        if (!row.lost.isEmpty()) {
+            QMap<QString, QByteArray> expected = fixture.expectedFiles(row.wanted);
+            for (const QString &file : row.lost)
+                QVERIFY2(expected.remove(file) == 1, qPrintable(file));
+            QCOMPARE(onDisk.keys(), expected.keys());
+            QVERIFY(onDisk == expected);
+        }
+        for (const QString &file : onDisk.keys()) {
+            QVERIFY2(!file.endsWith(QLatin1String(".part")), qPrintable(file));
+            QVERIFY2(order.contains(file.section(QLatin1Char('/'), 0, 0)), qPrintable(file));
+        }
+        QCOMPARE(fixture.engine().queue()->refusedForRoom() > 0, row.refused);
+    }
+
+    void cliSaysFailuresAndKeepsToItsFolder_data()
+    {
+        QTest::addColumn<CliRow>("row");
+        const QString tooLong(300, QLatin1Char('k'));
+        QTest::newRow("backslash folder") << CliRow{{"count5"}, "x/a\\..\\..\\b", "b"};
+        QTest::newRow("300-character keyword")
+            << CliRow{{tooLong, "count5"}, "out", "out", {}, 3, "cannot create the folder", tooLong};
+        const QByteArray search = pathOf(PhotoCatalog().searchAddress("count6", false));
+        QTest::newRow("search page always 503")
+            << CliRow{{"count6", "count5"}, "out", "out", {rule(search, FaultRule::Kind::Unavailable)}, 3,
+                      "its search page could not be fetched", "count6"};
+    }
+
+    void cliSaysFailuresAndKeepsToItsFolder()
+    {
+        QFETCH(CliRow, row);
+        PhotoSite site;
+        QVERIFY(site.listen());
+        for (const FaultRule &fault : row.faults)
+            site.addFault(fault);
+        QTemporaryDir work;
+        const QString summaryPath = m_home.filePath(QStringLiteral("summary.json"));
+        const QString resolve = QStringLiteral("*.example.com=127.0.0.1:%1").arg(site.serverPort());
+
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), m_home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + QStringLiteral("/.config"));
+        environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"), QStringLiteral("2,20,200,400"));
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(work.path());
+        QSignalSpy finished(&process, &QProcess::finished);
+        process.start(QStringLiteral(MOSSCATCH_CLI), QStringList{"--folder", work.filePath(row.folder), "--resolve", resolve,
+                                                                 "--summary-json", summaryPath} + row.keywords);
+        QVERIFY2(finished.wait(120000), "the run did not end");
+        const QByteArray out = process.readAllStandardOutput();
+        const QByteArray err = process.readAllStandardError();
+        QVERIFY2(process.exitCode() == row.exitCode, err.constData());
+
+        const QString used = work.filePath(row.savedUnder);
+        QVERIFY2(out.startsWith("saving into " + used.toUtf8() + "/\n"), out.constData());
+        QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{row.savedUnder});
+        QCOMPARE(QDir(used + QStringLiteral("/count5")).entryList(QDir::Files).size(), 5);
+        for (const QByteArray &line : err.split('\n'))
+            QVERIFY2(line.isEmpty() || line.startsWith("mosscatch-cli: "), line.constData());
+        if (!row.message.isEmpty())
+            QCOMPARE(err.count(row.message), 1);
+
+        QFile summaryFile(summaryPath);
+        QVERIFY(summaryFile.open(QIODevice::ReadOnly));
+        const QJsonArray keywords = QJsonDocument::fromJson(summaryFile.readAll())["keywords"].toArray();
+        QCOMPARE(keywords.size(), row.keywords.size());
+        for (const QJsonValue &keyword : keywords)
+            QCOMPARE(keyword["failed"].toBool(), keyword["keyword"].toString() == row.failedKeyword);
+    }
 
 private:
     QTemporaryDir m_home;
 };
-
-void TestBoundedRun::engineEndsWhateverTheSiteServes_data()
-{
-    using K = FaultRule::Kind;
-    QTest::addColumn<EngineRow>("row");
-    const QList<Photo> plain = plainPhotos("count15", 2);
-    const QByteArray keyword = "count15";
-    const HarvestEngine::Limits smallCap{AddressQueue::Capacity, 300};
-
-    EngineRow hostless{{{keyword, "count4"}}, {}, {}, 2, 1};
-    hostless.faults = {rule(plain[0].pagePath, K::PhotoImageAddress, "//farm1.example.com/1/x.jpg"),
-                       rule(plain[1].pagePath, K::PhotoImageAddress, "")};
-    for (const Photo &photo : plain)
-        hostless.lost << "count15/" + QString::fromLatin1(photo.standardFileName());
-    QTest::newRow("image addresses without a host, then a second keyword") << hostless;
-
-    EngineRow drip{{{keyword, "count4"}}, {}, {}, 2, ConnectionPool::MaxRetries + 1};
-    for (const Photo &photo : plain) {
-        FaultRule fault = rule(pathOf(photo.thumbnailImage), K::Trickle);
-        fault.chunkBytes = 1;
-        fault.intervalMs = 150;
-        drip.faults << fault;
-        drip.lost << "count15/thumbnails/" + QString::fromLatin1(photo.thumbnailFileName());
-    }
-    QTest::newRow("drip below the minimum on both slots") << drip;
-
-    EngineRow farm{{{keyword, "count4"}}, {FaultRule::pathPrefix("/photos/", K::LinkFarm)}, {}, 0, 0, true};
-    farm.wanted.limits = smallCap;
-    QTest::newRow("link farm") << farm;
-
-    const QByteArray firstPage = pathOf(PhotoCatalog().resultPageAddress(keyword, false, 1));
-    EngineRow bomb{{{keyword}, {true, true, true}}, {rule(firstPage, K::ContainerBomb)}, {}, 0, 1, true, true};
-    bomb.wanted.limits = smallCap;
-    QTest::newRow("container bomb") << bomb;
-}
-
-void TestBoundedRun::engineEndsWhateverTheSiteServes()
-{
-    QFETCH(EngineRow, row);
-    HarvestFixture fixture;
-    for (const FaultRule &fault : row.faults)
-        fixture.site().addFault(fault);
-    QVERIFY2(fixture.harvest(row.wanted, 60000), "the run did not end");
-
-    QStringList order;
-    for (const QByteArray &keyword : row.wanted.keywords)
-        order << QString::fromUtf8(keyword);
-    QCOMPARE(fixture.startedKeywords(), order);
-    QVERIFY(fixture.givenUp() >= row.givenUp);
-    QVERIFY(fixture.failedKeywords().isEmpty());
-    const QList<RequestRecord> requests = fixture.site().requests();
-    for (const FaultRule &fault : row.faults) {
-        const auto attempts = std::count_if(requests.begin(), requests.end(),
-                                            [&](const RequestRecord &r) { return r.path == fault.pattern; });
-        QVERIFY2(fault.match != FaultRule::Match::ExactPath || attempts >= row.attempts, fault.pattern.constData());
-    }
-    QCOMPARE(fixture.cutShort() > 0, row.cutShort);
-    QVERIFY(fixture.transfersStarted() <= order.size() * row.wanted.limits.transfersPerKeyword);
-    QVERIFY(fixture.engine().queue()->size() <= row.wanted.limits.queue);
-
-    const QMap<QString, QByteArray> onDisk = fixture.filesOnDisk();
-    if (!row.lost.isEmpty()) {
-        QMap<QString, QByteArray> expected = fixture.expectedFiles(row.wanted);
-        for (const QString &file : row.lost)
-            QVERIFY2(expected.remove(file) == 1, qPrintable(file));
-        QCOMPARE(onDisk.keys(), expected.keys());
-        QVERIFY(onDisk == expected);
-    }
-    for (const QString &file : onDisk.keys()) {
-        QVERIFY2(!file.endsWith(QLatin1String(".part")), qPrintable(file));
-        QVERIFY2(order.contains(file.section(QLatin1Char('/'), 0, 0)), qPrintable(file));
-    }
-    QCOMPARE(fixture.engine().queue()->refusedForRoom() > 0, row.refused);
-}
-
-void TestBoundedRun::cliSaysFailuresAndKeepsToItsFolder_data()
-{
-    QTest::addColumn<CliRow>("row");
-    const QString tooLong(300, QLatin1Char('k'));
-    QTest::newRow("backslash folder") << CliRow{{"count5"}, "x/a\\..\\..\\b", "b"};
-    QTest::newRow("300-character keyword")
-        << CliRow{{tooLong, "count5"}, "out", "out", {}, 3, "cannot create the folder", tooLong};
-    const QByteArray search = pathOf(PhotoCatalog().searchAddress("count6", false));
-    QTest::newRow("search page always 503")
-        << CliRow{{"count6", "count5"}, "out", "out", {rule(search, FaultRule::Kind::Unavailable)}, 3,
-                  "its search page could not be fetched", "count6"};
-}
-
-void TestBoundedRun::cliSaysFailuresAndKeepsToItsFolder()
-{
-    QFETCH(CliRow, row);
-    PhotoSite site;
-    QVERIFY(site.listen());
-    for (const FaultRule &fault : row.faults)
-        site.addFault(fault);
-    QTemporaryDir work;
-    const QString summaryPath = m_home.filePath(QStringLiteral("summary.json"));
-    const QString resolve = QStringLiteral("*.example.com=127.0.0.1:%1").arg(site.serverPort());
-
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), m_home.path());
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + QStringLiteral("/.config"));
-    environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"), QStringLiteral("2,20,200,400"));
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(work.path());
-    QSignalSpy finished(&process, &QProcess::finished);
-    process.start(QStringLiteral(MOSSCATCH_CLI), QStringList{"--folder", work.filePath(row.folder), "--resolve", resolve,
-                                                             "--summary-json", summaryPath} + row.keywords);
-    QVERIFY2(finished.wait(120000), "the run did not end");
-    const QByteArray out = process.readAllStandardOutput();
-    const QByteArray err = process.readAllStandardError();
-    QVERIFY2(process.exitCode() == row.exitCode, err.constData());
-
-    const QString used = work.filePath(row.savedUnder);
-    QVERIFY2(out.startsWith("saving into " + used.toUtf8() + "/\n"), out.constData());
-    QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList{row.savedUnder});
-    QCOMPARE(QDir(used + QStringLiteral("/count5")).entryList(QDir::Files).size(), 5);
-    for (const QByteArray &line : err.split('\n'))
-        QVERIFY2(line.isEmpty() || line.startsWith("mosscatch-cli: "), line.constData());
-    if (!row.message.isEmpty())
-        QCOMPARE(err.count(row.message), 1);
-
-    QFile summaryFile(summaryPath);
-    QVERIFY(summaryFile.open(QIODevice::ReadOnly));
-    const QJsonArray keywords = QJsonDocument::fromJson(summaryFile.readAll())["keywords"].toArray();
-    QCOMPARE(keywords.size(), row.keywords.size());
-    for (const QJsonValue &keyword : keywords)
-        QCOMPARE(keyword["failed"].toBool(), keyword["keyword"].toString() == row.failedKeyword);
-}
 
 QTEST_GUILESS_MAIN(TestBoundedRun)
 #include "tst_boundedrun.moc"

@@ -15,157 +15,148 @@ class TestTcpConnection : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void transfer_data();
-    void transfer();
-    void failedConnect();
-    void reconnectOnArrivalDropsTheOldPeer();
-    void destroyingEmitsNothing();
+    // The site's hosts lead to a local server; "dead" leads to a port nobody listens on.
+    void init()
+    {
+        m_server = std::make_unique<QTcpServer>();
+        QVERIFY(m_server->listen(QHostAddress::LocalHost));
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        HostMap map;
+        map.add("*.photosite.example.com", "127.0.0.1", m_server->serverPort());
+        map.add("dead.photosite.example.com", "127.0.0.1", closed.serverPort());
+        m_connection = std::make_unique<TcpConnection>(map);
+        m_events.clear();
+        connect(m_connection.get(), &Connection::connected, this, [this] { m_events << "connected"; });
+        connect(m_connection.get(), &Connection::dataArrival, this, [this] { m_events << "arrival"; });
+        connect(m_connection.get(), &Connection::peerClosed, this, [this] { m_events << "closed"; });
+    }
+
+    void transfer_data()
+    {
+        QTest::addColumn<bool>("fetchOnArrival");
+        QTest::newRow("fetch on every arrival") << true;
+        QTest::newRow("fetch after peer closed") << false;
+    }
+
+    void transfer()
+    {
+        QFETCH(bool, fetchOnArrival);
+
+        QVERIFY(connectToPeer());
+        const QByteArray request = "GET / HTTP/1.0\nHost: www.photosite.example.com\n\n";
+        for (qsizetype at = 0; at < request.size(); at += 7)
+            m_connection->sendData(request.mid(at, 7));
+        QTRY_VERIFY_WITH_TIMEOUT(m_peer->bytesAvailable() >= request.size(), 10000);
+        QCOMPARE(m_peer->readAll(), request);
+
+        QRandomGenerator random(42);
+        QByteArray payload(1024 * 1024, Qt::Uninitialized);
+        random.fillRange(reinterpret_cast<quint32 *>(payload.data()), payload.size() / 4);
+        qsizetype sent = 0;
+        int pieces = 0;
+        // Each piece goes out after an arrival, so there are at least as many
+        // arrivals as pieces; the last one is followed by the close at once.
+        const auto sendNextPiece = [&] {
+            const qsizetype size = qMin<qsizetype>(random.bounded(1, 20000), payload.size() - sent);
+            m_peer->write(payload.mid(sent, size));
+            sent += size;
+            ++pieces;
+            if (sent == payload.size())
+                m_peer->disconnectFromHost();
+        };
+        QByteArray received, chunk;
+        connect(m_connection.get(), &Connection::dataArrival, this, [&] {
+            if (fetchOnArrival) {
+                m_connection->getData(chunk);
+                received += chunk;
+            }
+            if (sent < payload.size())
+                sendNextPiece();
+        });
+        qsizetype fetchedAtClose = -1;
+        connect(m_connection.get(), &Connection::peerClosed, this, [&] {
+            m_connection->getData(chunk);
+            fetchedAtClose = chunk.size();
+            received += chunk;
+        });
+        sendNextPiece();
+        QTRY_VERIFY_WITH_TIMEOUT(m_events.contains("closed"), 10000);
+        QCOMPARE(m_connection->state(), SocketState::Closing);
+        QCOMPARE(fetchedAtClose, fetchOnArrival ? 0 : payload.size());
+        QVERIFY(received == payload);
+        QVERIFY(pieces > 50);
+        QVERIFY(m_events.removeAll("arrival") >= pieces);
+        QCOMPARE(m_events, (QStringList{"connected", "closed"}));
+
+        m_connection->close();
+        QCOMPARE(m_connection->state(), SocketState::Closed);
+        m_connection->close();
+        m_connection->getData(chunk);
+        QVERIFY(chunk.isEmpty());
+    }
+
+    // The second attempt replaces one whose socket has connected, though nobody has
+    // been told yet.
+    void failedConnect()
+    {
+        m_connection->connectToHost("dead.photosite.example.com", 80);
+        QTRY_COMPARE_WITH_TIMEOUT(m_connection->state(), SocketState::Error, 10000);
+        m_connection->connectToHost("www.photosite.example.com", 80);
+        QSignalSpy socketSpy(m_connection->findChild<QTcpSocket *>(), &QTcpSocket::connected);
+        QVERIFY(socketSpy.wait(10000));
+        m_connection->connectToHost("dead.photosite.example.com", 80);
+        QVERIFY(m_connection->state() != SocketState::Error);
+        QTRY_COMPARE_WITH_TIMEOUT(m_connection->state(), SocketState::Error, 10000);
+        QVERIFY(m_events.isEmpty());
+    }
+
+    void reconnectOnArrivalDropsTheOldPeer()
+    {
+        QVERIFY(connectToPeer());
+        connect(m_connection.get(), &Connection::dataArrival, this, [this] {
+            m_connection->connectToHost("img.photosite.example.com", 80);
+        }, Qt::SingleShotConnection);
+        m_peer->write("HTTP/1.0 302 Found\r\nlocation: /b\r\n\r\n");
+        m_peer->disconnectFromHost();
+
+        QTRY_COMPARE_WITH_TIMEOUT(m_events.count("connected"), 2, 10000);
+        QCOMPARE(m_connection->state(), SocketState::Connected);
+        QCOMPARE(m_events, (QStringList{"connected", "arrival", "connected"}));
+    }
+
+    void destroyingEmitsNothing()
+    {
+        QVERIFY(connectToPeer());
+        m_peer->write("HTTP/1.0 200 OK\r\n\r\n");
+        QVERIFY(m_peer->waitForBytesWritten(10000));
+
+        m_connection.reset();
+        QSignalSpy peerGone(m_peer, &QTcpSocket::disconnected);
+        QVERIFY(peerGone.wait(10000));
+        QCOMPARE(m_events, QStringList{"connected"});
+    }
 
 private:
-    bool connectToPeer();
+    // Connecting returns at once, resolving or connecting, and raises nothing yet.
+    bool connectToPeer()
+    {
+        m_connection->connectToHost("www.photosite.example.com", 80);
+        const int state = int(m_connection->state());
+        if ((state != 4 && state != 6) || !m_events.isEmpty())
+            return false;
+        if (!QTest::qWaitFor([this] { return m_connection->state() == SocketState::Connected; }, 10000))
+            return false;
+        m_peer = m_server->hasPendingConnections() || m_server->waitForNewConnection(10000)
+                     ? m_server->nextPendingConnection() : nullptr;
+        return m_peer;
+    }
 
     std::unique_ptr<QTcpServer> m_server;
     std::unique_ptr<TcpConnection> m_connection;
     QTcpSocket *m_peer = nullptr;
     QStringList m_events;
 };
-
-// The site's hosts lead to a local server; "dead" leads to a port nobody listens on.
-void TestTcpConnection::init()
-{
-    m_server = std::make_unique<QTcpServer>();
-    QVERIFY(m_server->listen(QHostAddress::LocalHost));
-    QTcpServer closed;
-    QVERIFY(closed.listen(QHostAddress::LocalHost));
-    HostMap map;
-    map.add("*.photosite.example.com", "127.0.0.1", m_server->serverPort());
-    map.add("dead.photosite.example.com", "127.0.0.1", closed.serverPort());
-    m_connection = std::make_unique<TcpConnection>(map);
-    m_events.clear();
-    connect(m_connection.get(), &Connection::connected, this, [this] { m_events << "connected"; });
-    connect(m_connection.get(), &Connection::dataArrival, this, [this] { m_events << "arrival"; });
-    connect(m_connection.get(), &Connection::peerClosed, this, [this] { m_events << "closed"; });
-}
-
-// Connecting returns at once, resolving or connecting, and raises nothing yet.
-bool TestTcpConnection::connectToPeer()
-{
-    m_connection->connectToHost("www.photosite.example.com", 80);
-    const int state = int(m_connection->state());
-    if ((state != 4 && state != 6) || !m_events.isEmpty())
-        return false;
-    if (!QTest::qWaitFor([this] { return m_connection->state() == SocketState::Connected; }, 10000))
-        return false;
-    m_peer = m_server->hasPendingConnections() || m_server->waitForNewConnection(10000)
-                 ? m_server->nextPendingConnection() : nullptr;
-    return m_peer;
-}
-
-void TestTcpConnection::transfer_data()
-{
-    QTest::addColumn<bool>("fetchOnArrival");
-    QTest::newRow("fetch on every arrival") << true;
-    QTest::newRow("fetch after peer closed") << false;
-}
-
-void TestTcpConnection::transfer()
-{
-    QFETCH(bool, fetchOnArrival);
-
-    QVERIFY(connectToPeer());
-    const QByteArray request = "GET / HTTP/1.0\nHost: www.photosite.example.com\n\n";
-    for (qsizetype at = 0; at < request.size(); at += 7)
-        m_connection->sendData(request.mid(at, 7));
-    QTRY_VERIFY_WITH_TIMEOUT(m_peer->bytesAvailable() >= request.size(), 10000);
-    QCOMPARE(m_peer->readAll(), request);
-
-    QRandomGenerator random(42);
-    QByteArray payload(1024 * 1024, Qt::Uninitialized);
-    random.fillRange(reinterpret_cast<quint32 *>(payload.data()), payload.size() / 4);
-    qsizetype sent = 0;
-    int pieces = 0;
-    // Each piece goes out after an arrival, so there are at least as many
-    // arrivals as pieces; the last one is followed by the close at once.
-    const auto sendNextPiece = [&] {
-        const qsizetype size = qMin<qsizetype>(random.bounded(1, 20000), payload.size() - sent);
-        m_peer->write(payload.mid(sent, size));
-        sent += size;
-        ++pieces;
-        if (sent == payload.size())
-            m_peer->disconnectFromHost();
-    };
-    QByteArray received, chunk;
-    connect(m_connection.get(), &Connection::dataArrival, this, [&] {
-        if (fetchOnArrival) {
-            m_connection->getData(chunk);
-            received += chunk;
-        }
-        if (sent < payload.size())
-            sendNextPiece();
-    });
-    qsizetype fetchedAtClose = -1;
-    connect(m_connection.get(), &Connection::peerClosed, this, [&] {
-        m_connection->getData(chunk);
-        fetchedAtClose = chunk.size();
-        received += chunk;
-    });
-    sendNextPiece();
-    QTRY_VERIFY_WITH_TIMEOUT(m_events.contains("closed"), 10000);
-    QCOMPARE(m_connection->state(), SocketState::Closing);
-    QCOMPARE(fetchedAtClose, fetchOnArrival ? 0 : payload.size());
-    QVERIFY(received == payload);
-    QVERIFY(pieces > 50);
-    QVERIFY(m_events.removeAll("arrival") >= pieces);
-    QCOMPARE(m_events, (QStringList{"connected", "closed"}));
-
-    m_connection->close();
-    QCOMPARE(m_connection->state(), SocketState::Closed);
-    m_connection->close();
-    m_connection->getData(chunk);
-    QVERIFY(chunk.isEmpty());
-}
-
-// The second attempt replaces one whose socket has connected, though nobody has
-// been told yet.
-void TestTcpConnection::failedConnect()
-{
-    m_connection->connectToHost("dead.photosite.example.com", 80);
-    QTRY_COMPARE_WITH_TIMEOUT(m_connection->state(), SocketState::Error, 10000);
-    m_connection->connectToHost("www.photosite.example.com", 80);
-    QSignalSpy socketSpy(m_connection->findChild<QTcpSocket *>(), &QTcpSocket::connected);
-    QVERIFY(socketSpy.wait(10000));
-    m_connection->connectToHost("dead.photosite.example.com", 80);
-    QVERIFY(m_connection->state() != SocketState::Error);
-    QTRY_COMPARE_WITH_TIMEOUT(m_connection->state(), SocketState::Error, 10000);
-    QVERIFY(m_events.isEmpty());
-}
-
-void TestTcpConnection::reconnectOnArrivalDropsTheOldPeer()
-{
-    QVERIFY(connectToPeer());
-    connect(m_connection.get(), &Connection::dataArrival, this, [this] {
-        m_connection->connectToHost("img.photosite.example.com", 80);
-    }, Qt::SingleShotConnection);
-    m_peer->write("HTTP/1.0 302 Found\r\nlocation: /b\r\n\r\n");
-    m_peer->disconnectFromHost();
-
-    QTRY_COMPARE_WITH_TIMEOUT(m_events.count("connected"), 2, 10000);
-    QCOMPARE(m_connection->state(), SocketState::Connected);
-    QCOMPARE(m_events, (QStringList{"connected", "arrival", "connected"}));
-}
-
-void TestTcpConnection::destroyingEmitsNothing()
-{
-    QVERIFY(connectToPeer());
-    m_peer->write("HTTP/1.0 200 OK\r\n\r\n");
-    QVERIFY(m_peer->waitForBytesWritten(10000));
-
-    m_connection.reset();
-    QSignalSpy peerGone(m_peer, &QTcpSocket::disconnected);
-    QVERIFY(peerGone.wait(10000));
-    QCOMPARE(m_events, QStringList{"connected"});
-}
 
 QTEST_GUILESS_MAIN(TestTcpConnection)
 #include "tst_tcpconnection.moc"
