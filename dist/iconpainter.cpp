@@ -50,7 +50,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     const QString file = arguments.at(1);
-    const bool painted = file.endsWith(QLatin1String(".svg")) ? paintSvg(file, side) : paintPng(file, side);
+    const bool painted
+            = file.endsWith(QLatin1String(".svg")) ? paintSvg(file, side) : paintPng(file, side);
     if (!painted) {
         std::fprintf(stderr, "iconpainter: cannot write %s\n", qPrintable(file));
         return 1;

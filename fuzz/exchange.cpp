@@ -55,7 +55,8 @@ std::optional<QByteArray> carriedBody(const QByteArray &response)
             chunked = true;
     }
     if (!chunked)
-        return length ? (rest.size() >= *length ? std::optional(rest.left(*length)) : std::nullopt) : rest;
+        return length ? (rest.size() >= *length ? std::optional(rest.left(*length)) : std::nullopt)
+                      : rest;
     QByteArray body;
     for (qsizetype at = 0;;) {
         const qsizetype eol = rest.indexOf('\n', at);
@@ -78,8 +79,9 @@ std::optional<QByteArray> carriedBody(const QByteArray &response)
 QString scratchFolder()
 {
     static QTemporaryDir folder(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                                    ? QStringLiteral("/dev/shm/fuzz_exchange-XXXXXX")
-                                    : QDir::tempPath() + QStringLiteral("/fuzz_exchange-XXXXXX"));
+                                        ? QStringLiteral("/dev/shm/fuzz_exchange-XXXXXX")
+                                        : QDir::tempPath()
+                                                  + QStringLiteral("/fuzz_exchange-XXXXXX"));
     return folder.path();
 }
 
@@ -94,7 +96,10 @@ struct Harness
         pool.loadSocks();
     }
 
-    ScriptedConnection *connection() const { return static_cast<ScriptedConnection *>(pool.connection(1)); }
+    ScriptedConnection *connection() const
+    {
+        return static_cast<ScriptedConnection *>(pool.connection(1));
+    }
 
     // The file left under the image's name after the delivery, if any.
     std::optional<QByteArray> run(const QByteArray &path, const QByteArrayList &pieces, int end)
@@ -114,7 +119,8 @@ struct Harness
                 break;
             connection()->deliver(piece);
         }
-        if (connection()->connectCount() == connects && connection()->state() == SocketState::Connected) {
+        if (connection()->connectCount() == connects
+            && connection()->state() == SocketState::Connected) {
             if (end == 1 || end == 3)
                 connection()->closeFromPeer();
             else if (end == 2)
@@ -147,7 +153,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int flags = data[0];
     const uint8_t seed = data[1];
     const QByteArray response(reinterpret_cast<const char *>(data + 2), qsizetype(size - 2));
-    const QByteArray path = (flags & 1) ? QByteArray("/photos/x/pic_o.jpg") : QByteArray("/photos/u/1/");
+    const QByteArray path
+            = (flags & 1) ? QByteArray("/photos/x/pic_o.jpg") : QByteArray("/photos/u/1/");
     const int end = (flags >> 1) & 3;
 
     QByteArrayList pieces{response};

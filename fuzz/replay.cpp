@@ -31,7 +31,8 @@ int main(int argc, char **argv)
                 return 1;
             }
             const QByteArray bytes = input.readAll();
-            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
+            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()),
+                                   size_t(bytes.size()));
             ++inputs;
         }
     }

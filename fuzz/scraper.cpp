@@ -37,8 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 1)
         return 0;
     const int flags = data[0];
-    static const QByteArray paths[] = {"/search/?q=moss&page=2", "/photos/u/1/", "/photos/u/1/sizes/",
-                                       "/search/?q=moss&ct=0&mt=photos&adv=1&z=m"};
+    static const QByteArray paths[]
+            = {"/search/?q=moss&page=2", "/photos/u/1/", "/photos/u/1/sizes/",
+               "/search/?q=moss&ct=0&mt=photos&adv=1&z=m"};
     HarvestEngine &engine = engineOnMoss();
     HarvestOptions &options = engine.options();
     options.setThumbnails(flags & 4);

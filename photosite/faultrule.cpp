@@ -31,9 +31,12 @@ bool FaultRule::matches(const QByteArray &host, const QByteArray &path) const
     if (times == 0)
         return false;
     switch (match) {
-    case Match::ExactPath: return path == pattern;
-    case Match::PathPrefix: return path.startsWith(pattern);
-    case Match::Wildcard: return wildcardMatch(pattern, host + path);
+    case Match::ExactPath:
+        return path == pattern;
+    case Match::PathPrefix:
+        return path.startsWith(pattern);
+    case Match::Wildcard:
+        return wildcardMatch(pattern, host + path);
     }
     return false;
 }

@@ -9,49 +9,59 @@ namespace mosscatch {
 struct FaultRule
 {
     enum class Match {
-        ExactPath,   // the origin-form path, query included, equals pattern
-        PathPrefix,  // the path starts with pattern
-        Wildcard,    // host + path matches pattern; "*" is any run of bytes, "?" one byte
+        ExactPath, // the origin-form path, query included, equals pattern
+        PathPrefix, // the path starts with pattern
+        Wildcard, // host + path matches pattern; "*" is any run of bytes, "?" one byte
     };
 
     enum class Kind {
-        Stall,                   // read the request, never answer
-        Trickle,                 // header at once, then the body chunkBytes every intervalMs
-        CloseEarly,              // header and the first `bytes` body bytes (half when 0), then close
-        NoContentLength,         // whole body, no Content-Length field, then close
-        ContentLengthLarger,     // announces the body size + `bytes` (1000 when 0)
-        ContentLengthSmaller,    // announces the body size - `bytes` (half when 0), sends it all
-        ContentLengthGarbage,    // "Content-Length: " + text (default "banana")
-        SplitHeader,             // the response in two writes, split at byte `bytes` (mid-header when 0), intervalMs apart
-        NotFound,                // 404 with an HTML body
-        ServerError,             // 500 with an HTML body
-        Redirect,                // 302 with "location: " + text
-        RedirectLoop,            // 302 with "location: " + the request's own path
+        Stall, // read the request, never answer
+        Trickle, // header at once, then the body chunkBytes every intervalMs
+        CloseEarly, // header and the first `bytes` body bytes (half when 0), then close
+        NoContentLength, // whole body, no Content-Length field, then close
+        ContentLengthLarger, // announces the body size + `bytes` (1000 when 0)
+        ContentLengthSmaller, // announces the body size - `bytes` (half when 0), sends it all
+        ContentLengthGarbage, // "Content-Length: " + text (default "banana")
+        SplitHeader, // the response in two writes, split at byte `bytes` (mid-header when 0),
+                     // intervalMs apart
+        NotFound, // 404 with an HTML body
+        ServerError, // 500 with an HTML body
+        Redirect, // 302 with "location: " + text
+        RedirectLoop, // 302 with "location: " + the request's own path
         RedirectCapitalLocation, // 302 with "Location: " + text
-        EndlessBody,             // header without a length, then chunkBytes of "x" every intervalMs until the peer leaves
-        MissingHtmlEnd,          // the normal page with its "</html>" taken out
-        UpperCaseHtmlEnd,        // the normal page ending "</HTML>"
-        HugePage,                // the normal page padded to `bytes` (8 MiB when 0) before "</html>"
-        PhotoImageAddress,       // the normal page with its "photo-div" image address replaced by text
-        Unavailable,             // 503 with an HTML body
-        LinkFarm,                // the normal page with `bytes` (50 when 0) more blocks, each linking a further photo page
-        ContainerBomb,           // the normal page with `bytes` (250,000 when 0) more blocks, all linking its first photo
-        NotFoundSplit,           // the 404 of NotFound in two writes, split at byte `bytes` (mid-header when 0)
-        HeaderByteByByte,        // the header one byte per write, intervalMs apart, then the body at once
-        ResetNoLength,           // header without a length, the first `bytes` body bytes (half when 0), then a reset (RST)
-        CloseEarlyNoLength,      // header without a length, the first `bytes` body bytes (half when 0), then close
-        Chunked,                 // "Transfer-Encoding: chunked", the body in chunks of chunkBytes, then close
-        GzipEncoded,             // "Content-Encoding: gzip" over a compressed body
-        PartialContent,          // 206 with the first `bytes` body bytes (half when 0) and their Content-Range
-        DuplicateLength,         // the right Content-Length line twice
-        ContradictingLengths,    // the right Content-Length line, then one announcing `bytes` (half when 0)
-        LengthInOtherField,      // "X-Original-Content-Length: " + `bytes` (12 when 0) before the right length
+        EndlessBody, // header without a length, then chunkBytes of "x" every intervalMs until the
+                     // peer leaves
+        MissingHtmlEnd, // the normal page with its "</html>" taken out
+        UpperCaseHtmlEnd, // the normal page ending "</HTML>"
+        HugePage, // the normal page padded to `bytes` (8 MiB when 0) before "</html>"
+        PhotoImageAddress, // the normal page with its "photo-div" image address replaced by text
+        Unavailable, // 503 with an HTML body
+        LinkFarm, // the normal page with `bytes` (50 when 0) more blocks, each linking a further
+                  // photo page
+        ContainerBomb, // the normal page with `bytes` (250,000 when 0) more blocks, all linking its
+                       // first photo
+        NotFoundSplit, // the 404 of NotFound in two writes, split at byte `bytes` (mid-header when
+                       // 0)
+        HeaderByteByByte, // the header one byte per write, intervalMs apart, then the body at once
+        ResetNoLength, // header without a length, the first `bytes` body bytes (half when 0), then
+                       // a reset (RST)
+        CloseEarlyNoLength, // header without a length, the first `bytes` body bytes (half when 0),
+                            // then close
+        Chunked, // "Transfer-Encoding: chunked", the body in chunks of chunkBytes, then close
+        GzipEncoded, // "Content-Encoding: gzip" over a compressed body
+        PartialContent, // 206 with the first `bytes` body bytes (half when 0) and their
+                        // Content-Range
+        DuplicateLength, // the right Content-Length line twice
+        ContradictingLengths, // the right Content-Length line, then one announcing `bytes` (half
+                              // when 0)
+        LengthInOtherField, // "X-Original-Content-Length: " + `bytes` (12 when 0) before the right
+                            // length
     };
 
     Match match = Match::ExactPath;
     QByteArray pattern;
     Kind kind = Kind::Stall;
-    int times = -1;              // serve normally after this many uses; -1 applies forever
+    int times = -1; // serve normally after this many uses; -1 applies forever
     qint64 bytes = 0;
     int chunkBytes = 16;
     int intervalMs = 50;

@@ -12,11 +12,16 @@ namespace {
 int longSide(ImageFactory::Size size, quint64 seed)
 {
     switch (size) {
-    case ImageFactory::Size::Thumbnail: return 100;
-    case ImageFactory::Size::Small: return 240;
-    case ImageFactory::Size::Standard: return 500;
-    case ImageFactory::Size::Large: return 1024;
-    case ImageFactory::Size::Original: return 1600 + int(seed % 5) * 100;
+    case ImageFactory::Size::Thumbnail:
+        return 100;
+    case ImageFactory::Size::Small:
+        return 240;
+    case ImageFactory::Size::Standard:
+        return 500;
+    case ImageFactory::Size::Large:
+        return 1024;
+    case ImageFactory::Size::Original:
+        return 1600 + int(seed % 5) * 100;
     }
     return 500;
 }
@@ -25,11 +30,16 @@ int longSide(ImageFactory::Size size, quint64 seed)
 int noiseAmplitude(ImageFactory::Size size)
 {
     switch (size) {
-    case ImageFactory::Size::Thumbnail: return 40;
-    case ImageFactory::Size::Small: return 36;
-    case ImageFactory::Size::Standard: return 30;
-    case ImageFactory::Size::Large: return 22;
-    case ImageFactory::Size::Original: return 18;
+    case ImageFactory::Size::Thumbnail:
+        return 40;
+    case ImageFactory::Size::Small:
+        return 36;
+    case ImageFactory::Size::Standard:
+        return 30;
+    case ImageFactory::Size::Large:
+        return 22;
+    case ImageFactory::Size::Original:
+        return 18;
     }
     return 30;
 }
@@ -46,8 +56,7 @@ QByteArray photoKey(const QByteArray &hostAndPath)
 
 }
 
-ImageFactory::ImageFactory(qint64 cacheBytes)
-    : m_cache(cacheBytes)
+ImageFactory::ImageFactory(qint64 cacheBytes) : m_cache(cacheBytes)
 {
 }
 
@@ -78,9 +87,12 @@ QSize ImageFactory::dimensions(const QByteArray &hostAndPath)
     const quint64 seed = StableHash::of(photoKey(hostAndPath));
     const int side = longSide(sizeOf(hostAndPath), seed >> 8);
     switch (seed % 3) {
-    case 0: return QSize(side, side * 3 / 4);
-    case 1: return QSize(side * 3 / 4, side);
-    default: return QSize(side, side * 2 / 3);
+    case 0:
+        return QSize(side, side * 3 / 4);
+    case 1:
+        return QSize(side * 3 / 4, side);
+    default:
+        return QSize(side, side * 2 / 3);
     }
 }
 
@@ -90,7 +102,8 @@ QImage ImageFactory::picture(const QByteArray &hostAndPath)
     const quint64 look = StableHash::of(photoKey(hostAndPath));
     StableRandom noise(StableHash::of(hostAndPath));
     const int amplitude = noiseAmplitude(sizeOf(hostAndPath));
-    const int red = int(look & 0xff), green = int((look >> 8) & 0xff), blue = int((look >> 16) & 0xff);
+    const int red = int(look & 0xff), green = int((look >> 8) & 0xff),
+              blue = int((look >> 16) & 0xff);
 
     QImage image(size, QImage::Format_RGB32);
     // The default resolution follows the screen, which would change the bytes.

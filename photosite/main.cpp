@@ -1,6 +1,6 @@
-#include "photosite/photosite.h"
-#include "common/stopsignals.h"
 #include "common/product.h"
+#include "common/stopsignals.h"
+#include "photosite/photosite.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -18,7 +18,8 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral("Serves the local photo site on 127.0.0.1."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Port to listen on (0 picks a free one)."),
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("Port to listen on (0 picks a free one)."),
                                         QStringLiteral("N"), QStringLiteral("0"));
     parser.addOption(portOption);
     parser.process(app);
@@ -26,7 +27,8 @@ int main(int argc, char *argv[])
     bool ok = false;
     const uint port = parser.value(portOption).toUInt(&ok);
     if (!ok || port > 65535) {
-        std::fprintf(stderr, "mosscatch-photosite: invalid port \"%s\"\n", qPrintable(parser.value(portOption)));
+        std::fprintf(stderr, "mosscatch-photosite: invalid port \"%s\"\n",
+                     qPrintable(parser.value(portOption)));
         return 2;
     }
 

@@ -15,12 +15,13 @@ namespace mosscatch {
 class PageBuilder
 {
 public:
-    explicit PageBuilder(const SiteConfiguration &site) : m_site(site) {}
+    explicit PageBuilder(const SiteConfiguration &site) : m_site(site) { }
 
     QByteArray resultsPage(const QByteArray &keyword, bool commercial, int page, int resultCount,
                            const QList<Photo> &photos) const;
     QByteArray photoPage(const Photo &photo) const;
-    QByteArray sizesPage(const Photo &photo, const QByteArray &shownLetter, const QList<QByteArray> &letters) const;
+    QByteArray sizesPage(const Photo &photo, const QByteArray &shownLetter,
+                         const QList<QByteArray> &letters) const;
     QByteArray homePage() const;
     QByteArray errorPage(int status, const QByteArray &reason, const QByteArray &path) const;
 
@@ -33,7 +34,8 @@ private:
     QByteArray pageTop(const QByteArray &title) const;
     static QByteArray pageBottom();
     QByteArray paginator(const QByteArray &keyword, bool commercial, int page, int lastPage) const;
-    static QByteArray sizeRow(const Photo &photo, const QByteArray &shownLetter, const QList<QByteArray> &letters);
+    static QByteArray sizeRow(const Photo &photo, const QByteArray &shownLetter,
+                              const QList<QByteArray> &letters);
     static QByteArray imageForSize(const Photo &photo, const QByteArray &letter);
 
     const SiteConfiguration &m_site;

@@ -15,12 +15,12 @@ struct Photo
 {
     QByteArray owner;
     quint64 id = 0;
-    QByteArray secret;                // ten lower-case hex digits
+    QByteArray secret; // ten lower-case hex digits
     QByteArray title;
-    QByteArray imageHost;             // "farmN.static.photosite.example.com"
+    QByteArray imageHost; // "farmN.static.photosite.example.com"
 
-    QByteArray pagePath;              // "/photos/<owner>/<id>/"
-    QByteArray sizesPagePath;         // pagePath + "sizes/"
+    QByteArray pagePath; // "/photos/<owner>/<id>/"
+    QByteArray sizesPagePath; // pagePath + "sizes/"
 
     // As written on results pages: "http://" + host + "/<server>/<id>_<secret>_m.jpg".
     // About one photo in ten has its thumbnail on the portal host
@@ -33,20 +33,29 @@ struct Photo
     // As written on the photo page. About one photo in four writes the scheme
     // "HTTP://"; about one in three adds a query string "?v=N".
     QByteArray standardImageAddress;
-    QByteArray standardImage;         // host + "/<server>/<id>_<secret>.jpg"
+    QByteArray standardImage; // host + "/<server>/<id>_<secret>.jpg"
     // About one photo in eight answers its standard image with a 302 whose
     // "location: " is "/moved" + the same path; both paths serve the same bytes.
     bool standardRedirects = false;
     QByteArray standardRedirectTarget;
 
-    char largestSize = 'o';           // 'o' (original), or 'b' (large) for about one in five
-    QByteArray largestSizePagePath;   // sizesPagePath + "o/" or "b/"
-    QByteArray largestImage;          // host + "/<server>/<id>_<secret>_o.jpg" (or "_b.")
+    char largestSize = 'o'; // 'o' (original), or 'b' (large) for about one in five
+    QByteArray largestSizePagePath; // sizesPagePath + "o/" or "b/"
+    QByteArray largestImage; // host + "/<server>/<id>_<secret>_o.jpg" (or "_b.")
 
     // File names the harvester saves them under.
-    QByteArray thumbnailFileName() const { return thumbnailImage.mid(thumbnailImage.lastIndexOf('/') + 1); }
-    QByteArray standardFileName() const { return standardImage.mid(standardImage.lastIndexOf('/') + 1); }
-    QByteArray largestFileName() const { return largestImage.mid(largestImage.lastIndexOf('/') + 1); }
+    QByteArray thumbnailFileName() const
+    {
+        return thumbnailImage.mid(thumbnailImage.lastIndexOf('/') + 1);
+    }
+    QByteArray standardFileName() const
+    {
+        return standardImage.mid(standardImage.lastIndexOf('/') + 1);
+    }
+    QByteArray largestFileName() const
+    {
+        return largestImage.mid(largestImage.lastIndexOf('/') + 1);
+    }
 };
 
 }

@@ -9,11 +9,13 @@ namespace {
 
 constexpr quint64 IdsPerKeyword = 1000000;
 
-const char *const Owners[] = {"mossgrove", "lenswalker", "fernlight", "quietshutter", "harborview",
-                              "tidepool", "oldmill", "juniperfox", "slatecloud", "brambleway",
-                              "emberhill", "saltmarsh"};
-const char *const Adjectives[] = {"Misty", "Golden", "Quiet", "Early", "Wild", "Old", "Bright", "Late"};
-const char *const Nouns[] = {"morning", "harbour", "meadow", "ridge", "lane", "shore", "garden", "bridge"};
+const char *const Owners[]
+        = {"mossgrove", "lenswalker", "fernlight",  "quietshutter", "harborview", "tidepool",
+           "oldmill",   "juniperfox", "slatecloud", "brambleway",   "emberhill",  "saltmarsh"};
+const char *const Adjectives[]
+        = {"Misty", "Golden", "Quiet", "Early", "Wild", "Old", "Bright", "Late"};
+const char *const Nouns[]
+        = {"morning", "harbour", "meadow", "ridge", "lane", "shore", "garden", "bridge"};
 
 std::optional<int> requestedCount(const QByteArray &keyword)
 {
@@ -31,13 +33,17 @@ int hashedCount(const QByteArray &keyword)
     const quint64 hash = StableHash::of(keyword);
     const quint64 spread = hash >> 8;
     switch (hash % 8) {
-    case 0: return 0;
+    case 0:
+        return 0;
     case 1:
-    case 2: return 1 + int(spread % 59);
+    case 2:
+        return 1 + int(spread % 59);
     case 3:
     case 4:
-    case 5: return 60 + int(spread % 4141);
-    default: return 4201 + int(spread % (PhotoCatalog::CountLimit - 4200));
+    case 5:
+        return 60 + int(spread % 4141);
+    default:
+        return 4201 + int(spread % (PhotoCatalog::CountLimit - 4200));
     }
 }
 
@@ -93,23 +99,27 @@ std::optional<Photo> PhotoCatalog::photoById(quint64 id) const
     Photo photo;
     photo.id = id;
     photo.owner = Owners[hash % std::size(Owners)];
-    photo.secret = QByteArray::number(StableHash::mix(hash) & 0xffffffffffULL, 16).rightJustified(10, '0');
+    photo.secret = QByteArray::number(StableHash::mix(hash) & 0xffffffffffULL, 16)
+                           .rightJustified(10, '0');
     photo.title = QByteArray(Adjectives[(hash >> 52) % std::size(Adjectives)]) + ' '
-            + Nouns[(hash >> 56) % std::size(Nouns)];
-    photo.imageHost = "farm" + QByteArray::number(1 + (hash >> 12) % 9) + ".static." + m_site.siteDomainMarker;
+                  + Nouns[(hash >> 56) % std::size(Nouns)];
+    photo.imageHost = "farm" + QByteArray::number(1 + (hash >> 12) % 9) + ".static."
+                      + m_site.siteDomainMarker;
     photo.pagePath = "/photos/" + photo.owner + '/' + QByteArray::number(id) + '/';
     photo.sizesPagePath = photo.pagePath + "sizes/";
 
     photo.portalThumbnail = (hash >> 30) % 10 == 0;
-    const QByteArray thumbnailHost = photo.portalThumbnail
-            ? "img." + m_site.portalMarker + '.' + m_site.siteDomainMarker
-            : photo.imageHost;
+    const QByteArray thumbnailHost
+            = photo.portalThumbnail ? "img." + m_site.portalMarker + '.' + m_site.siteDomainMarker
+                                    : photo.imageHost;
     photo.thumbnailAddress = "http://" + thumbnailHost + imagePath(hash, id, photo.secret, "_m");
     photo.thumbnailImage = thumbnailHost + imagePath(hash, id, photo.secret, "_t");
 
     const QByteArray standardPath = imagePath(hash, id, photo.secret, {});
     const QByteArray scheme = (hash >> 34) % 4 == 0 ? "HTTP://" : "http://";
-    const QByteArray query = (hash >> 38) % 3 == 0 ? "?v=" + QByteArray::number((hash >> 42) % 9000 + 1000) : QByteArray();
+    const QByteArray query = (hash >> 38) % 3 == 0
+                                     ? "?v=" + QByteArray::number((hash >> 42) % 9000 + 1000)
+                                     : QByteArray();
     photo.standardImageAddress = scheme + photo.imageHost + standardPath + query;
     photo.standardImage = photo.imageHost + standardPath;
     photo.standardRedirects = (hash >> 48) % 8 == 0;
@@ -118,7 +128,8 @@ std::optional<Photo> PhotoCatalog::photoById(quint64 id) const
 
     photo.largestSize = (hash >> 44) % 5 == 0 ? 'b' : 'o';
     photo.largestSizePagePath = photo.sizesPagePath + photo.largestSize + '/';
-    photo.largestImage = photo.imageHost + imagePath(hash, id, photo.secret, QByteArray("_") + photo.largestSize);
+    photo.largestImage = photo.imageHost
+                         + imagePath(hash, id, photo.secret, QByteArray("_") + photo.largestSize);
     return photo;
 }
 
@@ -133,13 +144,15 @@ QByteArray PhotoCatalog::imageBytes(const QByteArray &hostAndPath) const
 
 QByteArray PhotoCatalog::searchAddress(const QByteArray &keyword, bool commercial) const
 {
-    return m_site.siteHost + "/search/?q=" + keyword + (commercial ? "&l=comm" : "") + "&ct=0&mt=photos&adv=1&z=m";
+    return m_site.siteHost + "/search/?q=" + keyword + (commercial ? "&l=comm" : "")
+           + "&ct=0&mt=photos&adv=1&z=m";
 }
 
-QByteArray PhotoCatalog::resultPageAddress(const QByteArray &keyword, bool commercial, int page) const
+QByteArray PhotoCatalog::resultPageAddress(const QByteArray &keyword, bool commercial,
+                                           int page) const
 {
-    return m_site.siteHost + "/search/?q=" + keyword + (commercial ? "&l=comm" : "") + "&ct=0&mt=photos&adv=1&page="
-            + QByteArray::number(page);
+    return m_site.siteHost + "/search/?q=" + keyword + (commercial ? "&l=comm" : "")
+           + "&ct=0&mt=photos&adv=1&page=" + QByteArray::number(page);
 }
 
 QByteArray PhotoCatalog::resultsPage(const QByteArray &keyword, bool commercial, int page) const
@@ -156,7 +169,8 @@ QByteArray PhotoCatalog::photoPage(const Photo &photo) const
 
 QByteArray PhotoCatalog::sizesPage(const Photo &photo, const QByteArray &sizeLetter) const
 {
-    return PageBuilder(m_site).sizesPage(photo, sizeLetter.isEmpty() ? "z" : sizeLetter, sizeLetters(photo));
+    return PageBuilder(m_site).sizesPage(photo, sizeLetter.isEmpty() ? "z" : sizeLetter,
+                                         sizeLetters(photo));
 }
 
 QList<QByteArray> PhotoCatalog::sizeLetters(const Photo &photo)

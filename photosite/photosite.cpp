@@ -8,10 +8,7 @@
 namespace mosscatch {
 
 PhotoSite::PhotoSite(QObject *parent)
-    : QObject(parent)
-    , m_server(new QTcpServer(this))
-    , m_router(m_catalog)
-    , m_shaper(m_router)
+    : QObject(parent), m_server(new QTcpServer(this)), m_router(m_catalog), m_shaper(m_router)
 {
     m_server->setMaxPendingConnections(128);
     connect(m_server, &QTcpServer::newConnection, this, &PhotoSite::acceptConnections);

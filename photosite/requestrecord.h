@@ -8,13 +8,13 @@ namespace mosscatch {
 // One request as the site received it.
 struct RequestRecord
 {
-    QByteArray raw;        // the exact bytes up to and including the blank line
+    QByteArray raw; // the exact bytes up to and including the blank line
     QByteArray method;
-    QByteArray target;     // as sent: origin-form or absolute-form
-    QByteArray path;       // origin-form, query included
-    QByteArray host;       // the Host field (or the host of an absolute target)
+    QByteArray target; // as sent: origin-form or absolute-form
+    QByteArray path; // origin-form, query included
+    QByteArray host; // the Host field (or the host of an absolute target)
     QDateTime received;
-    bool faulted = false;  // a fault rule shaped the answer
+    bool faulted = false; // a fault rule shaped the answer
 };
 
 }

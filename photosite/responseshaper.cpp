@@ -15,7 +15,8 @@ Delivery ResponseShaper::normal(const SiteResponse &response) const
     return withLength(response, QByteArray::number(response.body.size()));
 }
 
-Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &rule, const QByteArray &path) const
+Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &rule,
+                                 const QByteArray &path) const
 {
     const qint64 size = response.body.size();
     using Kind = FaultRule::Kind;
@@ -25,14 +26,19 @@ Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &
     case Kind::Trickle:
         return paced(response.header(), response.body, qMax(1, rule.chunkBytes), rule.intervalMs);
     case Kind::CloseEarly:
-        return {Delivery::Mode::Whole, response.header() + response.body.left(rule.bytes > 0 ? rule.bytes : size / 2),
-                {}, 0, 0};
+        return {Delivery::Mode::Whole,
+                response.header() + response.body.left(rule.bytes > 0 ? rule.bytes : size / 2),
+                {},
+                0,
+                0};
     case Kind::NoContentLength:
         return withLength(response, {});
     case Kind::ContentLengthLarger:
-        return withLength(response, QByteArray::number(size + (rule.bytes > 0 ? rule.bytes : 1000)));
+        return withLength(response,
+                          QByteArray::number(size + (rule.bytes > 0 ? rule.bytes : 1000)));
     case Kind::ContentLengthSmaller:
-        return withLength(response, QByteArray::number(qMax<qint64>(0, size - (rule.bytes > 0 ? rule.bytes : size / 2))));
+        return withLength(response, QByteArray::number(qMax<qint64>(
+                                            0, size - (rule.bytes > 0 ? rule.bytes : size / 2))));
     case Kind::ContentLengthGarbage:
         return withLength(response, rule.text.isEmpty() ? QByteArray("banana") : rule.text);
     case Kind::SplitHeader:
@@ -48,8 +54,9 @@ Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &
     case Kind::RedirectCapitalLocation:
         return normal(m_router.redirect("Location", rule.text));
     case Kind::EndlessBody:
-        return {Delivery::Mode::Endless, response.header({}), QByteArray(qMax(1, rule.chunkBytes), 'x'),
-                qMax(1, rule.chunkBytes), rule.intervalMs};
+        return {Delivery::Mode::Endless, response.header({}),
+                QByteArray(qMax(1, rule.chunkBytes), 'x'), qMax(1, rule.chunkBytes),
+                rule.intervalMs};
     case Kind::MissingHtmlEnd:
         return normal(withPageEnd(response, {}));
     case Kind::UpperCaseHtmlEnd:
@@ -61,32 +68,51 @@ Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &
     case Kind::Unavailable:
         return normal(m_router.error(503, "Service Unavailable", path));
     case Kind::LinkFarm:
-        return normal(withBlocks(response, m_router.farmBlocks(path, int(rule.bytes > 0 ? rule.bytes : DefaultFarmLinks))));
+        return normal(withBlocks(
+                response,
+                m_router.farmBlocks(path, int(rule.bytes > 0 ? rule.bytes : DefaultFarmLinks))));
     case Kind::ContainerBomb:
-        return normal(withBlocks(response, bomb(response.body, rule.bytes > 0 ? rule.bytes : DefaultBombBlocks)));
+        return normal(withBlocks(
+                response, bomb(response.body, rule.bytes > 0 ? rule.bytes : DefaultBombBlocks)));
     case Kind::NotFoundSplit:
         return split(m_router.error(404, "Not Found", path), rule.bytes, rule.intervalMs);
     case Kind::HeaderByteByByte:
-        return {Delivery::Mode::PacedFirst, response.header(), response.body, 1, qMax(0, rule.intervalMs)};
+        return {Delivery::Mode::PacedFirst, response.header(), response.body, 1,
+                qMax(0, rule.intervalMs)};
     case Kind::ResetNoLength:
     case Kind::CloseEarlyNoLength: {
-        const QByteArray cut = response.header({}) + response.body.left(rule.bytes > 0 ? rule.bytes : size / 2);
+        const QByteArray cut
+                = response.header({}) + response.body.left(rule.bytes > 0 ? rule.bytes : size / 2);
         const bool reset = rule.kind == Kind::ResetNoLength;
-        return {reset ? Delivery::Mode::Reset : Delivery::Mode::Whole, cut, {}, 0, reset ? qMax(20, rule.intervalMs) : 0};
+        return {reset ? Delivery::Mode::Reset : Delivery::Mode::Whole,
+                cut,
+                {},
+                0,
+                reset ? qMax(20, rule.intervalMs) : 0};
     }
     case Kind::Chunked: {
         QByteArray chunked;
         const int piece = qMax(1, rule.chunkBytes);
         for (qint64 at = 0; at < size; at += piece) {
             const QByteArray part = response.body.mid(at, piece);
-            chunked += QByteArray::number(part.size(), 16) + (at == 0 ? ";ext=1\r\n" : "\r\n") + part + "\r\n";
+            chunked += QByteArray::number(part.size(), 16) + (at == 0 ? ";ext=1\r\n" : "\r\n")
+                       + part + "\r\n";
         }
-        return {Delivery::Mode::Whole, withFields(response, {"Transfer-Encoding: chunked"}) + chunked + "0\r\n\r\n", {}, 0, 0};
+        return {Delivery::Mode::Whole,
+                withFields(response, {"Transfer-Encoding: chunked"}) + chunked + "0\r\n\r\n",
+                {},
+                0,
+                0};
     }
     case Kind::GzipEncoded: {
         const QByteArray packed = qCompress(response.body);
-        return {Delivery::Mode::Whole, withFields(response, {"Content-Encoding: gzip", "Content-Length: "
-                                                  + QByteArray::number(packed.size())}) + packed, {}, 0, 0};
+        return {Delivery::Mode::Whole,
+                withFields(response, {"Content-Encoding: gzip",
+                                      "Content-Length: " + QByteArray::number(packed.size())})
+                        + packed,
+                {},
+                0,
+                0};
     }
     case Kind::PartialContent: {
         SiteResponse partial = response;
@@ -94,28 +120,45 @@ Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &
         partial.status = 206;
         partial.reason = "Partial Content";
         partial.body = response.body.left(part);
-        partial.fields.append({"Content-Range", "bytes 0-" + QByteArray::number(part - 1) + '/' + QByteArray::number(size)});
+        partial.fields.append({"Content-Range", "bytes 0-" + QByteArray::number(part - 1) + '/'
+                                                        + QByteArray::number(size)});
         return normal(partial);
     }
     case Kind::DuplicateLength:
     case Kind::ContradictingLengths: {
-        const qint64 second = rule.kind == Kind::DuplicateLength ? size : rule.bytes > 0 ? rule.bytes : size / 2;
-        return {Delivery::Mode::Whole, withFields(response, {"Content-Length: " + QByteArray::number(size),
-                                                  "Content-Length: " + QByteArray::number(second)}) + response.body, {}, 0, 0};
+        const qint64 second = rule.kind == Kind::DuplicateLength ? size
+                              : rule.bytes > 0                   ? rule.bytes
+                                                                 : size / 2;
+        return {Delivery::Mode::Whole,
+                withFields(response, {"Content-Length: " + QByteArray::number(size),
+                                      "Content-Length: " + QByteArray::number(second)})
+                        + response.body,
+                {},
+                0,
+                0};
     }
     case Kind::LengthInOtherField:
-        return {Delivery::Mode::Whole, withFields(response, {"X-Original-Content-Length: " + QByteArray::number(rule.bytes > 0 ? rule.bytes : 12),
-                                                  "Content-Length: " + QByteArray::number(size)}) + response.body, {}, 0, 0};
+        return {Delivery::Mode::Whole,
+                withFields(response,
+                           {"X-Original-Content-Length: "
+                                    + QByteArray::number(rule.bytes > 0 ? rule.bytes : 12),
+                            "Content-Length: " + QByteArray::number(size)})
+                        + response.body,
+                {},
+                0,
+                0};
     }
     return normal(response);
 }
 
-Delivery ResponseShaper::withLength(const SiteResponse &response, const QByteArray &contentLength) const
+Delivery ResponseShaper::withLength(const SiteResponse &response,
+                                    const QByteArray &contentLength) const
 {
     return {Delivery::Mode::Whole, response.header(contentLength) + response.body, {}, 0, 0};
 }
 
-Delivery ResponseShaper::paced(const QByteArray &first, const QByteArray &rest, int chunkBytes, int intervalMs) const
+Delivery ResponseShaper::paced(const QByteArray &first, const QByteArray &rest, int chunkBytes,
+                               int intervalMs) const
 {
     return {Delivery::Mode::Paced, first, rest, chunkBytes, qMax(0, intervalMs)};
 }
@@ -131,9 +174,10 @@ SiteResponse ResponseShaper::withPageEnd(SiteResponse response, const QByteArray
 Delivery ResponseShaper::split(const SiteResponse &response, qint64 at, int intervalMs)
 {
     const QByteArray all = response.bytes();
-    const qsizetype cut = qBound<qsizetype>(1, at > 0 ? at : response.header().size() / 2, all.size());
-    return {Delivery::Mode::Paced, all.left(cut), all.mid(cut), int(qMax<qsizetype>(1, all.size() - cut)),
-            qMax(0, intervalMs)};
+    const qsizetype cut
+            = qBound<qsizetype>(1, at > 0 ? at : response.header().size() / 2, all.size());
+    return {Delivery::Mode::Paced, all.left(cut), all.mid(cut),
+            int(qMax<qsizetype>(1, all.size() - cut)), qMax(0, intervalMs)};
 }
 
 // The header without a length, with the given lines added before its blank line.
@@ -187,7 +231,8 @@ QByteArray ResponseShaper::bomb(const QByteArray &body, qint64 count)
     const qsizetype end = body.indexOf('"', start);
     if (container < 0 || start < 6 || end < 0)
         return {};
-    return QByteArray("<a class=photo_container href=\"" + body.mid(start, end - start) + "\">").repeated(count);
+    return QByteArray("<a class=photo_container href=\"" + body.mid(start, end - start) + "\">")
+            .repeated(count);
 }
 
 }

@@ -17,7 +17,7 @@ struct Delivery
 
     Mode mode = Mode::Whole;
     QByteArray first;
-    QByteArray rest;      // Paced: what follows; Endless: the piece repeated forever
+    QByteArray rest; // Paced: what follows; Endless: the piece repeated forever
     int chunkBytes = 0;
     int intervalMs = 0;
 };
@@ -26,14 +26,16 @@ struct Delivery
 class ResponseShaper
 {
 public:
-    explicit ResponseShaper(const SiteRouter &router) : m_router(router) {}
+    explicit ResponseShaper(const SiteRouter &router) : m_router(router) { }
 
     Delivery normal(const SiteResponse &response) const;
-    Delivery faulted(const SiteResponse &response, const FaultRule &rule, const QByteArray &path) const;
+    Delivery faulted(const SiteResponse &response, const FaultRule &rule,
+                     const QByteArray &path) const;
 
 private:
     Delivery withLength(const SiteResponse &response, const QByteArray &contentLength) const;
-    Delivery paced(const QByteArray &first, const QByteArray &rest, int chunkBytes, int intervalMs) const;
+    Delivery paced(const QByteArray &first, const QByteArray &rest, int chunkBytes,
+                   int intervalMs) const;
     static SiteResponse withPageEnd(SiteResponse response, const QByteArray &end);
     static SiteResponse padded(SiteResponse response, qint64 size);
     static SiteResponse withImageAddress(SiteResponse response, const QByteArray &address);

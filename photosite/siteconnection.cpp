@@ -7,8 +7,7 @@
 namespace mosscatch {
 
 SiteConnection::SiteConnection(QTcpSocket *socket, QObject *parent)
-    : QObject(parent)
-    , m_socket(socket)
+    : QObject(parent), m_socket(socket)
 {
     m_socket->setParent(this);
     m_idle.setSingleShot(true);
@@ -138,7 +137,8 @@ void SiteConnection::writeNextPiece()
 void SiteConnection::reset()
 {
     const linger abortive{1, 0};
-    ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive,
+                 sizeof abortive);
     m_state = State::Closing;
     m_pacer.stop();
     m_idle.stop();

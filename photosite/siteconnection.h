@@ -30,7 +30,8 @@ public:
     static qsizetype requestEnd(const QByteArray &buffer);
 
 signals:
-    void requestArrived(mosscatch::SiteConnection *connection, const mosscatch::RequestRecord &record);
+    void requestArrived(mosscatch::SiteConnection *connection,
+                        const mosscatch::RequestRecord &record);
 
 private:
     void readRequest();

@@ -14,7 +14,7 @@ struct SiteResponse
     Kind kind = Kind::Page;
     int status = 200;
     QByteArray reason = "OK";
-    QList<QPair<QByteArray, QByteArray>> fields;   // without Content-Length
+    QList<QPair<QByteArray, QByteArray>> fields; // without Content-Length
     QByteArray body;
 
     // The status line and fields, with "Content-Length: " + contentLength

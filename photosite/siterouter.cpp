@@ -45,7 +45,9 @@ SiteResponse SiteRouter::route(const QByteArray &host, const QByteArray &path) c
 SiteResponse SiteRouter::page(const QByteArray &html) const
 {
     SiteResponse response;
-    response.fields = {{"Date", "Sat, 01 Mar 2008 12:00:00 GMT"}, {"Server", "Apache/2.0.52"}, {"Connection", "close"},
+    response.fields = {{"Date", "Sat, 01 Mar 2008 12:00:00 GMT"},
+                       {"Server", "Apache/2.0.52"},
+                       {"Connection", "close"},
                        {"Content-Type", "text/html; charset=iso-8859-1"}};
     response.body = html;
     return response;
@@ -62,8 +64,10 @@ SiteResponse SiteRouter::error(int status, const QByteArray &reason, const QByte
 
 SiteResponse SiteRouter::redirect(const QByteArray &fieldName, const QByteArray &target) const
 {
-    SiteResponse response = page("<html><head><title>302 Found</title></head><body>\r\n<h1>Found</h1>\r\n"
-                                 "<p>The document has moved <a href=\"" + target + "\">here</a>.</p>\r\n</body></html>\r\n");
+    SiteResponse response
+            = page("<html><head><title>302 Found</title></head><body>\r\n<h1>Found</h1>\r\n"
+                   "<p>The document has moved <a href=\""
+                   + target + "\">here</a>.</p>\r\n</body></html>\r\n");
     response.kind = SiteResponse::Kind::Redirect;
     response.status = 302;
     response.reason = "Found";
@@ -96,7 +100,8 @@ std::optional<SiteResponse> SiteRouter::search(const QByteArray &path) const
 
 std::optional<SiteResponse> SiteRouter::photoPages(const QByteArray &path) const
 {
-    static const QRegularExpression pattern(QStringLiteral("^/photos/([a-z]+)/(\\d{10})/(sizes/(([a-z])/)?)?$"));
+    static const QRegularExpression pattern(
+            QStringLiteral("^/photos/([a-z]+)/(\\d{10})/(sizes/(([a-z])/)?)?$"));
     const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(path));
     if (!match.hasMatch())
         return std::nullopt;
@@ -113,7 +118,8 @@ std::optional<SiteResponse> SiteRouter::photoPages(const QByteArray &path) const
 
 std::optional<SiteResponse> SiteRouter::image(const QByteArray &host, const QByteArray &path) const
 {
-    static const QRegularExpression pattern(QStringLiteral("^(/moved)?(/\\d{4}/(\\d{10})_[0-9a-f]{10}(_[tmbo])?\\.jpg)$"));
+    static const QRegularExpression pattern(
+            QStringLiteral("^(/moved)?(/\\d{4}/(\\d{10})_[0-9a-f]{10}(_[tmbo])?\\.jpg)$"));
     // Photo pages add "?v=N" to some image addresses; the image is the same.
     const QByteArray file = path.contains('?') ? path.left(path.indexOf('?')) : path;
     const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(file));
@@ -134,7 +140,9 @@ std::optional<SiteResponse> SiteRouter::image(const QByteArray &host, const QByt
 
     SiteResponse response;
     response.kind = SiteResponse::Kind::Image;
-    response.fields = {{"Date", "Sat, 01 Mar 2008 12:00:00 GMT"}, {"Server", "Apache/2.0.52"}, {"Connection", "close"},
+    response.fields = {{"Date", "Sat, 01 Mar 2008 12:00:00 GMT"},
+                       {"Server", "Apache/2.0.52"},
+                       {"Connection", "close"},
                        {"Content-Type", "image/jpeg"}};
     response.body = m_catalog.imageBytes(host + file);
     return response;

@@ -12,7 +12,7 @@ namespace mosscatch {
 class SiteRouter
 {
 public:
-    explicit SiteRouter(const PhotoCatalog &catalog) : m_catalog(catalog) {}
+    explicit SiteRouter(const PhotoCatalog &catalog) : m_catalog(catalog) { }
 
     SiteResponse route(const QByteArray &host, const QByteArray &path) const;
 

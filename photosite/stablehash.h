@@ -18,7 +18,7 @@ public:
 class StableRandom
 {
 public:
-    explicit StableRandom(quint64 seed) : m_state(seed) {}
+    explicit StableRandom(quint64 seed) : m_state(seed) { }
     quint64 next();
     int below(int bound) { return int(next() % quint64(bound)); }
 

@@ -85,8 +85,8 @@ void benchImage(qint64 size, qsizetype chunkSize)
     QObject::connect(&harness.exchange, &HttpExchange::imageSaved, [&] { saved = true; });
     harness.start("/photos/x/big_o.jpg");
     const long before = peakResidentKiB();
-    const QByteArray header = "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(size)
-                              + "\r\n\r\n";
+    const QByteArray header
+            = "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(size) + "\r\n\r\n";
     const double seconds = harness.feed(header, size, chunkSize);
     std::printf("image %4lld MiB in %6lld-byte chunks: %7.1f MiB/s, peak memory grew %ld KiB, %s\n",
                 size / megabyte, qint64(chunkSize), double(size) / megabyte / seconds,
@@ -99,8 +99,8 @@ void benchPage(qint64 size, qsizetype chunkSize)
     bool fetched = false;
     QObject::connect(&harness.exchange, &HttpExchange::pageFetched, [&] { fetched = true; });
     harness.start("/search/?q=moss&page=2");
-    const double seconds =
-        harness.feed("HTTP/1.0 200 OK\r\n\r\n<html>", size, chunkSize, "</html>");
+    const double seconds
+            = harness.feed("HTTP/1.0 200 OK\r\n\r\n<html>", size, chunkSize, "</html>");
     std::printf("page  %4lld MiB in %6lld-byte chunks: %7.1f MiB/s, %s\n", size / megabyte,
                 qint64(chunkSize), double(size) / megabyte / seconds,
                 fetched ? "scraped" : "NOT SCRAPED");
@@ -114,7 +114,8 @@ void benchDurableSaves(int count, qint64 size)
     Harness harness;
     int saved = 0;
     QObject::connect(&harness.exchange, &HttpExchange::imageSaved, [&] { ++saved; });
-    const QByteArray header = "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(size) + "\r\n\r\n";
+    const QByteArray header
+            = "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(size) + "\r\n\r\n";
     double total = 0;
     for (int i = 0; i < count; ++i) {
         harness.start("/photos/x/" + QByteArray::number(i) + "_o.jpg");
@@ -123,7 +124,8 @@ void benchDurableSaves(int count, qint64 size)
     std::vector<double> flushes;
     for (int i = 0; i < count; ++i) {
         QFile file(harness.folder.filePath(QStringLiteral("flush-%1").arg(i)));
-        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(size, 'x')) != size || !file.flush())
+        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(size, 'x')) != size
+            || !file.flush())
             return;
         QElapsedTimer timer;
         timer.start();

@@ -7,8 +7,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QEventLoop>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -18,7 +18,8 @@ using namespace mosscatch;
 
 namespace {
 
-struct Figures {
+struct Figures
+{
     double seconds = 0;
     int transfers = 0;
     int images = 0;
@@ -52,7 +53,8 @@ quint16 startSite(QProcess &site)
     return quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
 }
 
-Figures harvest(quint16 sitePort, const QStringList &keywords, const HarvestEngine::Intervals &intervals)
+Figures harvest(quint16 sitePort, const QStringList &keywords,
+                const HarvestEngine::Intervals &intervals)
 {
     QTemporaryDir folder;
     HostMap hostMap;
@@ -105,7 +107,8 @@ int main(int argc, char *argv[])
     harvest(port, keywords, {.next = 1, .stats = 250, .speed = 2000, .timeout = 20000});
 
     double cpu = cpuSeconds();
-    const Figures fast = harvest(port, keywords, {.next = 1, .stats = 250, .speed = 2000, .timeout = 20000});
+    const Figures fast
+            = harvest(port, keywords, {.next = 1, .stats = 250, .speed = 2000, .timeout = 20000});
     print(out, QStringLiteral("1 ms dispatch tick"), fast, cpuSeconds() - cpu);
 
     cpu = cpuSeconds();

@@ -114,16 +114,18 @@ void cli(QTextStream &out, const QString &keyword)
     QTemporaryDir folder;
     QProcess harvester;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"), QStringLiteral("1,250,2000,20000"));
+    environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"),
+                       QStringLiteral("1,250,2000,20000"));
     harvester.setProcessEnvironment(environment);
     harvester.start(QCoreApplication::applicationDirPath() + QStringLiteral("/mosscatch-cli"),
-                    {QStringLiteral("--folder"), folder.path(), QStringLiteral("--max-images"), QStringLiteral("max"),
-                     QStringLiteral("--resolve"), QStringLiteral("*.example.com=127.0.0.1:%1").arg(port),
+                    {QStringLiteral("--folder"), folder.path(), QStringLiteral("--max-images"),
+                     QStringLiteral("max"), QStringLiteral("--resolve"),
+                     QStringLiteral("*.example.com=127.0.0.1:%1").arg(port),
                      QStringLiteral("--quiet"), keyword});
     harvester.waitForFinished(-1);
     // Only the harvester has been waited for so far, so the children's peak is its own.
-    out << "mosscatch-cli, photo site in its own process: exit " << harvester.exitCode() << ", peak "
-        << megabytes(double(peakKilobytes(RUSAGE_CHILDREN))) << " (goal 64 MiB)\n";
+    out << "mosscatch-cli, photo site in its own process: exit " << harvester.exitCode()
+        << ", peak " << megabytes(double(peakKilobytes(RUSAGE_CHILDREN))) << " (goal 64 MiB)\n";
     out.flush();
     site.terminate();
     site.waitForFinished();
@@ -135,13 +137,16 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Peak resident memory of a harvest and of a full queue."));
+    parser.setApplicationDescription(
+            QStringLiteral("Peak resident memory of a harvest and of a full queue."));
     parser.addHelpOption();
-    const QCommandLineOption demoOnly(QStringLiteral("demo-only"),
-                                      QStringLiteral("Measure only the engine with the site in-process."));
-    const QCommandLineOption keywordOption(QStringLiteral("keyword"),
-                                           QStringLiteral("Harvest <keyword> instead of 70 result pages."),
-                                           QStringLiteral("keyword"), DefaultKeyword);
+    const QCommandLineOption demoOnly(
+            QStringLiteral("demo-only"),
+            QStringLiteral("Measure only the engine with the site in-process."));
+    const QCommandLineOption keywordOption(
+            QStringLiteral("keyword"),
+            QStringLiteral("Harvest <keyword> instead of 70 result pages."),
+            QStringLiteral("keyword"), DefaultKeyword);
     parser.addOptions({demoOnly, keywordOption});
     parser.process(app);
     const QString keyword = parser.value(keywordOption);

@@ -21,7 +21,8 @@ using namespace mosscatch;
 
 namespace {
 
-struct Figures {
+struct Figures
+{
     double seconds = 0;
     int images = 0;
     int previews = 0;
@@ -55,7 +56,8 @@ Figures harvest(quint16 sitePort, const QStringList &keywords, bool strip, int d
     engine.options().setMaxImages(QStringLiteral("max"));
     engine.addKeywordsInOrder(keywords);
     if (!strip)
-        QObject::disconnect(&engine, &HarvestEngine::imageCommitted, window.savedImageStrip(), nullptr);
+        QObject::disconnect(&engine, &HarvestEngine::imageCommitted, window.savedImageStrip(),
+                            nullptr);
 
     Figures figures;
     QElapsedTimer sinceTick;
@@ -71,7 +73,8 @@ Figures harvest(quint16 sitePort, const QStringList &keywords, bool strip, int d
         sinceTick.start();
     });
     QObject::connect(&engine, &HarvestEngine::imageSaved, [&] { ++figures.images; });
-    QObject::connect(window.savedImageStrip(), &SavedImageStrip::previewShown, [&] { ++figures.previews; });
+    QObject::connect(window.savedImageStrip(), &SavedImageStrip::previewShown,
+                     [&] { ++figures.previews; });
     QEventLoop loop;
     QObject::connect(&engine, &HarvestEngine::runOver, &loop, &QEventLoop::quit);
     QElapsedTimer clock;
@@ -114,7 +117,8 @@ int main(int argc, char *argv[])
     // faster than previews can be decoded.
     for (const int dispatchMs : {50, 1}) {
         for (int round = 1; round <= 2; ++round) {
-            const QString label = QStringLiteral("%1 ms dispatch tick, strip %2 (round %3)").arg(dispatchMs);
+            const QString label
+                    = QStringLiteral("%1 ms dispatch tick, strip %2 (round %3)").arg(dispatchMs);
             print(out, label.arg(QStringLiteral("on "), QString::number(round)),
                   harvest(port, keywords, true, dispatchMs));
             print(out, label.arg(QStringLiteral("off"), QString::number(round)),

@@ -21,11 +21,13 @@ namespace {
 
 bool hasDisplay()
 {
-    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
-            || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
+           || !qEnvironmentVariableIsEmpty("DISPLAY")
+           || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-struct Options {
+struct Options
+{
     bool demo = false;
     bool start = false;
     QString screenshot;
@@ -35,23 +37,26 @@ struct Options {
 Options parseOptions(const QApplication &app)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Harvests the images of a photo site by keyword."));
+    parser.setApplicationDescription(
+            QStringLiteral("Harvests the images of a photo site by keyword."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption demo(QStringLiteral("demo"),
-                                  QStringLiteral("Harvest from a photo site built in, on this machine only."));
+    const QCommandLineOption demo(
+            QStringLiteral("demo"),
+            QStringLiteral("Harvest from a photo site built in, on this machine only."));
     // For the documentation: saves a picture of the window a few seconds into the run, then quits.
     QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("file"));
     screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
     // The same, a second after the run has ended.
-    QCommandLineOption screenshotAfterRun(QStringLiteral("screenshot-after-run"), QString(), QStringLiteral("file"));
+    QCommandLineOption screenshotAfterRun(QStringLiteral("screenshot-after-run"), QString(),
+                                          QStringLiteral("file"));
     screenshotAfterRun.setFlags(QCommandLineOption::HiddenFromHelp);
     const QCommandLineOption start(QStringLiteral("start"),
                                    QStringLiteral("Press Start! as soon as the window is shown."));
-    parser.addOptions({ demo, start, screenshot, screenshotAfterRun });
+    parser.addOptions({demo, start, screenshot, screenshotAfterRun});
     parser.process(app);
-    return { parser.isSet(demo), parser.isSet(start), parser.value(screenshot),
-             parser.value(screenshotAfterRun) };
+    return {parser.isSet(demo), parser.isSet(start), parser.value(screenshot),
+            parser.value(screenshotAfterRun)};
 }
 
 // A loopback site answers in microseconds; at about 400 KB/s a connection the
@@ -67,7 +72,7 @@ void paceImagesLikeANetwork(PhotoSite &site)
 QIcon drawnIcon()
 {
     QIcon icon;
-    for (const int side : { 16, 24, 32, 48, 64, 128, 256 }) {
+    for (const int side : {16, 24, 32, 48, 64, 128, 256}) {
         QPixmap picture(side, side);
         picture.fill(Qt::transparent);
         QPainter painter(&picture);
@@ -83,7 +88,8 @@ void saveScreenshotLater(FrmMain &window, const QString &file, int delayMs = 700
     QTimer::singleShot(delayMs, &window, [&window, file] {
         const bool saved = window.grab().save(file);
         if (!saved)
-            std::fprintf(stderr, "mosscatch: could not save the screenshot to %s\n", qPrintable(file));
+            std::fprintf(stderr, "mosscatch: could not save the screenshot to %s\n",
+                         qPrintable(file));
         QCoreApplication::exit(saved ? 0 : 1);
     });
 }
@@ -111,7 +117,8 @@ int main(int argc, char *argv[])
     if (options.demo) {
         site = std::make_unique<PhotoSite>();
         if (!site->listen(QHostAddress::LocalHost, 0)) {
-            std::fputs("mosscatch: the built-in photo site could not listen on 127.0.0.1\n", stderr);
+            std::fputs("mosscatch: the built-in photo site could not listen on 127.0.0.1\n",
+                       stderr);
             return 1;
         }
         hostMap.addLocalSite(site->serverPort());
@@ -129,7 +136,9 @@ int main(int argc, char *argv[])
         saveScreenshotLater(window, options.screenshot);
     if (!options.screenshotAfterRun.isEmpty()) {
         QObject::connect(&engine, &HarvestEngine::runOver, &window,
-                         [&window, file = options.screenshotAfterRun] { saveScreenshotLater(window, file, 1000); });
+                         [&window, file = options.screenshotAfterRun] {
+                             saveScreenshotLater(window, file, 1000);
+                         });
     }
     return app.exec();
 }

@@ -1,7 +1,7 @@
 #include "cli/clioptions.h"
 
-#include "common/text.h"
 #include "common/product.h"
+#include "common/text.h"
 
 #include <QCommandLineParser>
 
@@ -9,7 +9,8 @@ namespace mosscatch {
 
 namespace {
 
-struct SwitchPair {
+struct SwitchPair
+{
     const char *on;
     const char *off;
     bool HarvestSettings::*field;
@@ -17,40 +18,59 @@ struct SwitchPair {
 };
 
 constexpr SwitchPair sizeSwitches[] = {
-    {"thumbnails", "no-thumbnails", &HarvestSettings::thumbnails, "thumbnails"},
-    {"standard", "no-standard", &HarvestSettings::standard, "standard-size images"},
-    {"largest", "no-largest", &HarvestSettings::largest, "the largest size of each photo"},
+        {"thumbnails", "no-thumbnails", &HarvestSettings::thumbnails, "thumbnails"},
+        {"standard", "no-standard", &HarvestSettings::standard, "standard-size images"},
+        {"largest", "no-largest", &HarvestSettings::largest, "the largest size of each photo"},
 };
 
 void addOptions(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(QStringLiteral(
-        "Harvests the images a photo site finds for each KEYWORD, in the order given,\n"
-        "into FOLDER/keyword/ (thumbnails/ and largest/ beside the standard size).\n"
-        "\n"
-        "Exit status: 0 every keyword harvested; 1 no transfer succeeded at all (site\n"
-        "unreachable); 2 bad options or unusable save folder; 3 some keywords failed\n"
-        "(folder or search page, each said in one line); 130 interrupted."));
+            "Harvests the images a photo site finds for each KEYWORD, in the order given,\n"
+            "into FOLDER/keyword/ (thumbnails/ and largest/ beside the standard size).\n"
+            "\n"
+            "Exit status: 0 every keyword harvested; 1 no transfer succeeded at all (site\n"
+            "unreachable); 2 bad options or unusable save folder; 3 some keywords failed\n"
+            "(folder or search page, each said in one line); 130 interrupted."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOption({QStringLiteral("folder"), QStringLiteral("Save folder (default: the window's save folder)."), QStringLiteral("DIR")});
+    parser.addOption({QStringLiteral("folder"),
+                      QStringLiteral("Save folder (default: the window's save folder)."),
+                      QStringLiteral("DIR")});
     for (const SwitchPair &pair : sizeSwitches) {
-        parser.addOption({QString::fromLatin1(pair.on), QStringLiteral("Save %1.").arg(QLatin1String(pair.what))});
-        parser.addOption({QString::fromLatin1(pair.off), QStringLiteral("Do not save %1.").arg(QLatin1String(pair.what))});
+        parser.addOption({QString::fromLatin1(pair.on),
+                          QStringLiteral("Save %1.").arg(QLatin1String(pair.what))});
+        parser.addOption({QString::fromLatin1(pair.off),
+                          QStringLiteral("Do not save %1.").arg(QLatin1String(pair.what))});
     }
-    parser.addOption({QStringLiteral("commercial"), QStringLiteral("Only photos licensed for commercial use.")});
-    parser.addOption({QStringLiteral("max-images"), QStringLiteral("The \"Max Images\" limit: a number, or max (default 60)."), QStringLiteral("N|max")});
-    parser.addOption({QStringLiteral("demo"), QStringLiteral("Harvest from the built-in local photo site.")});
-    parser.addOption({QStringLiteral("site-host"), QStringLiteral("Web host of the photo site."), QStringLiteral("H")});
-    parser.addOption({QStringLiteral("site-domain"), QStringLiteral("The site's own domain (thumbnail hosts must carry it)."), QStringLiteral("D")});
-    parser.addOption({QStringLiteral("portal-marker"), QStringLiteral("Word marking the parent portal's image hosts (skipped)."), QStringLiteral("P")});
-    parser.addOption({QStringLiteral("resolve"), QStringLiteral("Host map entry; repeatable; wildcards like *.example.com."), QStringLiteral("HOST=ADDR:PORT")});
+    parser.addOption({QStringLiteral("commercial"),
+                      QStringLiteral("Only photos licensed for commercial use.")});
+    parser.addOption({QStringLiteral("max-images"),
+                      QStringLiteral("The \"Max Images\" limit: a number, or max (default 60)."),
+                      QStringLiteral("N|max")});
+    parser.addOption({QStringLiteral("demo"),
+                      QStringLiteral("Harvest from the built-in local photo site.")});
+    parser.addOption({QStringLiteral("site-host"), QStringLiteral("Web host of the photo site."),
+                      QStringLiteral("H")});
+    parser.addOption({QStringLiteral("site-domain"),
+                      QStringLiteral("The site's own domain (thumbnail hosts must carry it)."),
+                      QStringLiteral("D")});
+    parser.addOption({QStringLiteral("portal-marker"),
+                      QStringLiteral("Word marking the parent portal's image hosts (skipped)."),
+                      QStringLiteral("P")});
+    parser.addOption({QStringLiteral("resolve"),
+                      QStringLiteral("Host map entry; repeatable; wildcards like *.example.com."),
+                      QStringLiteral("HOST=ADDR:PORT")});
     parser.addOption({QStringLiteral("quiet"), QStringLiteral("No progress display.")});
-    parser.addOption({QStringLiteral("summary-json"), QStringLiteral("Write the run's figures as JSON to FILE when it ends."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("summary-json"),
+                      QStringLiteral("Write the run's figures as JSON to FILE when it ends."),
+                      QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("log"),
                       QStringLiteral("Write each address found on a page to FILE, one a line."),
                       QStringLiteral("FILE")});
-    parser.addPositionalArgument(QStringLiteral("KEYWORD"), QStringLiteral("Search keywords, harvested in the order given."), QStringLiteral("KEYWORD..."));
+    parser.addPositionalArgument(QStringLiteral("KEYWORD"),
+                                 QStringLiteral("Search keywords, harvested in the order given."),
+                                 QStringLiteral("KEYWORD..."));
 }
 
 bool isMaxImagesText(const QString &text)
@@ -68,7 +88,8 @@ QString applySwitches(const QCommandLineParser &parser, CliOptions &options)
         const bool on = parser.isSet(QString::fromLatin1(pair.on));
         const bool off = parser.isSet(QString::fromLatin1(pair.off));
         if (on && off)
-            return QStringLiteral("--%1 and --%2 contradict each other").arg(QLatin1String(pair.on), QLatin1String(pair.off));
+            return QStringLiteral("--%1 and --%2 contradict each other")
+                    .arg(QLatin1String(pair.on), QLatin1String(pair.off));
         if (on || off)
             options.settings.*pair.field = on;
     }
@@ -90,7 +111,8 @@ QString applySite(const QCommandLineParser &parser, CliOptions &options)
     }
     if (parser.isSet(QStringLiteral("portal-marker")))
         options.site.portalMarker = parser.value(QStringLiteral("portal-marker")).toUtf8();
-    if (options.site.siteHost.isEmpty() || options.site.siteDomainMarker.isEmpty() || options.site.portalMarker.isEmpty())
+    if (options.site.siteHost.isEmpty() || options.site.siteDomainMarker.isEmpty()
+        || options.site.portalMarker.isEmpty())
         return QStringLiteral("site host, site domain and portal marker must not be empty");
     for (const QString &spec : parser.values(QStringLiteral("resolve"))) {
         if (!options.hostMap.addSpec(spec))
@@ -116,13 +138,18 @@ CliOptions::Parsed CliOptions::parse(const QStringList &arguments, const QString
     options.keywords = parser.positionalArguments();
     if (options.keywords.isEmpty())
         return {std::nullopt, QStringLiteral("no keywords given (try --help)"), 2};
-    options.settings.saveFolder = parser.isSet(QStringLiteral("folder")) ? parser.value(QStringLiteral("folder")) : storedFolder;
+    options.settings.saveFolder = parser.isSet(QStringLiteral("folder"))
+                                          ? parser.value(QStringLiteral("folder"))
+                                          : storedFolder;
     if (options.settings.saveFolder.trimmed().isEmpty())
         return {std::nullopt, QStringLiteral("the save folder must not be empty"), 2};
     if (parser.isSet(QStringLiteral("max-images"))) {
         options.settings.maxImages = parser.value(QStringLiteral("max-images"));
         if (!isMaxImagesText(options.settings.maxImages))
-            return {std::nullopt, QStringLiteral("--max-images takes a number or \"max\", not \"%1\"").arg(options.settings.maxImages), 2};
+            return {std::nullopt,
+                    QStringLiteral("--max-images takes a number or \"max\", not \"%1\"")
+                            .arg(options.settings.maxImages),
+                    2};
     }
     for (const QString &error : {applySwitches(parser, options), applySite(parser, options)}) {
         if (!error.isEmpty())

@@ -14,8 +14,8 @@ struct ImageEstimate
     // are shows only on the result pages themselves.
     bool approximate = false;
 
-    static ImageEstimate of(double resultCount, const QString &maxImages, bool thumbnails, bool standard,
-                            bool largest);
+    static ImageEstimate of(double resultCount, const QString &maxImages, bool thumbnails,
+                            bool standard, bool largest);
 };
 
 }

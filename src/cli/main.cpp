@@ -1,8 +1,8 @@
 #include "cli/clioptions.h"
 #include "cli/progressprinter.h"
 #include "cli/runrecorder.h"
-#include "common/stopsignals.h"
 #include "common/product.h"
+#include "common/stopsignals.h"
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
 #include "photosite/photosite.h"
@@ -60,7 +60,8 @@ bool writeSummary(const QString &path, const RunRecorder &recorder)
 // MOSSCATCH_TEST_INTERVALS="next,stats,speed,timeout" in milliseconds.
 void applyTestIntervals(HarvestEngine &engine)
 {
-    const QStringList parts = qEnvironmentVariable("MOSSCATCH_TEST_INTERVALS").split(QLatin1Char(','));
+    const QStringList parts
+            = qEnvironmentVariable("MOSSCATCH_TEST_INTERVALS").split(QLatin1Char(','));
     if (parts.size() != 4)
         return;
     engine.setIntervals({parts[0].toInt(), parts[1].toInt(), parts[2].toInt(), parts[3].toInt()});
@@ -97,14 +98,21 @@ int harvest(CliOptions cli)
         RunRecorder recorder(engine);
         std::unique_ptr<ProgressPrinter> printer;
         if (!cli.quiet)
-            printer = std::make_unique<ProgressPrinter>(engine, recorder, ::isatty(STDOUT_FILENO) == 1);
+            printer = std::make_unique<ProgressPrinter>(engine, recorder,
+                                                        ::isatty(STDOUT_FILENO) == 1);
         StopSignals stopSignals;
-        QObject::connect(&engine, &HarvestEngine::keywordFailed, [](const QString &keyword, const QString &reason) {
-            QTextStream(stderr) << QStringLiteral("mosscatch-cli: keyword \"%1\" failed: %2").arg(keyword, reason) << Qt::endl;
-        });
+        QObject::connect(&engine, &HarvestEngine::keywordFailed,
+                         [](const QString &keyword, const QString &reason) {
+                             QTextStream(stderr)
+                                     << QStringLiteral("mosscatch-cli: keyword \"%1\" failed: %2")
+                                                .arg(keyword, reason)
+                                     << Qt::endl;
+                         });
         QObject::connect(&engine, &HarvestEngine::keywordCutShort, [&engine] {
-            QTextStream(stderr) << QStringLiteral("mosscatch-cli: keyword \"%1\" cut short: the site offered more than one keyword may fetch")
-                                       .arg(engine.driver()->currentKeyword()) << Qt::endl;
+            QTextStream(stderr) << QStringLiteral("mosscatch-cli: keyword \"%1\" cut short: the "
+                                                  "site offered more than one keyword may fetch")
+                                           .arg(engine.driver()->currentKeyword())
+                                << Qt::endl;
         });
         QObject::connect(&recorder, &RunRecorder::runFinished, qApp, &QCoreApplication::quit);
         QObject::connect(&stopSignals, &StopSignals::stopRequested, qApp, [&interrupted] {
@@ -119,7 +127,8 @@ int harvest(CliOptions cli)
         anyStarted = recorder.anyTransferStarted();
         anyFailed = recorder.anyKeywordFailed();
         if (!cli.summaryJson.isEmpty() && !writeSummary(cli.summaryJson, recorder))
-            return fail(QStringLiteral("cannot write the summary to \"%1\"").arg(cli.summaryJson), 1);
+            return fail(QStringLiteral("cannot write the summary to \"%1\"").arg(cli.summaryJson),
+                        1);
     }
     if (interrupted)
         return fail(QStringLiteral("interrupted; unfinished files removed"), 130);
@@ -139,7 +148,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("mosscatch-cli"));
     QCoreApplication::setApplicationVersion(QLatin1String(ProductVersion));
 
-    const QString storedFolder = SettingsStore().readSettingValue(QStringLiteral("tdir"), HarvestSettings::defaultSaveFolder());
+    const QString storedFolder = SettingsStore().readSettingValue(
+            QStringLiteral("tdir"), HarvestSettings::defaultSaveFolder());
     const CliOptions::Parsed parsed = CliOptions::parse(app.arguments(), storedFolder);
     if (!parsed.options) {
         if (parsed.exitCode == 0) {
@@ -153,7 +163,8 @@ int main(int argc, char *argv[])
     if (const QString problem = saveFolderProblem(cli.settings.saveFolder); !problem.isEmpty())
         return fail(problem);
     if (!cli.quiet)
-        QTextStream(stdout) << QStringLiteral("saving into %1/").arg(cli.settings.saveFolder) << Qt::endl;
+        QTextStream(stdout) << QStringLiteral("saving into %1/").arg(cli.settings.saveFolder)
+                            << Qt::endl;
 
     return harvest(cli);
 }

@@ -16,11 +16,12 @@ QString ProgressLine::text(const KeywordFigures &figures, const QString &speed, 
     const int expected = std::max(figures.expectedImages, 0);
     const double fraction = expected > 0 ? std::min(1.0, double(figures.images()) / expected) : 1.0;
     const double left = secondsLeft(figures);
-    const QString counts = QStringLiteral("%1/%2%3 %4%")
-                                   .arg(figures.images())
-                                   .arg(figures.expectedApproximate ? QStringLiteral("~") : QString())
-                                   .arg(expected)
-                                   .arg(int(fraction * 100));
+    const QString counts
+            = QStringLiteral("%1/%2%3 %4%")
+                      .arg(figures.images())
+                      .arg(figures.expectedApproximate ? QStringLiteral("~") : QString())
+                      .arg(expected)
+                      .arg(int(fraction * 100));
     const QString tail = QStringLiteral(" %1 %2, %3 ETA %4")
                                  .arg(counts, speed, clockText(figures.elapsedSeconds),
                                       left < 0 ? QStringLiteral("--:--") : clockText(left));

@@ -23,27 +23,31 @@ int terminalWidth()
 
 }
 
-ProgressPrinter::ProgressPrinter(HarvestEngine &engine, RunRecorder &recorder, bool terminal, QObject *parent)
+ProgressPrinter::ProgressPrinter(HarvestEngine &engine, RunRecorder &recorder, bool terminal,
+                                 QObject *parent)
     : QObject(parent), m_engine(engine), m_recorder(recorder), m_out(stdout), m_terminal(terminal)
 {
     connect(&recorder, &RunRecorder::keywordFinished, this, &ProgressPrinter::printFinished);
     if (terminal)
-        connect(engine.statistics(), &HarvestStatistics::updated, this, &ProgressPrinter::redrawLiveLine);
+        connect(engine.statistics(), &HarvestStatistics::updated, this,
+                &ProgressPrinter::redrawLiveLine);
     else
         connect(&engine, &HarvestEngine::keywordStarted, this, &ProgressPrinter::printStarted);
 }
 
 QString ProgressPrinter::describe(const KeywordFigures &figures)
 {
-    return QStringLiteral("%1: %2 images (%3 thumbnails, %4 standard, %5 largest), %6 pages, %7 given up, %8 received, %9")
-        .arg(figures.keyword)
-        .arg(figures.images())
-        .arg(figures.thumbnails)
-        .arg(figures.standard)
-        .arg(figures.largest)
-        .arg(figures.pages)
-        .arg(figures.givenUp)
-        .arg(formatByteSize(qint64(figures.bytesReceived)), ProgressLine::clockText(figures.elapsedSeconds));
+    return QStringLiteral("%1: %2 images (%3 thumbnails, %4 standard, %5 largest), %6 pages, %7 "
+                          "given up, %8 received, %9")
+            .arg(figures.keyword)
+            .arg(figures.images())
+            .arg(figures.thumbnails)
+            .arg(figures.standard)
+            .arg(figures.largest)
+            .arg(figures.pages)
+            .arg(figures.givenUp)
+            .arg(formatByteSize(qint64(figures.bytesReceived)),
+                 ProgressLine::clockText(figures.elapsedSeconds));
 }
 
 void ProgressPrinter::redrawLiveLine()
@@ -57,13 +61,14 @@ void ProgressPrinter::redrawLiveLine()
         m_out << eraseLine << ProgressLine::text(figures, speed, width);
     } else {
         m_out << eraseLine
-              << ProgressLine::fitted(QStringLiteral("%1: %2 images, %3 pages, queue %4, %5, %6")
-                                              .arg(figures.keyword)
-                                              .arg(figures.images())
-                                              .arg(figures.pages)
-                                              .arg(m_engine.queue()->size())
-                                              .arg(speed, ProgressLine::clockText(figures.elapsedSeconds)),
-                                      width);
+              << ProgressLine::fitted(
+                         QStringLiteral("%1: %2 images, %3 pages, queue %4, %5, %6")
+                                 .arg(figures.keyword)
+                                 .arg(figures.images())
+                                 .arg(figures.pages)
+                                 .arg(m_engine.queue()->size())
+                                 .arg(speed, ProgressLine::clockText(figures.elapsedSeconds)),
+                         width);
     }
     m_out.flush();
 }

@@ -15,7 +15,8 @@ class ProgressPrinter : public QObject
     Q_OBJECT
 
 public:
-    ProgressPrinter(HarvestEngine &engine, RunRecorder &recorder, bool terminal, QObject *parent = nullptr);
+    ProgressPrinter(HarvestEngine &engine, RunRecorder &recorder, bool terminal,
+                    QObject *parent = nullptr);
 
     static QString describe(const KeywordFigures &figures);
 

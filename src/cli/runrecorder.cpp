@@ -7,8 +7,7 @@
 
 namespace mosscatch {
 
-RunRecorder::RunRecorder(HarvestEngine &engine, QObject *parent)
-    : QObject(parent), m_engine(engine)
+RunRecorder::RunRecorder(HarvestEngine &engine, QObject *parent) : QObject(parent), m_engine(engine)
 {
     m_runClock.start();
     connect(&engine, &HarvestEngine::keywordStarted, this, &RunRecorder::beginKeyword);
@@ -17,7 +16,8 @@ RunRecorder::RunRecorder(HarvestEngine &engine, QObject *parent)
         emit runFinished();
     });
     connect(&engine, &HarvestEngine::imageSaved, this, &RunRecorder::countImage);
-    connect(engine.statistics(), &HarvestStatistics::updated, this, &RunRecorder::readExpectedImages);
+    connect(engine.statistics(), &HarvestStatistics::updated, this,
+            &RunRecorder::readExpectedImages);
     connect(&engine, &HarvestEngine::pageFetched, this, [this] {
         if (KeywordFigures *figures = active())
             ++figures->pages;
@@ -38,10 +38,11 @@ RunRecorder::RunRecorder(HarvestEngine &engine, QObject *parent)
         if (KeywordFigures *figures = active())
             figures->cutShort = true;
     });
-    connect(&engine, &HarvestEngine::keywordFailed, this, [this](const QString &, const QString &reason) {
-        if (KeywordFigures *figures = active(); figures && figures->failure.isEmpty())
-            figures->failure = reason;
-    });
+    connect(&engine, &HarvestEngine::keywordFailed, this,
+            [this](const QString &, const QString &reason) {
+                if (KeywordFigures *figures = active(); figures && figures->failure.isEmpty())
+                    figures->failure = reason;
+            });
 }
 
 KeywordFigures *RunRecorder::active()
@@ -101,8 +102,9 @@ void RunRecorder::readExpectedImages()
     if (!figures || figures->expectationKnown() || m_engine.scraper()->resultPageCount() == 0)
         return;
     const HarvestOptions &options = m_engine.options();
-    const ImageEstimate estimate = ImageEstimate::of(m_engine.scraper()->walker().lastResultCount(), options.maxImages(),
-                                                     options.thumbnails(), options.standard(), options.largest());
+    const ImageEstimate estimate
+            = ImageEstimate::of(m_engine.scraper()->walker().lastResultCount(), options.maxImages(),
+                                options.thumbnails(), options.standard(), options.largest());
     figures->expectedImages = estimate.images;
     figures->expectedApproximate = estimate.approximate;
 }

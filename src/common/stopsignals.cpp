@@ -21,8 +21,7 @@ sigset_t stopSet()
 
 }
 
-StopSignals::StopSignals(QObject *parent)
-    : QObject(parent)
+StopSignals::StopSignals(QObject *parent) : QObject(parent)
 {
     const sigset_t set = stopSet();
     m_fd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
@@ -47,8 +46,7 @@ void StopSignals::block()
 void StopSignals::readSignal()
 {
     signalfd_siginfo info;
-    while (::read(m_fd, &info, sizeof info) == ssize_t(sizeof info)) {
-    }
+    while (::read(m_fd, &info, sizeof info) == ssize_t(sizeof info)) { }
     emit stopRequested();
 }
 

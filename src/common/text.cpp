@@ -8,8 +8,7 @@ namespace mosscatch {
 
 namespace {
 
-template<typename Text>
-Text trimmedOfSpaces(const Text &text)
+template<typename Text> Text trimmedOfSpaces(const Text &text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -20,7 +19,10 @@ Text trimmedOfSpaces(const Text &text)
     return text.mid(begin, end - begin);
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 }
 
@@ -82,8 +84,10 @@ qsizetype utf8SequenceAt(const QByteArray &bytes, qsizetype i)
     const uchar lead = at(i);
     if (lead < 0x80)
         return 1;
-    const qsizetype length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                             : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    const qsizetype length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
     if (length == 0)
         return 0;
     const uchar second = at(i + 1);
@@ -110,7 +114,8 @@ QString fileNameText(const QByteArray &bytes)
             text.append(bytes.constData() + i, length);
             i += length;
         } else {
-            text.append('%').append(QByteArray::number(uchar(bytes[i]), 16).toUpper().rightJustified(2, '0'));
+            text.append('%').append(
+                    QByteArray::number(uchar(bytes[i]), 16).toUpper().rightJustified(2, '0'));
             ++i;
         }
     }

@@ -105,8 +105,8 @@ void ButtonCanvas::drawCaption(const QRect &rect, const QString &caption, const 
     QPainter painter(m_image);
     painter.setFont(font);
     painter.setPen(toQColor(colour));
-    painter.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextDontClip
-                               | Qt::TextShowMnemonic,
+    painter.drawText(rect,
+                     Qt::AlignCenter | Qt::TextSingleLine | Qt::TextDontClip | Qt::TextShowMnemonic,
                      caption);
 }
 

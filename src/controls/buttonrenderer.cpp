@@ -15,13 +15,13 @@ constexpr Colour type5FocusColour = 0xCC9999;
 }
 
 ButtonRenderer::ButtonRenderer(ButtonCanvas *canvas, const ButtonLook &look)
-    : m_canvas(canvas)
-    , m_look(look)
-    , m_palette(look.palette)
-    , m_w(canvas->width())
-    , m_h(canvas->height())
-    , m_textColour(look.palette.text)
-    , m_font(look.font)
+    : m_canvas(canvas),
+      m_look(look),
+      m_palette(look.palette),
+      m_w(canvas->width()),
+      m_h(canvas->height()),
+      m_textColour(look.palette.text),
+      m_font(look.font)
 {
 }
 

@@ -21,7 +21,8 @@ DesignForm DesignForm::parse(const QString &text)
     for (const QString &raw : lines) {
         const QString line = raw.trimmed();
         const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (!current && words.size() == 3 && words.at(0).compare(beginWord, Qt::CaseInsensitive) == 0) {
+        if (!current && words.size() == 3
+            && words.at(0).compare(beginWord, Qt::CaseInsensitive) == 0) {
             form.m_controls.append({words.at(1), words.at(2), PropertyBag()});
             current = &form.m_controls.last();
         } else if (current && line.compare(endWord, Qt::CaseInsensitive) == 0) {
@@ -62,8 +63,9 @@ const PropertyBag *DesignForm::bag(const QString &name) const
 
 void DesignForm::setBag(const QString &kind, const QString &name, const PropertyBag &bag)
 {
-    const auto found = std::find_if(m_controls.begin(), m_controls.end(),
-                                    [&name](const Control &control) { return control.name == name; });
+    const auto found
+            = std::find_if(m_controls.begin(), m_controls.end(),
+                           [&name](const Control &control) { return control.name == name; });
     if (found != m_controls.end())
         *found = {kind, name, bag};
     else
@@ -72,8 +74,9 @@ void DesignForm::setBag(const QString &kind, const QString &name, const Property
 
 const DesignForm::Control *DesignForm::find(const QString &name) const
 {
-    const auto found = std::find_if(m_controls.cbegin(), m_controls.cend(),
-                                    [&name](const Control &control) { return control.name == name; });
+    const auto found
+            = std::find_if(m_controls.cbegin(), m_controls.cend(),
+                           [&name](const Control &control) { return control.name == name; });
     return found != m_controls.cend() ? &*found : nullptr;
 }
 

@@ -51,9 +51,7 @@ bool passesToWindow(const QKeyEvent *event)
 
 }
 
-PaintedButton::PaintedButton(QWidget *parent)
-    : QWidget(parent)
-    , m_shortcut(new QShortcut(this))
+PaintedButton::PaintedButton(QWidget *parent) : QWidget(parent), m_shortcut(new QShortcut(this))
 {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
@@ -194,8 +192,10 @@ void PaintedButton::readProperties(const PropertyBag &bag)
     const QFont designFont = bag.readFont(QStringLiteral("FONT"), font());
     m_colorScheme = bag.readInt(QStringLiteral("COLTYPE"), 1);
     m_showFocusRect = bag.readBool(QStringLiteral("FOCUSR"), true);
-    m_backColor = bag.readColour(QStringLiteral("BCOL"), fromQColor(palette().color(QPalette::Button)));
-    m_foreColor = bag.readColour(QStringLiteral("FCOL"), fromQColor(palette().color(QPalette::ButtonText)));
+    m_backColor
+            = bag.readColour(QStringLiteral("BCOL"), fromQColor(palette().color(QPalette::Button)));
+    m_foreColor = bag.readColour(QStringLiteral("FCOL"),
+                                 fromQColor(palette().color(QPalette::ButtonText)));
 
     setEnabled(enabled);
     setFont(designFont);
@@ -272,7 +272,8 @@ void PaintedButton::mouseReleaseEvent(QMouseEvent *event)
 {
     release(InputCodes::mouseButtons(event->button()), InputCodes::shiftFlags(event->modifiers()),
             float(event->position().x()), float(event->position().y()));
-    const bool clicked = event->button() == m_pressedButton && rect().contains(event->position().toPoint());
+    const bool clicked
+            = event->button() == m_pressedButton && rect().contains(event->position().toPoint());
     m_pressedButton = Qt::NoButton;
     if (clicked)
         clickSteps();
@@ -403,7 +404,9 @@ void PaintedButton::resizeSteps()
     m_downCaptionRect = QRect(2, 2, m_scaleW - 2, m_scaleH - 2);
     m_focusRect = QRect(4, 4, m_scaleW - 8, m_scaleH - 8);
     const int density = qMax(1, qRound(devicePixelRatioF()));
-    m_image = m_scaleW > 0 && m_scaleH > 0 ? QImage(m_scaleW * density, m_scaleH * density, QImage::Format_RGB32) : QImage();
+    m_image = m_scaleW > 0 && m_scaleH > 0
+                      ? QImage(m_scaleW * density, m_scaleH * density, QImage::Format_RGB32)
+                      : QImage();
     m_image.setDevicePixelRatio(density);
     applyRegion();
     redraw(ButtonState::Up, true);
@@ -423,9 +426,9 @@ void PaintedButton::setColors()
 void PaintedButton::setAccessKeys()
 {
     m_accessKey = accessKeyOf(m_caption);
-    m_shortcut->setKey(m_accessKey.isEmpty()
-                           ? QKeySequence()
-                           : QKeySequence::fromString(QStringLiteral("Alt+") + m_accessKey.toUpper()));
+    m_shortcut->setKey(m_accessKey.isEmpty() ? QKeySequence()
+                                             : QKeySequence::fromString(QStringLiteral("Alt+")
+                                                                        + m_accessKey.toUpper()));
 }
 
 ButtonLook PaintedButton::currentLook(ButtonState state) const

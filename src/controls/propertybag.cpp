@@ -174,9 +174,10 @@ void PropertyBag::setText(const QString &key, const QString &text)
 
 const PropertyBag::Entry *PropertyBag::find(const QString &key) const
 {
-    const auto found = std::find_if(m_entries.cbegin(), m_entries.cend(), [&key](const Entry &entry) {
-        return entry.key.compare(key, Qt::CaseInsensitive) == 0;
-    });
+    const auto found
+            = std::find_if(m_entries.cbegin(), m_entries.cend(), [&key](const Entry &entry) {
+                  return entry.key.compare(key, Qt::CaseInsensitive) == 0;
+              });
     return found != m_entries.cend() ? &*found : nullptr;
 }
 

@@ -11,9 +11,8 @@ AddressQueue::AddressQueue(const SiteConfiguration &site, QObject *parent)
 
 bool AddressQueue::refuses(const QByteArray &url) const
 {
-    return url.contains(".png") || url.contains("http://")
-           || url.contains(m_site.queueDomainMarker) || holdsControlCharacter(url)
-           || url.size() > MaxAddressLength;
+    return url.contains(".png") || url.contains("http://") || url.contains(m_site.queueDomainMarker)
+           || holdsControlCharacter(url) || url.size() > MaxAddressLength;
 }
 
 bool AddressQueue::accepts(const QByteArray &url) const

@@ -19,7 +19,8 @@ class Dispatcher : public QObject
 
 public:
     // Where one address is fetched from and where its image goes.
-    struct Route {
+    struct Route
+    {
         QByteArray host;
         QByteArray path;
         QString folder;
@@ -30,9 +31,10 @@ public:
     // page, largest-size page, largest image, thumbnail), so 70 result pages of
     // 60 photos and the pages themselves come to about 25,300. Twice that
     // leaves room for odd pages and still stops a link farm in under an hour.
-    static constexpr int MaxTransfersPerKeyword =
-        2 * (ResultPageWalker::MaxPages * ResultPageWalker::ResultsPerPage * 6
-             + ResultPageWalker::MaxPages + 1);
+    static constexpr int MaxTransfersPerKeyword
+            = 2
+              * (ResultPageWalker::MaxPages * ResultPageWalker::ResultsPerPage * 6
+                 + ResultPageWalker::MaxPages + 1);
     // Once nothing is left to hand out, running transfers are waited for at
     // most this many stall-watch ticks (20 minutes), then given up. A stalled
     // or dripping transfer is given up by the stall watch within four ticks

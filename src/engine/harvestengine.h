@@ -43,14 +43,16 @@ class HarvestEngine : public QObject
     Q_OBJECT
 
 public:
-    struct Intervals {
+    struct Intervals
+    {
         int next = 50;
         int stats = 250;
         int speed = 2000;
         int timeout = 20000;
     };
 
-    struct Limits {
+    struct Limits
+    {
         qsizetype queue = AddressQueue::Capacity;
         int transfersPerKeyword = Dispatcher::MaxTransfersPerKeyword;
     };

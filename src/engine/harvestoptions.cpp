@@ -2,7 +2,9 @@
 
 namespace mosscatch {
 
-HarvestOptions::HarvestOptions(QObject *parent) : QObject(parent) {}
+HarvestOptions::HarvestOptions(QObject *parent) : QObject(parent)
+{
+}
 
 void HarvestOptions::apply(const HarvestSettings &settings)
 {

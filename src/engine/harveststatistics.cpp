@@ -27,8 +27,8 @@ HarvestStatistics::HarvestStatistics(const ConnectionPool &pool, const AddressQu
 QString HarvestStatistics::sockStateName(int code)
 {
     static constexpr std::array names{
-        "Closed",     "Open",      "Listening", "ConnectionPending", "ResolvingHost",
-        "HostResolved", "Connecting", "Connected", "Closing",         "Error",
+            "Closed",       "Open",       "Listening", "ConnectionPending", "ResolvingHost",
+            "HostResolved", "Connecting", "Connected", "Closing",           "Error",
     };
     if (code < 0 || code >= int(names.size()))
         return {};

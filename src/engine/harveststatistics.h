@@ -18,7 +18,8 @@ class HarvestStatistics : public QObject
     Q_OBJECT
 
 public:
-    struct ConnectionRow {
+    struct ConnectionRow
+    {
         QString status;
         QString url;
         QString size;

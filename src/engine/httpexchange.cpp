@@ -67,10 +67,10 @@ QByteArray lowerValue(const QByteArray &line)
 struct HttpExchange::Header
 {
     int status = 0;
-    std::optional<QByteArray> location;  // the text after "location:", blanks included
+    std::optional<QByteArray> location; // the text after "location:", blanks included
     std::optional<qint64> length;
     bool conflictingLengths = false;
-    bool unreadable = false;  // a content or transfer coding we cannot undo
+    bool unreadable = false; // a content or transfer coding we cannot undo
     bool chunked = false;
 
     explicit Header(const QByteArray &text)
@@ -101,10 +101,12 @@ struct HttpExchange::Header
     void readLength(const QByteArray &value)
     {
         const QByteArray digits = value.trimmed();
-        if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](char c) {
+                return c >= '0' && c <= '9';
+            }))
             return;
-        const qint64 number = digits.size() > 15 ? Q_INT64_C(1000000000000000000)
-                                                 : digits.toLongLong();
+        const qint64 number
+                = digits.size() > 15 ? Q_INT64_C(1000000000000000000) : digits.toLongLong();
         conflictingLengths = conflictingLengths || (length && *length != number);
         length = number;
     }
@@ -161,7 +163,8 @@ void HttpExchange::onPeerClosed(int index)
             whole = record.chunks.lastChunkSeen();
         else
             whole = record.received > 0
-                    && (!record.firstBytes.startsWith(jpegStart) || record.lastBytes.endsWith(jpegEnd));
+                    && (!record.firstBytes.startsWith(jpegStart)
+                        || record.lastBytes.endsWith(jpegEnd));
     }
     if (whole)
         completeImage(index, record);
@@ -344,8 +347,11 @@ HttpExchange::Step HttpExchange::takeImage(int index, SlotRecord &record, QByteA
         return Step::Finished;
     }
     if (record.firstBytes.size() < 2)
-        record.firstBytes += bytes.first(std::min(bytes.size(), 2 - record.firstBytes.size())).toByteArray();
-    record.lastBytes = (record.lastBytes + bytes.last(std::min<qsizetype>(bytes.size(), 6)).toByteArray()).right(6);
+        record.firstBytes
+                += bytes.first(std::min(bytes.size(), 2 - record.firstBytes.size())).toByteArray();
+    record.lastBytes
+            = (record.lastBytes + bytes.last(std::min<qsizetype>(bytes.size(), 6)).toByteArray())
+                      .right(6);
     record.received += bytes.size();
     if (record.received > MaxImage)
         return Step::Failed;

@@ -30,8 +30,7 @@ int PartialImage::removeStale(const QString &folder, const QDateTime &notAfter)
     return removed;
 }
 
-PartialImage::PartialImage(const QString &destination)
-    : m_destination(destination)
+PartialImage::PartialImage(const QString &destination) : m_destination(destination)
 {
     const QFileInfo info(destination);
     m_file.setFileTemplate(info.path() + QStringLiteral("/.") + info.fileName()

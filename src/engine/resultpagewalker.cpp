@@ -28,8 +28,8 @@ double ResultPageWalker::getPagesOfResults(const QByteArray &pageText)
     const double pages = pageCount(m_resultCount);
     const double last = lastPage(m_resultCount, m_options.maxImages());
     for (int page = 1; page <= last; ++page)
-        m_queue.addUrl(m_site.resultPageAddress(m_driver.currentKeyword(), m_options.commercial(),
-                                                page));
+        m_queue.addUrl(
+                m_site.resultPageAddress(m_driver.currentKeyword(), m_options.commercial(), page));
     return pages;
 }
 

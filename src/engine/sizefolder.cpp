@@ -8,7 +8,8 @@ namespace mosscatch {
 SizeFolder sizeFolderOf(const QString &imagePath, const QString &keywordFolder)
 {
     const QFileInfo image(imagePath);
-    if (!keywordFolder.isEmpty() && image.absolutePath() == QFileInfo(keywordFolder).absoluteFilePath())
+    if (!keywordFolder.isEmpty()
+        && image.absolutePath() == QFileInfo(keywordFolder).absoluteFilePath())
         return SizeFolder::Standard;
     const QString folder = image.dir().dirName();
     if (folder == QLatin1String("thumbnails"))

@@ -37,8 +37,8 @@ QString unbracketed(const QString &address)
 
 std::optional<quint16> parsePort(const QString &text)
 {
-    const bool digitsOnly = std::all_of(text.cbegin(), text.cend(),
-                                        [](QChar c) { return c.isDigit(); });
+    const bool digitsOnly
+            = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit(); });
     bool ok = false;
     const uint port = text.toUInt(&ok);
     if (!digitsOnly || !ok || port == 0 || port > 65535)

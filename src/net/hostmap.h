@@ -18,7 +18,8 @@ namespace mosscatch {
 class HostMap
 {
 public:
-    struct Endpoint {
+    struct Endpoint
+    {
         QString address;
         quint16 port = 0;
 
@@ -36,7 +37,8 @@ public:
     bool isEmpty() const { return m_exact.isEmpty() && m_wildcards.isEmpty(); }
 
 private:
-    struct Wildcard {
+    struct Wildcard
+    {
         QString suffix;
         Endpoint endpoint;
     };

@@ -59,27 +59,41 @@ void TcpConnection::listenToSocket()
 {
     const quint64 attempt = m_attempt;
     const auto current = [this, attempt] { return attempt == m_attempt; };
-    connect(m_socket, &QAbstractSocket::stateChanged, this,
+    connect(
+            m_socket, &QAbstractSocket::stateChanged, this,
             [this, current](QAbstractSocket::SocketState socketState) {
                 if (current())
                     onSocketStateChanged(socketState);
-            }, Qt::QueuedConnection);
-    connect(m_socket, &QAbstractSocket::connected, this, [this, current] {
-        if (current())
-            onSocketConnected();
-    }, Qt::QueuedConnection);
-    connect(m_socket, &QIODevice::readyRead, this, [this, current] {
-        if (current())
-            onSocketReadyRead();
-    }, Qt::QueuedConnection);
-    connect(m_socket, &QAbstractSocket::disconnected, this, [this, current] {
-        if (current())
-            onSocketDisconnected();
-    }, Qt::QueuedConnection);
-    connect(m_socket, &QAbstractSocket::errorOccurred, this, [this, current] {
-        if (current())
-            onSocketError();
-    }, Qt::QueuedConnection);
+            },
+            Qt::QueuedConnection);
+    connect(
+            m_socket, &QAbstractSocket::connected, this,
+            [this, current] {
+                if (current())
+                    onSocketConnected();
+            },
+            Qt::QueuedConnection);
+    connect(
+            m_socket, &QIODevice::readyRead, this,
+            [this, current] {
+                if (current())
+                    onSocketReadyRead();
+            },
+            Qt::QueuedConnection);
+    connect(
+            m_socket, &QAbstractSocket::disconnected, this,
+            [this, current] {
+                if (current())
+                    onSocketDisconnected();
+            },
+            Qt::QueuedConnection);
+    connect(
+            m_socket, &QAbstractSocket::errorOccurred, this,
+            [this, current] {
+                if (current())
+                    onSocketError();
+            },
+            Qt::QueuedConnection);
 }
 
 bool TcpConnection::isConnecting() const

@@ -54,7 +54,8 @@ void drawTuft(QPainter &painter, QPointF base, qreal size)
         painter.setBrush(fill);
         QPainterPath path;
         path.moveTo(0, 0);
-        path.cubicTo(size * 0.25, -size * 0.3, size * 0.2, -size * 0.8, 0, -size * (0.8 + 0.04 * (3 - qAbs(frond))));
+        path.cubicTo(size * 0.25, -size * 0.3, size * 0.2, -size * 0.8, 0,
+                     -size * (0.8 + 0.04 * (3 - qAbs(frond))));
         path.cubicTo(-size * 0.2, -size * 0.8, -size * 0.25, -size * 0.3, 0, 0);
         painter.drawPath(path);
         painter.restore();
@@ -78,7 +79,8 @@ void drawFolderGlyph(QPainter &painter, const QRectF &box)
     painter.setBrush(QColor(240, 196, 80));
     painter.drawPath(back);
     painter.setBrush(QColor(252, 220, 120));
-    painter.drawRect(QRectF(box.left(), box.top() + tab * 1.6, box.width(), box.height() - tab * 1.6));
+    painter.drawRect(
+            QRectF(box.left(), box.top() + tab * 1.6, box.width(), box.height() - tab * 1.6));
 }
 
 }
@@ -98,7 +100,8 @@ QPixmap logo()
     painter.drawText(QRect(50, 38, 108, 22), Qt::AlignCenter, QStringLiteral("catch"));
     painter.setPen(QColor(90, 90, 160));
     painter.setFont(design::font(7));
-    painter.drawText(QRect(50, 60, 108, 16), Qt::AlignCenter, QStringLiteral("image harvester ") + QLatin1String(ProductVersion));
+    painter.drawText(QRect(50, 60, 108, 16), Qt::AlignCenter,
+                     QStringLiteral("image harvester ") + QLatin1String(ProductVersion));
     return pixmap;
 }
 
@@ -121,7 +124,8 @@ QPixmap folderImage()
     drawFolderGlyph(painter, QRectF(3.5, 4.5, 22, 16));
     painter.setPen(QColor(60, 60, 60));
     painter.setFont(design::font(8.25, true));
-    painter.drawText(QRect(29, 0, 44, 25), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Open"));
+    painter.drawText(QRect(29, 0, 44, 25), Qt::AlignVCenter | Qt::AlignLeft,
+                     QStringLiteral("Open"));
     return pixmap;
 }
 
@@ -139,16 +143,18 @@ QPixmap banner()
         drawTuft(painter, QPointF(30 + i * 14, 160 - (i % 2) * 6), 46 - (i % 3) * 8);
     painter.setPen(QColor(MossDark));
     painter.setFont(design::font(26, true));
-    painter.drawText(QRect(130, 18, 340, 50), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Mosscatch ") + QLatin1String(ProductVersion));
+    painter.drawText(QRect(130, 18, 340, 50), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("Mosscatch ") + QLatin1String(ProductVersion));
     painter.setPen(QColor(70, 70, 120));
     painter.setFont(design::font(9.75));
     const QStringList steps = {
-        QStringLiteral("1.  Type a search keyword and press Add."),
-        QStringLiteral("2.  Choose the image sizes and a save folder."),
-        QStringLiteral("3.  Press Start! and watch the images arrive."),
+            QStringLiteral("1.  Type a search keyword and press Add."),
+            QStringLiteral("2.  Choose the image sizes and a save folder."),
+            QStringLiteral("3.  Press Start! and watch the images arrive."),
     };
     for (int i = 0; i < steps.size(); ++i)
-        painter.drawText(QRect(134, 78 + i * 24, 340, 22), Qt::AlignLeft | Qt::AlignVCenter, steps.at(i));
+        painter.drawText(QRect(134, 78 + i * 24, 340, 22), Qt::AlignLeft | Qt::AlignVCenter,
+                         steps.at(i));
     return pixmap;
 }
 

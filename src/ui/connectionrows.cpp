@@ -8,7 +8,8 @@ namespace mosscatch {
 
 namespace {
 
-struct ColumnDesign {
+struct ColumnDesign
+{
     const char *name;
     int left;
     int width;
@@ -17,13 +18,13 @@ struct ColumnDesign {
     QRgb background; // 0 for a transparent label
 };
 
-constexpr std::array<ColumnDesign, ConnectionRows::ColumnCount> Columns = { {
-    { "lSock", 0, 495, 210, "0", qRgb(255, 192, 128) },
-    { "lStatus", 600, 1575, 225, "status", qRgb(192, 192, 255) },
-    { "lURL", 2280, 7215, 225, "url", 0 },
-    { "lSize", 9600, 1455, 225, "size", qRgb(192, 255, 192) },
-    { "lPercent", 11160, 855, 225, "percent", qRgb(128, 255, 128) },
-} };
+constexpr std::array<ColumnDesign, ConnectionRows::ColumnCount> Columns = {{
+        {"lSock", 0, 495, 210, "0", qRgb(255, 192, 128)},
+        {"lStatus", 600, 1575, 225, "status", qRgb(192, 192, 255)},
+        {"lURL", 2280, 7215, 225, "url", 0},
+        {"lSize", 9600, 1455, 225, "size", qRgb(192, 255, 192)},
+        {"lPercent", 11160, 855, 225, "percent", qRgb(128, 255, 128)},
+}};
 
 QLabel *makeLabel(const ColumnDesign &column, QWidget *panel)
 {
@@ -56,8 +57,7 @@ QLabel *copyLabel(const QLabel *source, const QString &name)
 
 }
 
-ConnectionRows::ConnectionRows(QWidget *panel)
-    : QObject(panel), m_panel(panel)
+ConnectionRows::ConnectionRows(QWidget *panel) : QObject(panel), m_panel(panel)
 {
     m_rows.append(makeTemplate());
 }

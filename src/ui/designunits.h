@@ -31,8 +31,8 @@ inline QColor colour(quint32 bbggrr)
 inline QFont font(qreal pointSize, bool bold = false)
 {
     const QString family = QFontDatabase::families().contains(QStringLiteral("Verdana"))
-            ? QStringLiteral("Verdana")
-            : QStringLiteral("DejaVu Sans");
+                                   ? QStringLiteral("Verdana")
+                                   : QStringLiteral("DejaVu Sans");
     QFont font(family);
     font.setPointSizeF(pointSize);
     font.setBold(bold);

@@ -68,8 +68,7 @@ QWidget *makePicture(const char *name, const QRect &geometry, quint32 back, QWid
     return picture;
 }
 
-QLabel *makeLabel(const char *name, const QString &caption, const QRect &geometry,
-                  QWidget *parent)
+QLabel *makeLabel(const char *name, const QString &caption, const QRect &geometry, QWidget *parent)
 {
     auto *label = new QLabel(caption, parent);
     label->setObjectName(QLatin1String(name));
@@ -109,8 +108,7 @@ QLineEdit *makeBoxedText(const char *name, const char *shapeName, const QRect &s
 
 }
 
-FrmMain::FrmMain(HarvestEngine &engine, QWidget *parent)
-    : QWidget(parent), m_engine(engine)
+FrmMain::FrmMain(HarvestEngine &engine, QWidget *parent) : QWidget(parent), m_engine(engine)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Mosscatch ") + QLatin1String(ProductVersion));
@@ -150,17 +148,18 @@ void FrmMain::buildLeftColumn()
     m_label9->setFont(underlined);
     m_label9->setCursor(Qt::PointingHandCursor);
 
-    const struct {
+    const struct
+    {
         const char *caption;
         const char *captionName;
         const char *valueName;
         QLabel *FrmMain::*value;
     } pairs[] = {
-        { "Start T", "Label12", "lTime", &FrmMain::m_lTime },
-        { "Start D", "Label11", "lDate", &FrmMain::m_lDate },
-        { "Speed", "Label7", "lSpeed", &FrmMain::m_lSpeed },
-        { "Queue", "Label5", "lQueue", &FrmMain::m_lQueue },
-        { "Total In", "Label6", "lBWUsed", &FrmMain::m_lBWUsed },
+            {"Start T", "Label12", "lTime", &FrmMain::m_lTime},
+            {"Start D", "Label11", "lDate", &FrmMain::m_lDate},
+            {"Speed", "Label7", "lSpeed", &FrmMain::m_lSpeed},
+            {"Queue", "Label5", "lQueue", &FrmMain::m_lQueue},
+            {"Total In", "Label6", "lBWUsed", &FrmMain::m_lBWUsed},
     };
     int top = 1815;
     for (const auto &pair : pairs) {
@@ -189,9 +188,9 @@ void FrmMain::buildKeywordPanel()
     m_add->setGeometry(design::rect(2265, 360, 630, 390));
     m_add->setDefault(true);
 
-    QLabel *hint = makeLabel("Label8",
-                             QStringLiteral("Images are downloaded for each keyword, one at a time."),
-                             design::rect(120, 810, 2775, 450), panel);
+    QLabel *hint = makeLabel(
+            "Label8", QStringLiteral("Images are downloaded for each keyword, one at a time."),
+            design::rect(120, 810, 2775, 450), panel);
     hint->setFont(design::font(8.25));
     hint->setWordWrap(true);
 
@@ -220,7 +219,8 @@ void FrmMain::buildOptionsPanel()
     m_cLargest = makeCheckBox("cLargest", QStringLiteral("Largest Size"),
                               design::rect(105, 720, 2280, 300), false, sizes);
 
-    makeLabel("Label3", QStringLiteral("Save Images In"), design::rect(2760, 105, 3255, 255), panel);
+    makeLabel("Label3", QStringLiteral("Save Images In"), design::rect(2760, 105, 3255, 255),
+              panel);
     m_tDir = makeBoxedText("tDir", "Shape5", design::rect(2760, 420, 3255, 405), 2025, panel);
     m_picture6 = makeLabel("Picture6", {}, QRect(m_tDir->parentWidget()->width() - 75, 1, 73, 25),
                            m_tDir->parentWidget());
@@ -229,9 +229,9 @@ void FrmMain::buildOptionsPanel()
 
     // A check box caption does not wrap, so the several-line caption is a label beside it.
     m_lComm = makeCheckBox("lComm", {}, design::rect(2760, 945, 300, 300), false, panel);
-    m_lCommCaption = makeLabel("lCommCaption",
-                               QStringLiteral("Limit results to those that can be used commercially."),
-                               design::rect(3060, 960, 2955, 600), panel);
+    m_lCommCaption = makeLabel(
+            "lCommCaption", QStringLiteral("Limit results to those that can be used commercially."),
+            design::rect(3060, 960, 2955, 600), panel);
     m_lCommCaption->setWordWrap(true);
     m_lCommCaption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_lComm->setAccessibleName(m_lCommCaption->text());
@@ -273,9 +273,9 @@ void FrmMain::buildQueue()
 
 void FrmMain::setTabOrder()
 {
-    const QList<QWidget *> order = { m_text1, m_add, m_list1, m_lConn, m_lPages,
-                                     m_cThumbnails, m_cStandard, m_cLargest, m_tDir,
-                                     m_lComm, m_start, m_cStop, m_queue };
+    const QList<QWidget *> order
+            = {m_text1,    m_add,  m_list1, m_lConn, m_lPages, m_cThumbnails, m_cStandard,
+               m_cLargest, m_tDir, m_lComm, m_start, m_cStop,  m_queue};
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
 }
@@ -434,8 +434,9 @@ void FrmMain::addClicked()
 void FrmMain::startClicked()
 {
     if (m_engine.keywords()->rowCount() == 0) {
-        QMessageBox::information(this, QStringLiteral("No keywords!"),
-                                 QStringLiteral("Enter a search keyword and press enter to add it to the list!"));
+        QMessageBox::information(
+                this, QStringLiteral("No keywords!"),
+                QStringLiteral("Enter a search keyword and press enter to add it to the list!"));
         m_text1->setFocus(Qt::OtherFocusReason);
         return;
     }

@@ -9,8 +9,7 @@
 
 namespace mosscatch {
 
-SavedImageStrip::SavedImageStrip(QWidget *parent)
-    : QWidget(parent), m_decoder(new PreviewDecoder)
+SavedImageStrip::SavedImageStrip(QWidget *parent) : QWidget(parent), m_decoder(new PreviewDecoder)
 {
     setObjectName(QStringLiteral("SavedImageStrip"));
     setAccessibleName(QStringLiteral("Images saved in this run"));

@@ -11,8 +11,8 @@ namespace {
 bool isWebAddress(const QString &target)
 {
     return target.startsWith(QLatin1String("www."), Qt::CaseInsensitive)
-            || target.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)
-            || target.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+           || target.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)
+           || target.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
 }
 
 QUrl urlFor(const QString &target)

@@ -12,7 +12,8 @@ using namespace mosscatch;
 
 namespace {
 
-struct Run {
+struct Run
+{
     int exitCode = -1;
     QByteArray out;
     QByteArray err;
@@ -74,8 +75,9 @@ void TestCli::harvestsTwoKeywordsWithSummary()
     const QString summaryPath = folder.filePath(QStringLiteral("summary.json"));
     const QString saveFolder = folder.filePath(QStringLiteral("images"));
     const QString logPath = folder.filePath(QStringLiteral("found.log"));
-    const Run run = runCli({"--demo", "--folder", saveFolder, "--largest", "--summary-json", summaryPath,
-                            "--log", logPath, "count12", "count5"}, m_home.path());
+    const Run run = runCli({"--demo", "--folder", saveFolder, "--largest", "--summary-json",
+                            summaryPath, "--log", logPath, "count12", "count5"},
+                           m_home.path());
     QVERIFY2(run.exitCode == 0, run.err.constData());
     QVERIFY(!holdsControlCharacter(run.out));
     QVERIFY(run.out.indexOf("count12") < run.out.indexOf("count5"));
@@ -99,7 +101,8 @@ void TestCli::harvestsTwoKeywordsWithSummary()
     const QByteArrayList logLines = logFile.readAll().split('\n');
     QCOMPARE(logLines.constLast(), QByteArray());
     for (const Photo &photo : catalog.photosOnPage("count12", false, 1)) {
-        const QByteArray line = "www.photosite.example.com" + photo.pagePath + " --: " + photo.standardImage;
+        const QByteArray line
+                = "www.photosite.example.com" + photo.pagePath + " --: " + photo.standardImage;
         QVERIFY2(logLines.contains(line), line.constData());
     }
 
@@ -112,7 +115,8 @@ void TestCli::harvestsTwoKeywordsWithSummary()
     const QJsonObject images = keywords[0]["images"].toObject();
     QCOMPARE(images["standard"].toInt(), 12);
     QCOMPARE(images["largest"].toInt(), 12);
-    QCOMPARE(images["thumbnails"].toInt(), int(filesUnder(saveFolder + "/count12/thumbnails").size()));
+    QCOMPARE(images["thumbnails"].toInt(),
+             int(filesUnder(saveFolder + "/count12/thumbnails").size()));
     QVERIFY(keywords[0]["pages"].toInt() >= 2);
     QVERIFY(keywords[0]["bytesReceived"].toDouble() > 0);
     const QJsonObject totals = summary["totals"].toObject();
@@ -126,12 +130,19 @@ void TestCli::refusesBadInput_data()
     QTest::addColumn<QByteArray>("message");
     QTest::newRow("no keywords") << QStringList{"--demo"} << QByteArray("no keywords");
     QTest::newRow("unknown option") << QStringList{"--colour", "cats"} << QByteArray("colour");
-    QTest::newRow("malformed resolve") << QStringList{"--resolve", "example.com:80", "cats"} << QByteArray("--resolve");
-    QTest::newRow("resolve without port") << QStringList{"--resolve", "a.example.com=127.0.0.1", "cats"} << QByteArray("--resolve");
-    QTest::newRow("max images not a number") << QStringList{"--max-images", "lots", "cats"} << QByteArray("--max-images");
-    QTest::newRow("contradicting sizes") << QStringList{"--largest", "--no-largest", "cats"} << QByteArray("contradict");
-    QTest::newRow("save folder is a file") << QStringList{"--folder", "/proc/version/x", "cats"} << QByteArray("save folder");
-    QTest::newRow("log in no folder") << QStringList{"--log", "/proc/version/x", "cats"} << QByteArray("log");
+    QTest::newRow("malformed resolve")
+            << QStringList{"--resolve", "example.com:80", "cats"} << QByteArray("--resolve");
+    QTest::newRow("resolve without port")
+            << QStringList{"--resolve", "a.example.com=127.0.0.1", "cats"}
+            << QByteArray("--resolve");
+    QTest::newRow("max images not a number")
+            << QStringList{"--max-images", "lots", "cats"} << QByteArray("--max-images");
+    QTest::newRow("contradicting sizes")
+            << QStringList{"--largest", "--no-largest", "cats"} << QByteArray("contradict");
+    QTest::newRow("save folder is a file")
+            << QStringList{"--folder", "/proc/version/x", "cats"} << QByteArray("save folder");
+    QTest::newRow("log in no folder")
+            << QStringList{"--log", "/proc/version/x", "cats"} << QByteArray("log");
 }
 
 void TestCli::refusesBadInput()
@@ -148,7 +159,8 @@ void TestCli::unreachableSiteFails()
 {
     QTemporaryDir folder;
     // Nothing listens on port 1 of the loopback address.
-    const Run run = runCli({"--folder", folder.path(), "--resolve", "*.example.com=127.0.0.1:1", "--quiet", "cats"},
+    const Run run = runCli({"--folder", folder.path(), "--resolve", "*.example.com=127.0.0.1:1",
+                            "--quiet", "cats"},
                            m_home.path());
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains("no transfer succeeded"), run.err.constData());
@@ -174,7 +186,7 @@ void TestCli::interruptLeavesOnlyWholeImages()
     QVERIFY(process.readAllStandardError().contains("interrupted"));
 
     PhotoCatalog catalog;
-    QMap<QString, QByteArray> served;  // file -> the image address it must hold
+    QMap<QString, QByteArray> served; // file -> the image address it must hold
     for (const Photo &photo : catalog.photos("count600", false)) {
         served.insert("count600/thumbnails/" + photo.thumbnailFileName(), photo.thumbnailImage);
         served.insert("count600/" + photo.standardFileName(), photo.standardImage);
@@ -186,7 +198,8 @@ void TestCli::interruptLeavesOnlyWholeImages()
         QVERIFY2(served.contains(file), qPrintable("unexpected " + file));
         QFile saved(folder.filePath(file));
         QVERIFY(saved.open(QIODevice::ReadOnly));
-        QVERIFY2(saved.readAll() == catalog.imageBytes(served.value(file)), qPrintable("incomplete " + file));
+        QVERIFY2(saved.readAll() == catalog.imageBytes(served.value(file)),
+                 qPrintable("incomplete " + file));
     }
 }
 

@@ -23,17 +23,28 @@ private slots:
         QTest::addColumn<int>("images");
         QTest::addColumn<bool>("approximate");
 
-        QTest::newRow("one page of a long list") << 1234.0 << "60" << "ts" << 120 << true;
-        QTest::newRow("short list, every size") << 12.0 << "max" << "tsl" << 36 << true;
-        QTest::newRow("exactly one full page") << 60.0 << "max" << "s" << 60 << false;
-        QTest::newRow("page maximum") << 100000.0 << "max" << "l" << 4200 << false;
-        QTest::newRow("limit of ten pages") << 1234.0 << "600" << "s" << 600 << false;
-        QTest::newRow("fractional page limit") << 1234.0 << "100" << "sl" << 120 << false;
-        QTest::newRow("limit below a page") << 1234.0 << "59" << "s" << 0 << false;
-        QTest::newRow("limit not a number") << 1234.0 << "lots" << "tsl" << 0 << false;
-        QTest::newRow("max in capitals") << 200.0 << "MAX" << "sl" << 400 << false;
-        QTest::newRow("no results") << 0.0 << "max" << "tsl" << 0 << false;
-        QTest::newRow("no size ticked") << 500.0 << "max" << "" << 0 << false;
+        QTest::newRow("one page of a long list") << 1234.0 << "60"
+                                                 << "ts" << 120 << true;
+        QTest::newRow("short list, every size") << 12.0 << "max"
+                                                << "tsl" << 36 << true;
+        QTest::newRow("exactly one full page") << 60.0 << "max"
+                                               << "s" << 60 << false;
+        QTest::newRow("page maximum") << 100000.0 << "max"
+                                      << "l" << 4200 << false;
+        QTest::newRow("limit of ten pages") << 1234.0 << "600"
+                                            << "s" << 600 << false;
+        QTest::newRow("fractional page limit") << 1234.0 << "100"
+                                               << "sl" << 120 << false;
+        QTest::newRow("limit below a page") << 1234.0 << "59"
+                                            << "s" << 0 << false;
+        QTest::newRow("limit not a number") << 1234.0 << "lots"
+                                            << "tsl" << 0 << false;
+        QTest::newRow("max in capitals") << 200.0 << "MAX"
+                                         << "sl" << 400 << false;
+        QTest::newRow("no results") << 0.0 << "max"
+                                    << "tsl" << 0 << false;
+        QTest::newRow("no size ticked") << 500.0 << "max"
+                                        << "" << 0 << false;
     }
 
     void estimatesExpectedImages()
@@ -41,8 +52,9 @@ private slots:
         QFETCH(double, resultCount);
         QFETCH(QString, maxImages);
         QFETCH(QString, sizes);
-        const ImageEstimate estimate = ImageEstimate::of(resultCount, maxImages, sizes.contains('t'),
-                                                         sizes.contains('s'), sizes.contains('l'));
+        const ImageEstimate estimate
+                = ImageEstimate::of(resultCount, maxImages, sizes.contains('t'),
+                                    sizes.contains('s'), sizes.contains('l'));
         QTEST(estimate.images, "images");
         QTEST(estimate.approximate, "approximate");
     }
@@ -60,16 +72,21 @@ private slots:
         QFETCH(bool, terminal);
         QTemporaryDir folder;
         const QString summaryPath = folder.filePath(QStringLiteral("summary.json"));
-        QStringList arguments{"--demo", "--folder", folder.filePath(QStringLiteral("images")), "--largest",
-                              "--summary-json", summaryPath, "count12"};
+        QStringList arguments{
+                "--demo",    "--folder",       folder.filePath(QStringLiteral("images")),
+                "--largest", "--summary-json", summaryPath,
+                "count12"};
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), folder.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.filePath(QStringLiteral(".config")));
-        environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"), QStringLiteral("20,20,200,400"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           folder.filePath(QStringLiteral(".config")));
+        environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"),
+                           QStringLiteral("20,20,200,400"));
         process.setProcessEnvironment(environment);
         if (terminal) {
-            QString command = QStringLiteral("stty cols 100; exec ") + QStringLiteral(MOSSCATCH_CLI);
+            QString command
+                    = QStringLiteral("stty cols 100; exec ") + QStringLiteral(MOSSCATCH_CLI);
             for (const QString &argument : arguments)
                 command += QStringLiteral(" '") + argument + QLatin1Char('\'');
             process.start(QStringLiteral("script"), {"-qfec", command, "/dev/null"});
@@ -80,10 +97,12 @@ private slots:
         QCOMPARE(process.exitCode(), 0);
         const QString out = QString::fromUtf8(process.readAllStandardOutput());
 
-        static const QRegularExpression bar(QStringLiteral("count12 \\[#*-*\\] \\d+/~36 \\d+% .* ETA (\\d+:\\d\\d|--:--)"));
+        static const QRegularExpression bar(
+                QStringLiteral("count12 \\[#*-*\\] \\d+/~36 \\d+% .* ETA (\\d+:\\d\\d|--:--)"));
         const QStringList redraws = out.split(QStringLiteral("\r\x1b[K"));
-        const qsizetype bars = std::count_if(redraws.begin(), redraws.end(),
-                                             [](const QString &line) { return bar.match(line).hasMatch(); });
+        const qsizetype bars
+                = std::count_if(redraws.begin(), redraws.end(),
+                                [](const QString &line) { return bar.match(line).hasMatch(); });
         QCOMPARE(bars > 0, terminal);
         QVERIFY(std::all_of(redraws.begin(), redraws.end(), [](const QString &line) {
             const QString live = line.section(QLatin1Char('\n'), 0, 0).trimmed();
@@ -95,7 +114,8 @@ private slots:
 
         QFile summary(summaryPath);
         QVERIFY(summary.open(QIODevice::ReadOnly));
-        const QJsonObject keyword = QJsonDocument::fromJson(summary.readAll())["keywords"].toArray().at(0).toObject();
+        const QJsonObject keyword
+                = QJsonDocument::fromJson(summary.readAll())["keywords"].toArray().at(0).toObject();
         QCOMPARE(keyword["expectedImages"].toInt(), 36);
         QVERIFY(keyword["expectedImagesApproximate"].toBool());
     }

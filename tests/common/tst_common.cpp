@@ -33,11 +33,16 @@ void TestCommon::lowerTrim_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("case and spaces") << "  TDir  " << "tdir";
-    QTest::newRow("inner spaces stay") << " Blue  Sky " << "blue  sky";
-    QTest::newRow("tabs and line breaks stay") << "\tKey\n" << "\tkey\n";
-    QTest::newRow("only spaces") << "   " << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("case and spaces") << "  TDir  "
+                                     << "tdir";
+    QTest::newRow("inner spaces stay") << " Blue  Sky "
+                                       << "blue  sky";
+    QTest::newRow("tabs and line breaks stay") << "\tKey\n"
+                                               << "\tkey\n";
+    QTest::newRow("only spaces") << "   "
+                                 << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestCommon::lowerTrim()
@@ -52,11 +57,16 @@ void TestCommon::safeFileName_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("separators and wildcards") << "a/b:c*d" << "abcd";
-    QTest::newRow("question mark") << "Cats?" << "Cats";
-    QTest::newRow("all nine") << "\\/:*?\"<>|" << "";
-    QTest::newRow("spaces kept") << " Blue  Sky " << " Blue  Sky ";
-    QTest::newRow("dots kept") << ".." << "..";
+    QTest::newRow("separators and wildcards") << "a/b:c*d"
+                                              << "abcd";
+    QTest::newRow("question mark") << "Cats?"
+                                   << "Cats";
+    QTest::newRow("all nine") << "\\/:*?\"<>|"
+                              << "";
+    QTest::newRow("spaces kept") << " Blue  Sky "
+                                 << " Blue  Sky ";
+    QTest::newRow("dots kept") << ".."
+                               << "..";
 }
 
 void TestCommon::safeFileName()
@@ -89,8 +99,10 @@ void TestCommon::fileNameText_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("expected");
     QTest::newRow("plain") << QByteArray("a_b.jpg") << QStringLiteral("a_b.jpg");
-    QTest::newRow("UTF-8 kept") << QByteArray("caf\xC3\xA9.jpg") << QString::fromUtf8("caf\xC3\xA9.jpg");
-    QTest::newRow("E9 and E8 stay apart") << QByteArray("\xE9\xE8.jpg") << QStringLiteral("%E9%E8.jpg");
+    QTest::newRow("UTF-8 kept") << QByteArray("caf\xC3\xA9.jpg")
+                                << QString::fromUtf8("caf\xC3\xA9.jpg");
+    QTest::newRow("E9 and E8 stay apart")
+            << QByteArray("\xE9\xE8.jpg") << QStringLiteral("%E9%E8.jpg");
     QTest::newRow("overlong") << QByteArray("\xC0\xAF") << QStringLiteral("%C0%AF");
     QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << QStringLiteral("%ED%A0%80");
     QTest::newRow("cut at the end") << QByteArray("a\xF0\x9F\x98") << QStringLiteral("a%F0%9F%98");

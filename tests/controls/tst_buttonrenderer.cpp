@@ -47,8 +47,9 @@ QStringList render(const QString &description, QSize size, int density)
     ButtonRenderer(&canvas, look).draw();
 
     const ButtonPalette &p = look.palette;
-    const QHash<Colour, QChar> letters{{p.face, u'F'}, {p.light, u'L'}, {p.hilite, u'H'},
-                                       {p.shadow, u'S'}, {p.dkShadow, u'D'}, {p.face ^ 0xFFFFFF, u'I'}};
+    const QHash<Colour, QChar> letters{{p.face, u'F'},     {p.light, u'L'},
+                                       {p.hilite, u'H'},   {p.shadow, u'S'},
+                                       {p.dkShadow, u'D'}, {p.face ^ 0xFFFFFF, u'I'}};
     QStringList rows;
     for (int y = 0; y < size.height(); ++y) {
         QString row;
@@ -72,8 +73,10 @@ private slots:
     {
         QTest::addColumn<Colour>("back");
         QTest::addColumn<QList<Colour>>("expected");
-        QTest::newRow("Start") << Colour(0xFDDBE7) << QList<Colour>{0xFDDBE7, 0xFFFAFF, 0xFFFFFF, 0xBD9BA7, 0x3D1B27, 0x123456};
-        QTest::newRow("Add") << Colour(0xE0E0E0) << QList<Colour>{0xE0E0E0, 0xFFFFFF, 0xFFFFFF, 0xA0A0A0, 0x202020, 0x123456};
+        QTest::newRow("Start") << Colour(0xFDDBE7) << QList<Colour>{0xFDDBE7, 0xFFFAFF, 0xFFFFFF,
+                                                                    0xBD9BA7, 0x3D1B27, 0x123456};
+        QTest::newRow("Add") << Colour(0xE0E0E0) << QList<Colour>{0xE0E0E0, 0xFFFFFF, 0xFFFFFF,
+                                                                  0xA0A0A0, 0x202020, 0x123456};
     }
 
     void schemeFromColours()
@@ -93,7 +96,8 @@ private slots:
         QTest::newRow("each channel") << Colour(0x102030) << 5 << false << Colour(0x152535);
         QTest::newRow("clamped at white") << Colour(0xF0FAFF) << 20 << false << Colour(0xFFFFFF);
         QTest::newRow("blue scaled") << Colour(0x600000) << 48 << true << Colour(0x783030);
-        QTest::newRow("blue scaled truncates toward zero") << Colour(0x646464) << -10 << true << Colour(0x5F5A5A);
+        QTest::newRow("blue scaled truncates toward zero")
+                << Colour(0x646464) << -10 << true << Colour(0x5F5A5A);
     }
 
     void shiftColor()
@@ -110,14 +114,20 @@ private slots:
         QTest::addColumn<QString>("expected");
         const QString type7Up = "HHHHHHHS HFFFFFFS HFFFFFFS HFFFFFFS HFFFFFFS SSSSSSSS";
         QTest::newRow("type 7 up") << "7" << type7Up;
-        QTest::newRow("type 7 down") << "7 down" << "SSSSSSSH SFFFFFFH SFFFFFFH SFFFFFFH SFFFFFFH HHHHHHHH";
+        QTest::newRow("type 7 down") << "7 down"
+                                     << "SSSSSSSH SFFFFFFH SFFFFFFH SFFFFFFH SFFFFFFH HHHHHHHH";
         QTest::newRow("type 7 disabled, focus not shown") << "7 down disabled focused" << type7Up;
-        QTest::newRow("type 7 up focused") << "7 focused" << "HHHHHHHHHHHS HFFFFFFFFFFS HFFFFFFFFFFS HFFFFFFFFFFS "
-                                                          "HFFFIFIFFFFS HFFFFIFIFFFS HFFFFFFFFFFS HFFFFFFFFFFS HFFFFFFFFFFS SSSSSSSSSSSS";
-        QTest::newRow("type 2 default ends with a dark frame") << "2 focused default"
-            << "DDDDDDDDDDDD DHHHHHHHHHDD DHLLLLLLLSDD DHLFFFFFFSDD DHLFIFIFFSDD "
-               "DHLFFIFIFSDD DHLFFFFFFSDD DHSSSSSSSSDD DDDDDDDDDDDD DDDDDDDDDDDD";
-        QTest::newRow("unknown type is plain face") << "9 focused" << "FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF";
+        QTest::newRow("type 7 up focused")
+                << "7 focused"
+                << "HHHHHHHHHHHS HFFFFFFFFFFS HFFFFFFFFFFS HFFFFFFFFFFS "
+                   "HFFFIFIFFFFS HFFFFIFIFFFS HFFFFFFFFFFS HFFFFFFFFFFS HFFFFFFFFFFS SSSSSSSSSSSS";
+        QTest::newRow("type 2 default ends with a dark frame")
+                << "2 focused default"
+                << "DDDDDDDDDDDD DHHHHHHHHHDD DHLLLLLLLSDD DHLFFFFFFSDD DHLFIFIFFSDD "
+                   "DHLFFIFIFSDD DHLFFFFFFSDD DHSSSSSSSSDD DDDDDDDDDDDD DDDDDDDDDDDD";
+        QTest::newRow("unknown type is plain face")
+                << "9 focused"
+                << "FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF";
     }
 
     void looks()
@@ -126,14 +136,16 @@ private slots:
         QFETCH(QString, expected);
         const QStringList rows = expected.split(u' ');
         for (const int density : {1, 2})
-            QCOMPARE(render(look, QSize(int(rows.first().size()), int(rows.size())), density), rows);
+            QCOMPARE(render(look, QSize(int(rows.first().size()), int(rows.size())), density),
+                     rows);
     }
 
     void cornerCuts_data()
     {
         QTest::addColumn<int>("type");
         QTest::addColumn<QList<QPoint>>("cut");
-        const QList<QPoint> roundCorners{{0, 0}, {1, 0}, {0, 1}, {8, 0}, {9, 0}, {9, 1}, {0, 6}, {0, 7}, {1, 7}, {9, 6}, {8, 7}, {9, 7}};
+        const QList<QPoint> roundCorners{{0, 0}, {1, 0}, {0, 1}, {8, 0}, {9, 0}, {9, 1},
+                                         {0, 6}, {0, 7}, {1, 7}, {9, 6}, {8, 7}, {9, 7}};
         QTest::newRow("type 1") << 1 << QList<QPoint>{{0, 0}, {0, 7}, {9, 0}, {9, 7}};
         QTest::newRow("type 3") << 3 << roundCorners;
         QTest::newRow("type 4") << 4 << roundCorners;
@@ -149,7 +161,8 @@ private slots:
         const QRegion region = ButtonRegion::make(type, 10, 8);
         for (int y = 0; y < 8; ++y) {
             for (int x = 0; x < 10; ++x)
-                QVERIFY2(region.contains(QPoint(x, y)) != cut.contains(QPoint(x, y)), qPrintable(QString("%1,%2").arg(x).arg(y)));
+                QVERIFY2(region.contains(QPoint(x, y)) != cut.contains(QPoint(x, y)),
+                         qPrintable(QString("%1,%2").arg(x).arg(y)));
         }
     }
 
@@ -160,7 +173,8 @@ private slots:
         ButtonCanvas canvas(&image);
         canvas.drawLine(3, 1, 0, 1, 0xFFFFFF);
         canvas.drawLine(2, 0, 2, 0, 0xFFFFFF);
-        QCOMPARE((QList<QColor>{image.pixelColor(0, 1), image.pixelColor(1, 1), image.pixelColor(3, 1), image.pixelColor(2, 0)}),
+        QCOMPARE((QList<QColor>{image.pixelColor(0, 1), image.pixelColor(1, 1),
+                                image.pixelColor(3, 1), image.pixelColor(2, 0)}),
                  (QList<QColor>{Qt::black, Qt::white, Qt::white, Qt::black}));
     }
 };

@@ -28,17 +28,26 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
         m_button->setFocus();
         m_events.clear();
-        connect(m_button, &PaintedButton::click, this, [this] { m_events << QStringLiteral("Click"); });
+        connect(m_button, &PaintedButton::click, this,
+                [this] { m_events << QStringLiteral("Click"); });
         const auto mouse = [this](const char *name) {
             return [this, name](qint16 button, qint16 shift, float x, float y) {
-                m_events << QStringLiteral("%1 %2 %3 %4 %5").arg(name).arg(button).arg(shift).arg(x).arg(y);
+                m_events << QStringLiteral("%1 %2 %3 %4 %5")
+                                    .arg(name)
+                                    .arg(button)
+                                    .arg(shift)
+                                    .arg(x)
+                                    .arg(y);
             };
         };
         connect(m_button, &PaintedButton::mouseDown, this, mouse("MouseDown"));
         connect(m_button, &PaintedButton::mouseUp, this, mouse("MouseUp"));
-        connect(m_button, &PaintedButton::keyPress, this, [this](qint16 key) { m_events << QStringLiteral("KeyPress %1").arg(key); });
-        connect(m_button, &PaintedButton::keyDown, this, [this](qint16 &key) { m_events << QStringLiteral("KeyDown %1").arg(key); });
-        connect(m_button, &PaintedButton::keyUp, this, [this](qint16 &key) { m_events << QStringLiteral("KeyUp %1").arg(key); });
+        connect(m_button, &PaintedButton::keyPress, this,
+                [this](qint16 key) { m_events << QStringLiteral("KeyPress %1").arg(key); });
+        connect(m_button, &PaintedButton::keyDown, this,
+                [this](qint16 &key) { m_events << QStringLiteral("KeyDown %1").arg(key); });
+        connect(m_button, &PaintedButton::keyUp, this,
+                [this](qint16 &key) { m_events << QStringLiteral("KeyUp %1").arg(key); });
     }
 
     // Besides the events: "held down" when the key down shows the down look, and
@@ -49,18 +58,28 @@ private slots:
         QTest::addColumn<Qt::Key>("released");
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<QStringList>("events");
-        QTest::newRow("space clicks") << Qt::Key_Space << Qt::Key_Space << false << QStringList{
-            "KeyDown 32", "MouseDown 1 1 1 1", "KeyPress 32", "held down", "KeyUp 32", "MouseUp 1 1 1 1", "Click", "button"};
-        QTest::newRow("space cancelled") << Qt::Key_Space << Qt::Key_Space << true
-                                         << QStringList{"KeyDown 32", "KeyPress 32", "KeyUp 32", "button"};
-        QTest::newRow("space release alone") << Qt::Key_A << Qt::Key_Space << false
-                                             << QStringList{"KeyDown 65", "KeyPress 97", "KeyUp 32", "button"};
-        QTest::newRow("right") << Qt::Key_Right << Qt::Key_Right << false << QStringList{"KeyDown 39", "KeyUp 39", "after"};
-        QTest::newRow("down") << Qt::Key_Down << Qt::Key_Down << false << QStringList{"KeyDown 40", "KeyUp 40", "after"};
-        QTest::newRow("left") << Qt::Key_Left << Qt::Key_Left << false << QStringList{"KeyDown 37", "KeyUp 37", "before"};
-        QTest::newRow("up") << Qt::Key_Up << Qt::Key_Up << false << QStringList{"KeyDown 38", "KeyUp 38", "before"};
-        QTest::newRow("right cancelled") << Qt::Key_Right << Qt::Key_Right << true << QStringList{"KeyDown 39", "KeyUp 39", "button"};
-        QTest::newRow("up cancelled") << Qt::Key_Up << Qt::Key_Up << true << QStringList{"KeyDown 38", "KeyUp 38", "button"};
+        QTest::newRow("space clicks")
+                << Qt::Key_Space << Qt::Key_Space << false
+                << QStringList{"KeyDown 32", "MouseDown 1 1 1 1", "KeyPress 32", "held down",
+                               "KeyUp 32",   "MouseUp 1 1 1 1",   "Click",       "button"};
+        QTest::newRow("space cancelled")
+                << Qt::Key_Space << Qt::Key_Space << true
+                << QStringList{"KeyDown 32", "KeyPress 32", "KeyUp 32", "button"};
+        QTest::newRow("space release alone")
+                << Qt::Key_A << Qt::Key_Space << false
+                << QStringList{"KeyDown 65", "KeyPress 97", "KeyUp 32", "button"};
+        QTest::newRow("right") << Qt::Key_Right << Qt::Key_Right << false
+                               << QStringList{"KeyDown 39", "KeyUp 39", "after"};
+        QTest::newRow("down") << Qt::Key_Down << Qt::Key_Down << false
+                              << QStringList{"KeyDown 40", "KeyUp 40", "after"};
+        QTest::newRow("left") << Qt::Key_Left << Qt::Key_Left << false
+                              << QStringList{"KeyDown 37", "KeyUp 37", "before"};
+        QTest::newRow("up") << Qt::Key_Up << Qt::Key_Up << false
+                            << QStringList{"KeyDown 38", "KeyUp 38", "before"};
+        QTest::newRow("right cancelled") << Qt::Key_Right << Qt::Key_Right << true
+                                         << QStringList{"KeyDown 39", "KeyUp 39", "button"};
+        QTest::newRow("up cancelled") << Qt::Key_Up << Qt::Key_Up << true
+                                      << QStringList{"KeyDown 38", "KeyUp 38", "button"};
     }
 
     void keys()
@@ -77,7 +96,8 @@ private slots:
             m_events << "held down";
         QTest::keyRelease(m_button, released);
         QCOMPARE(m_button->lastState(), ButtonState::Up);
-        const qsizetype focus = QList<QWidget *>{m_before, m_button, m_after}.indexOf(QApplication::focusWidget());
+        const qsizetype focus = QList<QWidget *>{m_before, m_button, m_after}.indexOf(
+                QApplication::focusWidget());
         m_events << (QStringList{"before", "button", "after"}).value(focus);
         QTEST(m_events, "events");
     }
@@ -89,7 +109,8 @@ private slots:
         QCOMPARE(m_button->lastState(), ButtonState::Up);
         QTest::mouseRelease(m_button, Qt::RightButton);
         const QPoint centre = m_button->rect().center();
-        QCOMPARE(m_events.first(), QStringLiteral("MouseDown 2 0 %1 %2").arg(centre.x()).arg(centre.y()));
+        QCOMPARE(m_events.first(),
+                 QStringLiteral("MouseDown 2 0 %1 %2").arg(centre.x()).arg(centre.y()));
         m_button->accessKeyPress();
         QCOMPARE(clicks.count(), 0);
 
@@ -157,13 +178,20 @@ private slots:
     {
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("key");
-        QTest::newRow("&Start") << "&Start" << "s";
-        QTest::newRow("Start") << "Start" << "";
-        QTest::newRow("A&&B") << "A&&B" << "";
-        QTest::newRow("Save && &Exit") << "Save && &Exit" << "e";
-        QTest::newRow("lone &") << "&" << "";
-        QTest::newRow("X&") << "X&" << "";
-        QTest::newRow("third & not looked at") << "&&&&&X" << "";
+        QTest::newRow("&Start") << "&Start"
+                                << "s";
+        QTest::newRow("Start") << "Start"
+                               << "";
+        QTest::newRow("A&&B") << "A&&B"
+                              << "";
+        QTest::newRow("Save && &Exit") << "Save && &Exit"
+                                       << "e";
+        QTest::newRow("lone &") << "&"
+                                << "";
+        QTest::newRow("X&") << "X&"
+                            << "";
+        QTest::newRow("third & not looked at") << "&&&&&X"
+                                               << "";
     }
 
     void accessKeys()

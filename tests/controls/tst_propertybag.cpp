@@ -14,11 +14,18 @@ namespace {
 QString describe(const PaintedButton &button)
 {
     const QFont font = button.font();
-    return QStringList{QString::number(button.buttonType()), button.caption(), button.isEnabled() ? "enabled" : "disabled",
-                       QStringLiteral("%1 %2%3").arg(font.family()).arg(font.pointSizeF()).arg(font.bold() ? " bold" : ""),
-                       QString::number(button.colorScheme()), button.showFocusRect() ? "focus rect" : "no focus rect",
-                       QString::number(button.backColor(), 16), QString::number(button.foreColor(), 16)}
-        .join(u'|');
+    return QStringList{QString::number(button.buttonType()),
+                       button.caption(),
+                       button.isEnabled() ? "enabled" : "disabled",
+                       QStringLiteral("%1 %2%3")
+                               .arg(font.family())
+                               .arg(font.pointSizeF())
+                               .arg(font.bold() ? " bold" : ""),
+                       QString::number(button.colorScheme()),
+                       button.showFocusRect() ? "focus rect" : "no focus rect",
+                       QString::number(button.backColor(), 16),
+                       QString::number(button.foreColor(), 16)}
+            .join(u'|');
 }
 
 }
@@ -32,9 +39,12 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("Start") << "paintedButton1" << "7|Start!|enabled|Verdana 9.75 bold|2|focus rect|fddbe7|0";
-        QTest::newRow("Add") << "paintedButton2" << "7|Add|enabled|Verdana 9.75 bold|2|focus rect|e0e0e0|0";
-        QTest::newRow("not in the design") << "paintedButton3" << "";
+        QTest::newRow("Start") << "paintedButton1"
+                               << "7|Start!|enabled|Verdana 9.75 bold|2|focus rect|fddbe7|0";
+        QTest::newRow("Add") << "paintedButton2"
+                             << "7|Add|enabled|Verdana 9.75 bold|2|focus rect|e0e0e0|0";
+        QTest::newRow("not in the design") << "paintedButton3"
+                                           << "";
     }
 
     // Rewriting the design's own buttons also pins the order of the keys.
@@ -80,7 +90,8 @@ private slots:
 
         PaintedButton copy;
         copy.readProperties(*reread.bag(QStringLiteral("b")));
-        QCOMPARE(describe(copy), "4|Say \"&Hi\"|disabled|DejaVu Sans 11 bold|3|no focus rect|fddbe7|123456");
+        QCOMPARE(describe(copy),
+                 "4|Say \"&Hi\"|disabled|DejaVu Sans 11 bold|3|no focus rect|fddbe7|123456");
     }
 
     // Keys are found whatever their case; missing ones read as the defaults.
@@ -93,9 +104,12 @@ private slots:
         QVERIFY(bag.parseLine(QStringLiteral("Coltype = 3")));
         button.readProperties(bag);
         const QString font = describe(PaintedButton()).section(u'|', 3, 3);
-        const QString back = QString::number(fromQColor(button.palette().color(QPalette::Button)), 16);
-        const QString fore = QString::number(fromQColor(button.palette().color(QPalette::ButtonText)), 16);
-        QCOMPARE(describe(button), QStringLiteral("6||enabled|%1|3|focus rect|%2|%3").arg(font, back, fore));
+        const QString back
+                = QString::number(fromQColor(button.palette().color(QPalette::Button)), 16);
+        const QString fore
+                = QString::number(fromQColor(button.palette().color(QPalette::ButtonText)), 16);
+        QCOMPARE(describe(button),
+                 QStringLiteral("6||enabled|%1|3|focus rect|%2|%3").arg(font, back, fore));
     }
 };
 

@@ -21,7 +21,8 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
 {
     HostMap hostMap;
     hostMap.addLocalSite(m_site.serverPort());
-    m_engine = std::make_unique<HarvestEngine>(SiteConfiguration(), TcpConnection::factory(hostMap));
+    m_engine
+            = std::make_unique<HarvestEngine>(SiteConfiguration(), TcpConnection::factory(hostMap));
     // A stall-watch tick of a second bounds the hand-over wait at a minute: room for the
     // slow trickles on a loaded machine, while a stall still costs only seconds.
     m_engine->setIntervals({.next = 2, .stats = 20, .speed = 200, .timeout = 1000});
@@ -41,7 +42,8 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
     QObject::connect(m_engine.get(), &HarvestEngine::transferStarted, [this] { ++m_transfers; });
     QObject::connect(m_engine.get(), &HarvestEngine::keywordFailed,
                      [this](const QString &keyword) { m_failed.append(keyword); });
-    QObject::connect(m_engine.get(), &HarvestEngine::keywordStarted, [this](const QString &k) { m_started.append(k); });
+    QObject::connect(m_engine.get(), &HarvestEngine::keywordStarted,
+                     [this](const QString &k) { m_started.append(k); });
     QObject::connect(m_engine.get(), &HarvestEngine::addressGivenUp, [this] { ++m_givenUp; });
     QSignalSpy runOver(m_engine.get(), &HarvestEngine::runOver);
     if (!m_engine->start())
@@ -65,9 +67,11 @@ QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &re
     for (const QByteArray &keyword : request.keywords) {
         const QString folder = QString::fromUtf8(keyword) + QLatin1Char('/');
         for (int page = 1; page <= pagesQueued(keyword, request); ++page) {
-            for (const Photo &photo : catalog.photosOnPage(keyword, request.settings.commercial, page)) {
+            for (const Photo &photo :
+                 catalog.photosOnPage(keyword, request.settings.commercial, page)) {
                 if (request.settings.thumbnails && !photo.portalThumbnail)
-                    files.insert(folder + "thumbnails/" + QString::fromLatin1(photo.thumbnailFileName()),
+                    files.insert(folder + "thumbnails/"
+                                         + QString::fromLatin1(photo.thumbnailFileName()),
                                  catalog.imageBytes(photo.thumbnailImage));
                 if (request.settings.standard)
                     files.insert(folder + QString::fromLatin1(photo.standardFileName()),

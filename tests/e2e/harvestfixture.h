@@ -15,8 +15,8 @@ namespace mosscatch {
 // What a harvest is asked for.
 struct HarvestRequest
 {
-    QByteArrayList keywords;  // in the order they are to be harvested
-    HarvestSettings settings = {};  // saved into the fixture's folder whatever it says
+    QByteArrayList keywords; // in the order they are to be harvested
+    HarvestSettings settings = {}; // saved into the fixture's folder whatever it says
     HarvestEngine::Limits limits = {};
 };
 

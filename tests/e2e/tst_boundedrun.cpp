@@ -42,18 +42,18 @@ struct EngineRow
 {
     HarvestRequest wanted;
     QList<FaultRule> faults;
-    QStringList lost;       // files a complete harvest would have; empty when not compared exactly
-    int givenUp = 0;        // at least
-    int attempts = 0;       // requests of each exactly faulted path, at least
+    QStringList lost; // files a complete harvest would have; empty when not compared exactly
+    int givenUp = 0; // at least
+    int attempts = 0; // requests of each exactly faulted path, at least
     bool cutShort = false;
-    bool refused = false;   // the queue turned addresses away
+    bool refused = false; // the queue turned addresses away
 };
 
 struct CliRow
 {
     QStringList keywords;
-    QString folder;         // --folder, below the test's folder
-    QString savedUnder;     // where the images must land, below the test's folder
+    QString folder; // --folder, below the test's folder
+    QString savedUnder; // where the images must land, below the test's folder
     QList<FaultRule> faults = {};
     int exitCode = 0;
     QByteArray message = {};
@@ -79,8 +79,9 @@ private slots:
         const HarvestEngine::Limits smallCap{AddressQueue::Capacity, 300};
 
         EngineRow hostless{{{keyword, "count4"}}, {}, {}, 2, 1};
-        hostless.faults = {rule(plain[0].pagePath, K::PhotoImageAddress, "//farm1.example.com/1/x.jpg"),
-                           rule(plain[1].pagePath, K::PhotoImageAddress, "")};
+        hostless.faults
+                = {rule(plain[0].pagePath, K::PhotoImageAddress, "//farm1.example.com/1/x.jpg"),
+                   rule(plain[1].pagePath, K::PhotoImageAddress, "")};
         for (const Photo &photo : plain)
             hostless.lost << "count15/" + QString::fromLatin1(photo.standardFileName());
         QTest::newRow("image addresses without a host, then a second keyword") << hostless;
@@ -95,12 +96,23 @@ private slots:
         }
         QTest::newRow("drip below the minimum on both slots") << drip;
 
-        EngineRow farm{{{keyword, "count4"}}, {FaultRule::pathPrefix("/photos/", K::LinkFarm)}, {}, 0, 0, true};
+        EngineRow farm{{{keyword, "count4"}},
+                       {FaultRule::pathPrefix("/photos/", K::LinkFarm)},
+                       {},
+                       0,
+                       0,
+                       true};
         farm.wanted.limits = smallCap;
         QTest::newRow("link farm") << farm;
 
         const QByteArray firstPage = pathOf(PhotoCatalog().resultPageAddress(keyword, false, 1));
-        EngineRow bomb{{{keyword}, {true, true, true}}, {rule(firstPage, K::ContainerBomb)}, {}, 0, 1, true, true};
+        EngineRow bomb{{{keyword}, {true, true, true}},
+                       {rule(firstPage, K::ContainerBomb)},
+                       {},
+                       0,
+                       1,
+                       true,
+                       true};
         bomb.wanted.limits = smallCap;
         QTest::newRow("container bomb") << bomb;
     }
@@ -121,9 +133,12 @@ private slots:
         QVERIFY(fixture.failedKeywords().isEmpty());
         const QList<RequestRecord> requests = fixture.site().requests();
         for (const FaultRule &fault : row.faults) {
-            const auto attempts = std::count_if(requests.begin(), requests.end(),
-                                                [&](const RequestRecord &r) { return r.path == fault.pattern; });
-            QVERIFY2(fault.match != FaultRule::Match::ExactPath || attempts >= row.attempts, fault.pattern.constData());
+            const auto attempts
+                    = std::count_if(requests.begin(), requests.end(), [&](const RequestRecord &r) {
+                          return r.path == fault.pattern;
+                      });
+            QVERIFY2(fault.match != FaultRule::Match::ExactPath || attempts >= row.attempts,
+                     fault.pattern.constData());
         }
         QCOMPARE(fixture.cutShort() > 0, row.cutShort);
         QVERIFY(fixture.transfersStarted() <= order.size() * row.wanted.limits.transfersPerKeyword);
@@ -149,12 +164,17 @@ private slots:
         QTest::addColumn<CliRow>("row");
         const QString tooLong(300, QLatin1Char('k'));
         QTest::newRow("backslash folder") << CliRow{{"count5"}, "x/a\\..\\..\\b", "b"};
-        QTest::newRow("300-character keyword")
-            << CliRow{{tooLong, "count5"}, "out", "out", {}, 3, "cannot create the folder", tooLong};
+        QTest::newRow("300-character keyword") << CliRow{
+                {tooLong, "count5"}, "out", "out", {}, 3, "cannot create the folder", tooLong};
         const QByteArray search = pathOf(PhotoCatalog().searchAddress("count6", false));
         QTest::newRow("search page always 503")
-            << CliRow{{"count6", "count5"}, "out", "out", {rule(search, FaultRule::Kind::Unavailable)}, 3,
-                      "its search page could not be fetched", "count6"};
+                << CliRow{{"count6", "count5"},
+                          "out",
+                          "out",
+                          {rule(search, FaultRule::Kind::Unavailable)},
+                          3,
+                          "its search page could not be fetched",
+                          "count6"};
     }
 
     void cliSaysFailuresAndKeepsToItsFolder()
@@ -171,13 +191,17 @@ private slots:
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), m_home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + QStringLiteral("/.config"));
-        environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"), QStringLiteral("2,20,200,400"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           m_home.path() + QStringLiteral("/.config"));
+        environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"),
+                           QStringLiteral("2,20,200,400"));
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(work.path());
         QSignalSpy finished(&process, &QProcess::finished);
-        process.start(QStringLiteral(MOSSCATCH_CLI), QStringList{"--folder", work.filePath(row.folder), "--resolve", resolve,
-                                                                 "--summary-json", summaryPath} + row.keywords);
+        process.start(QStringLiteral(MOSSCATCH_CLI),
+                      QStringList{"--folder", work.filePath(row.folder), "--resolve", resolve,
+                                  "--summary-json", summaryPath}
+                              + row.keywords);
         QVERIFY2(finished.wait(120000), "the run did not end");
         const QByteArray out = process.readAllStandardOutput();
         const QByteArray err = process.readAllStandardError();
@@ -185,8 +209,9 @@ private slots:
 
         const QString used = work.filePath(row.savedUnder);
         QVERIFY2(out.startsWith("saving into " + used.toUtf8() + "/\n"), out.constData());
-        QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList{row.savedUnder});
+        QCOMPARE(
+                QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                QStringList{row.savedUnder});
         QCOMPARE(QDir(used + QStringLiteral("/count5")).entryList(QDir::Files).size(), 5);
         for (const QByteArray &line : err.split('\n'))
             QVERIFY2(line.isEmpty() || line.startsWith("mosscatch-cli: "), line.constData());
@@ -195,10 +220,12 @@ private slots:
 
         QFile summaryFile(summaryPath);
         QVERIFY(summaryFile.open(QIODevice::ReadOnly));
-        const QJsonArray keywords = QJsonDocument::fromJson(summaryFile.readAll())["keywords"].toArray();
+        const QJsonArray keywords
+                = QJsonDocument::fromJson(summaryFile.readAll())["keywords"].toArray();
         QCOMPARE(keywords.size(), row.keywords.size());
         for (const QJsonValue &keyword : keywords)
-            QCOMPARE(keyword["failed"].toBool(), keyword["keyword"].toString() == row.failedKeyword);
+            QCOMPARE(keyword["failed"].toBool(),
+                     keyword["keyword"].toString() == row.failedKeyword);
     }
 
 private:

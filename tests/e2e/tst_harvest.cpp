@@ -18,10 +18,14 @@ private slots:
     {
         QTest::addColumn<HarvestRequest>("wanted");
         QTest::newRow("defaults") << Request{{"count37", "count12"}, {true, true, false}};
-        QTest::newRow("every size, no limit, two pages") << Request{{"count75", "count7"}, {true, true, true, false, "max"}};
-        QTest::newRow("largest only, commercial") << Request{{"count90", "count20"}, {false, false, true, true, "Max"}};
-        QTest::newRow("thumbnails only, limit of 120") << Request{{"count130"}, {true, false, false, false, "120"}};
-        QTest::newRow("limit below one page") << Request{{"count37", "count5"}, {true, true, true, false, "30"}};
+        QTest::newRow("every size, no limit, two pages")
+                << Request{{"count75", "count7"}, {true, true, true, false, "max"}};
+        QTest::newRow("largest only, commercial")
+                << Request{{"count90", "count20"}, {false, false, true, true, "Max"}};
+        QTest::newRow("thumbnails only, limit of 120")
+                << Request{{"count130"}, {true, false, false, false, "120"}};
+        QTest::newRow("limit below one page")
+                << Request{{"count37", "count5"}, {true, true, true, false, "30"}};
         QTest::newRow("nothing ticked") << Request{{"count37", "count5"}, {false, false, false}};
         QTest::newRow("no results") << Request{{"count0", "count3"}, {true, true, true}};
     }
@@ -40,7 +44,8 @@ private slots:
         const QMap<QString, QByteArray> expected = fixture.expectedFiles(wanted);
         QCOMPARE(onDisk.keys(), expected.keys());
         for (auto it = expected.cbegin(); it != expected.cend(); ++it)
-            QVERIFY2(onDisk.value(it.key()) == it.value(), qPrintable("different bytes " + it.key()));
+            QVERIFY2(onDisk.value(it.key()) == it.value(),
+                     qPrintable("different bytes " + it.key()));
         for (const QString &keyword : order) {
             QVERIFY(QDir(fixture.saveFolder() + keyword + "/thumbnails").exists());
             QVERIFY(QDir(fixture.saveFolder() + keyword + "/largest").exists());

@@ -12,10 +12,11 @@ using K = FaultRule::Kind;
 
 // The interval only matters to the paced kinds; 5 ms is quick enough that the
 // stall watch (a second here) sees no stall.
-void addRow(const QByteArray &name, K kind, const char *target, bool lost, int times = -1, int bytes = 0,
-            int intervalMs = 5)
+void addRow(const QByteArray &name, K kind, const char *target, bool lost, int times = -1,
+            int bytes = 0, int intervalMs = 5)
 {
-    QTest::newRow(name.constData()) << kind << times << bytes << intervalMs << QString::fromLatin1(target) << lost;
+    QTest::newRow(name.constData())
+            << kind << times << bytes << intervalMs << QString::fromLatin1(target) << lost;
 }
 
 }
@@ -35,8 +36,8 @@ private slots:
         QTest::addColumn<int>("times");
         QTest::addColumn<int>("bytes");
         QTest::addColumn<int>("intervalMs");
-        QTest::addColumn<QString>("target");  // which address of the chosen photo is faulted
-        QTest::addColumn<bool>("lost");       // the image cannot be had
+        QTest::addColumn<QString>("target"); // which address of the chosen photo is faulted
+        QTest::addColumn<bool>("lost"); // the image cannot be had
         addRow("stalled image given up", K::Stall, "standard", true);
         addRow("photo page stalled once", K::Stall, "photo page", false, 1);
         addRow("cut-off image given up", K::CloseEarly, "thumbnail", true);
@@ -52,8 +53,10 @@ private slots:
         addRow("header in two writes", K::SplitHeader, "largest", false, -1, 0, 50);
         addRow("header in two writes, split inside it", K::SplitHeader, "standard", false);
         for (int at = 1; at <= 4; ++at) {
-            addRow("200, status line split after " + QByteArray::number(at), K::SplitHeader, "largest", false, -1, at);
-            addRow("404, status line split after " + QByteArray::number(at), K::NotFoundSplit, "largest", true, -1, at);
+            addRow("200, status line split after " + QByteArray::number(at), K::SplitHeader,
+                   "largest", false, -1, at);
+            addRow("404, status line split after " + QByteArray::number(at), K::NotFoundSplit,
+                   "largest", true, -1, at);
         }
         addRow("header one byte per write", K::HeaderByteByByte, "thumbnail", false, -1, 0, 0);
         addRow("reset mid-image without a length", K::ResetNoLength, "largest", true);
@@ -83,15 +86,21 @@ private slots:
                 break;
         }
         QVERIFY(!photo.portalThumbnail && !photo.standardRedirects);
-        const auto pathOf = [](const QByteArray &address) { return address.mid(address.indexOf('/')); };
+        const auto pathOf
+                = [](const QByteArray &address) { return address.mid(address.indexOf('/')); };
         const QString standard = QString::fromLatin1(photo.standardFileName());
         const QMap<QString, QPair<QByteArray, QString>> targets{
-            {"standard", {pathOf(photo.standardImage), standard}},
-            {"photo page", {photo.pagePath, standard}},
-            {"thumbnail", {pathOf(photo.thumbnailImage), "thumbnails/" + QString::fromLatin1(photo.thumbnailFileName())}},
-            {"largest", {pathOf(photo.largestImage), "largest/" + QString::fromLatin1(photo.largestFileName())}}};
-        FaultRule rule = target == "search" ? FaultRule::pathPrefix("/search/", kind, times)
-                                            : FaultRule::exactPath(targets.value(target).first, kind, times);
+                {"standard", {pathOf(photo.standardImage), standard}},
+                {"photo page", {photo.pagePath, standard}},
+                {"thumbnail",
+                 {pathOf(photo.thumbnailImage),
+                  "thumbnails/" + QString::fromLatin1(photo.thumbnailFileName())}},
+                {"largest",
+                 {pathOf(photo.largestImage),
+                  "largest/" + QString::fromLatin1(photo.largestFileName())}}};
+        FaultRule rule = target == "search"
+                                 ? FaultRule::pathPrefix("/search/", kind, times)
+                                 : FaultRule::exactPath(targets.value(target).first, kind, times);
         QFETCH(int, bytes);
         QFETCH(int, intervalMs);
         rule.bytes = bytes;
@@ -108,7 +117,8 @@ private slots:
         const QMap<QString, QByteArray> onDisk = fixture.filesOnDisk();
         QCOMPARE(onDisk.keys(), expected.keys());
         for (auto it = expected.cbegin(); it != expected.cend(); ++it)
-            QVERIFY2(onDisk.value(it.key()) == it.value(), qPrintable("different bytes " + it.key()));
+            QVERIFY2(onDisk.value(it.key()) == it.value(),
+                     qPrintable("different bytes " + it.key()));
         QCOMPARE(fixture.givenUp(), lost ? 1 : 0);
     }
 };

@@ -16,20 +16,24 @@ const QByteArray host = "www.photosite.example.com";
 const QByteArray image = "/photos/x/pic_o.jpg";
 const QByteArray ok = "HTTP/1.0 200 OK\r\n\r\n";
 
-const QByteArray resultsPage =
-    "<html><a href=\"/p0\">"
-    "photo_container\"><a href=\"/photos/u/1/\"><img src=\"http://farm1.photosite.example.com/1_t.jpg\">"
-    "photo_container\"><a href=\"/photos/u/2/\"><img src=\"http://portalcache.photosite.example.com/2.jpg\">"
-    "photo_container\"><a href=\"/photos/u/3/\"><img src=\"http://img.example.org/3_t.jpg\">";
-const QByteArray photoPage =
-    "<div class=\"photo-div\">\r\n<img src=\"HTTP://farm1.photosite.example.com/1.jpg?zz=1\">";
-const QByteArray sizesWithLink =
-    "<table id=\"allsizes-sizes\"><tr>\r\n<td><a href=\"/photos/u/1/sizes/s/\">Small</a></td>\r\n"
-    "<td> <a href=\"/photos/u/1/sizes/o/\">Original</a></td></tr></table>";
-const QByteArray sizesPlain =
-    "<table id=\"allsizes-sizes\"><tr><td><a href=\"/photos/u/1/sizes/s/\">Small</a></td>"
-    "<td>Original</td></tr></table>"
-    "<div id=\"allsizes-photo\"><img src=\"http://farm1.photosite.example.com/1_o.jpg\"></div>";
+const QByteArray resultsPage
+        = "<html><a href=\"/p0\">"
+          "photo_container\"><a href=\"/photos/u/1/\"><img "
+          "src=\"http://farm1.photosite.example.com/1_t.jpg\">"
+          "photo_container\"><a href=\"/photos/u/2/\"><img "
+          "src=\"http://portalcache.photosite.example.com/2.jpg\">"
+          "photo_container\"><a href=\"/photos/u/3/\"><img src=\"http://img.example.org/3_t.jpg\">";
+const QByteArray photoPage = "<div class=\"photo-div\">\r\n<img "
+                             "src=\"HTTP://farm1.photosite.example.com/1.jpg?zz=1\">";
+const QByteArray sizesWithLink
+        = "<table id=\"allsizes-sizes\"><tr>\r\n<td><a "
+          "href=\"/photos/u/1/sizes/s/\">Small</a></td>\r\n"
+          "<td> <a href=\"/photos/u/1/sizes/o/\">Original</a></td></tr></table>";
+const QByteArray sizesPlain
+        = "<table id=\"allsizes-sizes\"><tr><td><a href=\"/photos/u/1/sizes/s/\">Small</a></td>"
+          "<td>Original</td></tr></table>"
+          "<div id=\"allsizes-photo\"><img "
+          "src=\"http://farm1.photosite.example.com/1_o.jpg\"></div>";
 
 QByteArray body(int size)
 {
@@ -41,7 +45,8 @@ QByteArray body(int size)
 
 QByteArray header(const QByteArray &status, int length = -1)
 {
-    const QByteArray field = length < 0 ? "" : "Content-Length: " + QByteArray::number(length) + "\r\n";
+    const QByteArray field
+            = length < 0 ? "" : "Content-Length: " + QByteArray::number(length) + "\r\n";
     return "HTTP/1.0 " + status + "\r\nServer: test\r\n" + field + "\r\n";
 }
 
@@ -114,9 +119,9 @@ struct Pages
 
     QString outcome() const
     {
-        return QString::fromLatin1(!saved.isEmpty()               ? "saved"
-                                   : !givenUp.isEmpty()           ? "given up"
-                                   : !retried.isEmpty()           ? "retried"
+        return QString::fromLatin1(!saved.isEmpty()                ? "saved"
+                                   : !givenUp.isEmpty()            ? "given up"
+                                   : !retried.isEmpty()            ? "retried"
                                    : pool.record(2).host.isEmpty() ? "ended"
                                                                    : "pending");
     }
@@ -132,7 +137,8 @@ struct Pages
     // In memory where the system has it: the many saves of the invariance test then
     // cost no disk flush each.
     QTemporaryDir folder{QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                             ? QStringLiteral("/dev/shm/tst_pages-XXXXXX") : QDir::tempPath() + "/tst_pages-XXXXXX"};
+                                 ? QStringLiteral("/dev/shm/tst_pages-XXXXXX")
+                                 : QDir::tempPath() + "/tst_pages-XXXXXX"};
     QString destination;
     qsizetype delivered = 0;
     bool fileTooEarly = false;
@@ -193,16 +199,20 @@ private slots:
         imageRow("one byte short stays pending", {head, b.left(299)}, false, "pending");
         imageRow("close before the length", {head, b.left(200)}, true, "retried");
         imageRow("close before any body", {header("200 OK")}, true, "retried");
-        imageRow("bytes past the length in its arrival", {header("200 OK", 100) + b.left(101)}, false, "retried");
-        imageRow("header over 64 KiB", {split + QByteArray(40000, 'x'), QByteArray(30000, 'x')}, false, "retried");
+        imageRow("bytes past the length in its arrival", {header("200 OK", 100) + b.left(101)},
+                 false, "retried");
+        imageRow("header over 64 KiB", {split + QByteArray(40000, 'x'), QByteArray(30000, 'x')},
+                 false, "retried");
         imageRow("announced above 512 MiB", {header("200 OK", 600 << 20) + b}, false, "retried");
 
         const QByteArray page = "/photos/u/1/";
         const QByteArrayList photo{"farm1.photosite.example.com/1.jpg"};
-        row("any other status is scraped", page, {header("404 No") + photoPage + "</html>"}, false, "ended", photo);
+        row("any other status is scraped", page, {header("404 No") + photoPage + "</html>"}, false,
+            "ended", photo);
         row("capital </HTML> never scraped", page, {ok + photoPage + "</HTML>"}, false, "pending");
         row("close before </html>", page, {ok + photoPage}, true, "retried");
-        row("above 16 MiB without </html>", page, {ok + photoPage + QByteArray(16 << 20, 'x')}, false, "retried");
+        row("above 16 MiB without </html>", page, {ok + photoPage + QByteArray(16 << 20, 'x')},
+            false, "retried");
 
         const QByteArray h = host;
         const QByteArray sizes = "/photos/u/1/sizes/";
@@ -210,21 +220,28 @@ private slots:
         scrapeRow("results: piece 0 too, both passes, portal and foreign thumbnails skipped",
                   "/search/?q=a&page=2", resultsPage, "tsl",
                   {h + "/p0", h + "/p0sizes/", h + "/photos/u/1/", h + sizes, h + "/photos/u/2/",
-                   h + "/photos/u/2/sizes/", h + "/photos/u/3/", h + "/photos/u/3/sizes/", thumbnail[0]});
+                   h + "/photos/u/2/sizes/", h + "/photos/u/3/", h + "/photos/u/3/sizes/",
+                   thumbnail[0]});
         scrapeRow("results, all options off", "/search/", resultsPage, "", {});
         scrapeRow("results beat the sizes path", sizes, resultsPage, "t", thumbnail);
         scrapeRow("thumbnail without closing quote", "/search/",
-                  "photo_container<img src=\"http://a.photosite.example.com/1_t.jpg\">photo_container<img src=\"x",
+                  "photo_container<img "
+                  "src=\"http://a.photosite.example.com/1_t.jpg\">photo_container<img src=\"x",
                   "t", {"a.photosite.example.com/1_t.jpg"}, true);
         scrapeRow("photo page: capital scheme and query cut", page, photoPage, "s", photo);
         scrapeRow("photo page, standard off", page, photoPage, "tl", {});
         scrapeRow("path without /photos/", "/people/u/", photoPage, "s", {});
-        scrapeRow("photo without closing quote", page, "class=\"photo-div\"><img src=\"x", "s", {}, true);
-        scrapeRow("sizes, last cell links the largest size", sizes, sizesWithLink, "", {h + sizes + "o/"});
-        scrapeRow("sizes, largest shown", sizes, sizesPlain, "", {"farm1.photosite.example.com/1_o.jpg"});
+        scrapeRow("photo without closing quote", page, "class=\"photo-div\"><img src=\"x", "s", {},
+                  true);
+        scrapeRow("sizes, last cell links the largest size", sizes, sizesWithLink, "",
+                  {h + sizes + "o/"});
+        scrapeRow("sizes, largest shown", sizes, sizesPlain, "",
+                  {"farm1.photosite.example.com/1_o.jpg"});
         scrapeRow("sizes page without sizes list", sizes, "<html>", "sl", {});
-        scrapeRow("sizes row without </tr>", sizes, QByteArray(sizesPlain).replace("</tr>", ""), "", {}, true);
-        scrapeRow("sizes link without closing quote", sizes, "allsizes-sizes<td><a href=\"/o</tr>", "", {}, true);
+        scrapeRow("sizes row without </tr>", sizes, QByteArray(sizesPlain).replace("</tr>", ""), "",
+                  {}, true);
+        scrapeRow("sizes link without closing quote", sizes, "allsizes-sizes<td><a href=\"/o</tr>",
+                  "", {}, true);
     }
 
     void transfer()
@@ -245,7 +262,8 @@ private slots:
             f.connection()->closeFromPeer();
 
         QTEST(f.outcome(), "outcome");
-        QCOMPARE(f.connection()->sent().value(0), path.contains('\n') ? QByteArray() : request(path));
+        QCOMPARE(f.connection()->sent().value(0),
+                 path.contains('\n') ? QByteArray() : request(path));
         QCOMPARE(f.exchange.totalReceived(), 10 + f.delivered);
         QCOMPARE(f.fetched.size(), int(chunks.join().contains("</html>")));
         QVERIFY(!f.fileTooEarly);
@@ -254,7 +272,9 @@ private slots:
             return;
         }
         QFile saved(f.destination);
-        QCOMPARE(saved.open(QIODevice::ReadOnly) ? QByteArrayList{saved.readAll()} : QByteArrayList{}, left);
+        QCOMPARE(saved.open(QIODevice::ReadOnly) ? QByteArrayList{saved.readAll()}
+                                                 : QByteArrayList{},
+                 left);
         QCOMPARE(f.saved.value(0).value(0).toString(), left.isEmpty() ? QString() : f.destination);
         // Only an unfinished transfer still holds its temporary file.
         const qsizetype files = QDir(f.folder.path()).entryList(QDir::Files | QDir::Hidden).size();
@@ -267,51 +287,74 @@ private slots:
     {
         QTest::addColumn<QByteArray>("path");
         QTest::addColumn<QByteArray>("response");
-        QTest::addColumn<QString>("end");  // what the server does after the last byte: "", "close", "reset"
+        QTest::addColumn<QString>(
+                "end"); // what the server does after the last byte: "", "close", "reset"
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<QByteArray>("file");
         const QByteArray b = body(300);
         const QByteArray jpeg = "\xFF\xD8" + body(296) + "\xFF\xD9";
         const QByteArray head = header("200 OK", 300);
-        const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n64;x=y\r\n" + b.left(100)
-                                   + "\r\nC8\r\n" + b.mid(100) + "\r\n";
+        const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n64;x=y\r\n"
+                                   + b.left(100) + "\r\nC8\r\n" + b.mid(100) + "\r\n";
         const QByteArray crlfInside = b.left(100) + "\r\n\r\n" + b.mid(104);
         const QByteArray fields = "Content-Length: 5\r\n\r\nlocation: /x.jpg\r\n";
         const QByteArray fake = fields + b.mid(fields.size());
         const QByteArray html = QByteArray(b).replace(150, 7, "</html>");
         const QByteArray pageText = photoPage + "</html>";
-        const auto add = [](const char *name, const QByteArray &response, const char *end, const char *outcome,
-                            const QByteArray &file = {}, const QByteArray &path = image) {
-            QTest::newRow(name) << path << response << QString::fromLatin1(end) << QString::fromLatin1(outcome) << file;
+        const auto add = [](const char *name, const QByteArray &response, const char *end,
+                            const char *outcome, const QByteArray &file = {},
+                            const QByteArray &path = image) {
+            QTest::newRow(name) << path << response << QString::fromLatin1(end)
+                                << QString::fromLatin1(outcome) << file;
         };
         add("image with a length", head + b, "", "saved", b);
-        add("image without a length, whole at the close", header("200 OK") + jpeg, "close", "saved", jpeg);
-        add("JPEG without its end marker at the close", header("200 OK") + jpeg.chopped(2), "close", "retried");
+        add("image without a length, whole at the close", header("200 OK") + jpeg, "close", "saved",
+            jpeg);
+        add("JPEG without its end marker at the close", header("200 OK") + jpeg.chopped(2), "close",
+            "retried");
         add("reset is no end", header("200 OK") + jpeg, "reset", "retried");
         add("chunked", chunked + "0\r\nX-Trailer: 1\r\n\r\n", "", "saved", b);
         add("chunked, closed before its last chunk", chunked, "close", "retried");
-        add("redirect: body fields not read", "HTTP/1.0 302 Found\r\nlocation: /a/p.jpg\r\n\r\n" + fake, "", "pending");
-        add("capital Location: no redirect", "HTTP/1.0 302 Found\r\nLocation: /a/p.jpg\r\n\r\n" + b, "close", "given up");
+        add("redirect: body fields not read",
+            "HTTP/1.0 302 Found\r\nlocation: /a/p.jpg\r\n\r\n" + fake, "", "pending");
+        add("capital Location: no redirect", "HTTP/1.0 302 Found\r\nLocation: /a/p.jpg\r\n\r\n" + b,
+            "close", "given up");
         add("404", header("404 Not Found", 300) + b, "close", "given up");
-        add("206", "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-299/600\r\nContent-Length: 300\r\n\r\n" + b,
+        add("206",
+            "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-299/600\r\nContent-Length: "
+            "300\r\n\r\n"
+                    + b,
             "close", "given up");
         add("503", header("503 Busy", 300) + b, "close", "retried");
         add("429", header("429 Slow down", 300) + b, "close", "retried");
-        add("gzip", "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 300\r\n\r\n" + b, "", "given up");
-        add("LF-only header", "HTTP/1.0 200 OK\nServer: x\nContent-Length: 300\n\n" + crlfInside, "", "saved", crlfInside);
+        add("gzip", "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 300\r\n\r\n" + b,
+            "", "given up");
+        add("LF-only header", "HTTP/1.0 200 OK\nServer: x\nContent-Length: 300\n\n" + crlfInside,
+            "", "saved", crlfInside);
         add("leading blanks before the status line", "\r\n \t\n" + head + b, "", "saved", b);
-        add("two equal lengths", "HTTP/1.0 200 OK\r\nContent-Length: 300\r\nContent-Length: 300\r\n\r\n" + b, "", "saved", b);
-        add("two different lengths", "HTTP/1.0 200 OK\r\nContent-Length: 300\r\nContent-Length: 200\r\n\r\n" + b, "", "retried");
-        add("length inside another field's name", "HTTP/1.0 200 OK\r\nX-Original-Content-Length: 12\r\n"
-            "Content-Length: 300\r\n\r\n" + b, "", "saved", b);
-        add("length that is no number: none", "HTTP/1.0 200 OK\r\nContent-Length: 3e2\r\n\r\n" + b, "close", "saved", b);
+        add("two equal lengths",
+            "HTTP/1.0 200 OK\r\nContent-Length: 300\r\nContent-Length: 300\r\n\r\n" + b, "",
+            "saved", b);
+        add("two different lengths",
+            "HTTP/1.0 200 OK\r\nContent-Length: 300\r\nContent-Length: 200\r\n\r\n" + b, "",
+            "retried");
+        add("length inside another field's name",
+            "HTTP/1.0 200 OK\r\nX-Original-Content-Length: 12\r\n"
+            "Content-Length: 300\r\n\r\n"
+                    + b,
+            "", "saved", b);
+        add("length that is no number: none", "HTTP/1.0 200 OK\r\nContent-Length: 3e2\r\n\r\n" + b,
+            "close", "saved", b);
         add("length 99 given up", header("200 OK", 99) + b.left(99), "close", "given up");
         add("body bytes that look like header fields", head + fake, "", "saved", fake);
         add("image holding </html> given up", head + html, "", "given up");
         add("no status line, begins like one", "HTTq" + b, "close", "saved", "HTTq" + b);
         add("page", ok + pageText, "close", "ended", {}, "/photos/u/1/");
-        add("chunked page", "HTTP/1.1 200 OK\r\ntransfer-encoding: Chunked\r\n\r\n" + QByteArray::number(pageText.size() - 3, 16)
-            + "\r\n" + pageText.chopped(3) + "\r\n3\r\nml>\r\n0\r\n\r\n", "close", "ended", {}, "/photos/u/1/");
+        add("chunked page",
+            "HTTP/1.1 200 OK\r\ntransfer-encoding: Chunked\r\n\r\n"
+                    + QByteArray::number(pageText.size() - 3, 16) + "\r\n" + pageText.chopped(3)
+                    + "\r\n3\r\nml>\r\n0\r\n\r\n",
+            "close", "ended", {}, "/photos/u/1/");
         add("503 page", header("503 Busy") + pageText, "close", "retried", {}, "/photos/u/1/");
     }
 
@@ -326,12 +369,14 @@ private slots:
             f.deliver(pieces);
             if (f.connection()->state() == SocketState::Connected && end == QLatin1String("close"))
                 f.connection()->closeFromPeer();
-            else if (f.connection()->state() == SocketState::Connected && end == QLatin1String("reset"))
+            else if (f.connection()->state() == SocketState::Connected
+                     && end == QLatin1String("reset"))
                 f.connection()->resetFromPeer();
             if (f.connection()->state() == SocketState::Connecting)
                 f.connection()->acceptConnection();
             QFile file(f.destination);
-            return QByteArrayList{f.outcome().toLatin1(), file.open(QIODevice::ReadOnly) ? file.readAll() : "(no file)",
+            return QByteArrayList{f.outcome().toLatin1(),
+                                  file.open(QIODevice::ReadOnly) ? file.readAll() : "(no file)",
                                   f.connection()->sent().join('~'), f.queued().join(' ')};
         };
         const QByteArrayList whole = outcome({response});
@@ -341,7 +386,8 @@ private slots:
 
         const auto check = [&](const QByteArrayList &pieces, const QString &how) {
             const QByteArrayList got = outcome(pieces);
-            QVERIFY2(got == whole, qPrintable(how + QStringLiteral(": ") + QString::fromLatin1(got[0])));
+            QVERIFY2(got == whole,
+                     qPrintable(how + QStringLiteral(": ") + QString::fromLatin1(got[0])));
         };
         for (qsizetype at = 1; at < response.size(); ++at)
             check({response.left(at), response.mid(at)}, QStringLiteral("split at %1").arg(at));
@@ -368,11 +414,14 @@ private slots:
         QTest::addColumn<QByteArray>("newPath");
         const QByteArray p186 = "/" + QByteArray(179, 'a') + "/p.jpg";
         const QByteArray same = "/photos/u/1/";
-        QTest::newRow("lower-case field") << QByteArray("location: /a/p.jpg ") << "pending" << QByteArray("/a/p.jpg");
-        QTest::newRow("capital field is no redirect") << QByteArray("Location: /a.jpg") << "pending" << same;
+        QTest::newRow("lower-case field")
+                << QByteArray("location: /a/p.jpg ") << "pending" << QByteArray("/a/p.jpg");
+        QTest::newRow("capital field is no redirect")
+                << QByteArray("Location: /a.jpg") << "pending" << same;
         QTest::newRow("186-character target followed") << "location: " + p186 << "pending" << p186;
         QTest::newRow("187-character target fails") << "location: /" + p186 << "retried" << same;
-        QTest::newRow("control character gives up") << QByteArray("location: /a\x01/b") << "given up" << same;
+        QTest::newRow("control character gives up")
+                << QByteArray("location: /a\x01/b") << "given up" << same;
     }
 
     void redirect()
@@ -399,7 +448,8 @@ private slots:
             if (i == 5)
                 f.connection()->closeFromPeer();
             f.connection()->acceptConnection();
-            f.connection()->deliver("HTTP/1.0 302\r\nlocation: /p/" + QByteArray::number(i) + "/\r\n\r\n");
+            f.connection()->deliver("HTTP/1.0 302\r\nlocation: /p/" + QByteArray::number(i)
+                                    + "/\r\n\r\n");
         }
         QCOMPARE(f.retried.size(), 1);
         QCOMPARE(f.outcome(), QStringLiteral("given up"));
@@ -418,7 +468,8 @@ private slots:
         // The first page only counts the result pages and queues the one Max Images allows; the
         // third page's photo pages are known already, whatever their case and spaces.
         QCOMPARE(f.scraper.resultPageCount(), 3.0);
-        const QByteArrayList sizes{"/P0 sizes/", "/photos/u/1/sizes/", "/photos/u/2/sizes/", "/photos/u/3/sizes/"};
+        const QByteArrayList sizes{"/P0 sizes/", "/photos/u/1/sizes/", "/photos/u/2/sizes/",
+                                   "/photos/u/3/sizes/"};
         QCOMPARE(f.queued().mid(9).join('|'), host + sizes.join('|' + host));
     }
 
@@ -438,7 +489,8 @@ private slots:
         QTest::newRow("not a number") << count << "abc" << false << 21.0 << 0;
         QTest::newRow("count 0, commercial") << heading("0") << "max" << true << 1.0 << 1;
         QTest::newRow("exact multiple") << heading("120") << "max" << false << 3.0 << 3;
-        QTest::newRow("wrong-case marker") << heading("1,234", "results") << "max" << false << 0.0 << 0;
+        QTest::newRow("wrong-case marker")
+                << heading("1,234", "results") << "max" << false << 0.0 << 0;
     }
 
     void resultPages()
@@ -453,9 +505,11 @@ private slots:
         f.startKeyword(QString::fromUtf8("Blue  Sky\xC3\xA9"));
         QTEST(f.scraper.walker().getPagesOfResults(page), "returned");
         QCOMPARE(f.queue.size(), queued);
-        const QByteArray search = host + "/search/?q=blue++sky\xC3\xA9" + (commercial ? "&l=comm" : "");
+        const QByteArray search
+                = host + "/search/?q=blue++sky\xC3\xA9" + (commercial ? "&l=comm" : "");
         for (int i = 0; i < queued; ++i)
-            QCOMPARE(f.queue.at(i), search + "&ct=0&mt=photos&adv=1&page=" + QByteArray::number(i + 1));
+            QCOMPARE(f.queue.at(i),
+                     search + "&ct=0&mt=photos&adv=1&page=" + QByteArray::number(i + 1));
     }
 
     void queueRefusals_data()
@@ -470,8 +524,10 @@ private slots:
         QTest::newRow("domain marker") << QByteArray("x.photosite.example.come/") << false;
         QTest::newRow("line feed") << QByteArray("a.com/x\nHost: b") << false;
         QTest::newRow("delete") << QByteArray("a.com/x\x7f") << false;
-        QTest::newRow("1 KiB") << "a.com/" + QByteArray(AddressQueue::MaxAddressLength - 6, 'x') << true;
-        QTest::newRow("longer than 1 KiB") << "a.com/" + QByteArray(AddressQueue::MaxAddressLength - 5, 'x') << false;
+        QTest::newRow("1 KiB") << "a.com/" + QByteArray(AddressQueue::MaxAddressLength - 6, 'x')
+                               << true;
+        QTest::newRow("longer than 1 KiB")
+                << "a.com/" + QByteArray(AddressQueue::MaxAddressLength - 5, 'x') << false;
     }
 
     void queueRefusals()

@@ -51,7 +51,8 @@ struct Run
 // The whole engine as the window and the command line drive it; keywords are added in order.
 std::unique_ptr<HarvestEngine> makeEngine(const QString &saveFolder, const QStringList &keywords)
 {
-    auto engine = std::make_unique<HarvestEngine>(SiteConfiguration(), ScriptedConnection::factory());
+    auto engine
+            = std::make_unique<HarvestEngine>(SiteConfiguration(), ScriptedConnection::factory());
     engine->options().setSaveFolder(saveFolder);
     for (const QString &keyword : keywords)
         engine->addKeyword(keyword);
@@ -104,7 +105,8 @@ private slots:
         QTest::newRow("quiet") << a << S::Error << false << qint64(0) << 2;
         QTest::newRow("moving, then quiet") << a << S::Connected << false << qint64(1024) << 1;
         QTest::newRow("dripping") << a << S::Connected << false << qint64(1023) << 2;
-        QTest::newRow("failed attempt without host") << QByteArray() << S::Error << false << qint64(0) << 1;
+        QTest::newRow("failed attempt without host")
+                << QByteArray() << S::Error << false << qint64(0) << 1;
     }
 
     void stallWatch()
@@ -143,12 +145,14 @@ private slots:
         QVERIFY(!QFile::exists(own) && QFile::exists(other));
         QCOMPARE(r.pool.record(1).received, qint64(0));
 
-        // Slot 2 turned into a page transfer in the same folder, retried until given up, deletes nothing.
+        // Slot 2 turned into a page transfer in the same folder, retried until given up, deletes
+        // nothing.
         r.pool.record(2).image.reset();
         r.pool.record(2).fileName.clear();
         for (int i = 0; i <= ConnectionPool::MaxRetries; ++i)
             r.pool.retrySock(2);
-        QCOMPARE(QDir(r.driver.keywordFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QCOMPARE(QDir(r.driver.keywordFolder())
+                         .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  (QStringList{"largest", "thumbnails", "x.jpg"}));
     }
 
@@ -163,10 +167,12 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             // The second file is being written by a transfer of this run.
             const int hours = name.startsWith(".b") ? 1 : -1;
-            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(hours * 3600), QFileDevice::FileModificationTime));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(hours * 3600),
+                                     QFileDevice::FileModificationTime));
         }
         r.driver.nextMajorKeyword();
-        QCOMPARE(QDir(largest).entryList(QDir::Files | QDir::Hidden), (QStringList{".b.jpg.XyZ789.part", ".d.part", "c.jpg"}));
+        QCOMPARE(QDir(largest).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{".b.jpg.XyZ789.part", ".d.part", "c.jpg"}));
     }
 
     void keywordAndFolderLayout_data()
@@ -175,13 +181,20 @@ private slots:
         QTest::addColumn<bool>("commercial");
         QTest::addColumn<QString>("keyword");
         QTest::addColumn<QString>("folderName");
-        QTest::newRow("spaces") << " Blue  Sky " << false << "blue++sky" << "blue++sky";
-        QTest::newRow("commercial") << "Red Fox" << true << "red+fox" << "red+fox";
-        QTest::newRow("forbidden characters") << "a/b:c*d?" << false << "abcd" << "abcd";
-        QTest::newRow("dot") << "." << false << "." << "_";
-        QTest::newRow("dot dot") << " .. " << false << ".." << "__";
-        QTest::newRow("dots left by removed characters") << "./." << false << ".." << "__";
-        QTest::newRow("empty") << "<>" << false << "" << "";
+        QTest::newRow("spaces") << " Blue  Sky " << false << "blue++sky"
+                                << "blue++sky";
+        QTest::newRow("commercial") << "Red Fox" << true << "red+fox"
+                                    << "red+fox";
+        QTest::newRow("forbidden characters") << "a/b:c*d?" << false << "abcd"
+                                              << "abcd";
+        QTest::newRow("dot") << "." << false << "."
+                             << "_";
+        QTest::newRow("dot dot") << " .. " << false << ".."
+                                 << "__";
+        QTest::newRow("dots left by removed characters") << "./." << false << ".."
+                                                         << "__";
+        QTest::newRow("empty") << "<>" << false << ""
+                               << "";
     }
 
     void keywordAndFolderLayout()
@@ -194,19 +207,25 @@ private slots:
         const QString save = r.dir.path() + QStringLiteral("/save/");
         QCOMPARE(r.options.saveFolder(), save);
         QCOMPARE(r.driver.keywordFolder(), save + folderName);
-        QVERIFY(QDir(save + folderName).exists("thumbnails") && QDir(save + folderName).exists("largest"));
+        QVERIFY(QDir(save + folderName).exists("thumbnails")
+                && QDir(save + folderName).exists("largest"));
         QCOMPARE(r.queue.at(0), "www.photosite.example.com/search/?q=" + keyword.toUtf8()
-                                    + (commercial ? "&l=comm" : "") + "&ct=0&mt=photos&adv=1&z=m");
+                                        + (commercial ? "&l=comm" : "")
+                                        + "&ct=0&mt=photos&adv=1&z=m");
     }
 
     void saveFolderNormalisation_data()
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("normalised");
-        QTest::newRow("no trailing slash") << "c:/pics" << "c:/pics/";
-        QTest::newRow("trailing slash kept single") << "/srv/pics/" << "/srv/pics/";
-        QTest::newRow("network path") << "\\\\host\\share" << "/host/share/";
-        QTest::newRow("three in a row become two") << "/a///b" << "/a//b/";
+        QTest::newRow("no trailing slash") << "c:/pics"
+                                           << "c:/pics/";
+        QTest::newRow("trailing slash kept single") << "/srv/pics/"
+                                                    << "/srv/pics/";
+        QTest::newRow("network path") << "\\\\host\\share"
+                                      << "/host/share/";
+        QTest::newRow("three in a row become two") << "/a///b"
+                                                   << "/a//b/";
     }
 
     void saveFolderNormalisation()
@@ -221,16 +240,23 @@ private slots:
         QTest::addColumn<QString>("keywordFolder");
         QTest::addColumn<QString>("route");
         const QString k = QStringLiteral("/k");
-        QTest::newRow("_m. to _t.") << QByteArray("a.com/x_m.jpg") << k << "a.com /x_t.jpg /k/thumbnails/ x_t.jpg";
-        QTest::newRow("large") << QByteArray("a.com/1/x_b.jpg") << k << "a.com /1/x_b.jpg /k/largest/ x_b.jpg";
-        QTest::newRow("original") << QByteArray("a.com/x_o.jpg") << k << "a.com /x_o.jpg /k/largest/ x_o.jpg";
+        QTest::newRow("_m. to _t.")
+                << QByteArray("a.com/x_m.jpg") << k << "a.com /x_t.jpg /k/thumbnails/ x_t.jpg";
+        QTest::newRow("large") << QByteArray("a.com/1/x_b.jpg") << k
+                               << "a.com /1/x_b.jpg /k/largest/ x_b.jpg";
+        QTest::newRow("original") << QByteArray("a.com/x_o.jpg") << k
+                                  << "a.com /x_o.jpg /k/largest/ x_o.jpg";
         QTest::newRow("standard") << QByteArray("a.com/1/x.jpg") << k << "a.com /1/x.jpg /k/ x.jpg";
-        QTest::newRow("star means largest") << QByteArray("a.com/x.jpg*") << k << "a.com /x.jpg /k/largest/ x.jpg";
-        QTest::newRow("search page") << QByteArray("w.p.com/search/?q=c") << k << "w.p.com /search/?q=c /k/ ?q=c";
-        QTest::newRow("page") << QByteArray("w.p.com/photos/u/1/") << k << "w.p.com /photos/u/1/ /k/ ";
+        QTest::newRow("star means largest")
+                << QByteArray("a.com/x.jpg*") << k << "a.com /x.jpg /k/largest/ x.jpg";
+        QTest::newRow("search page")
+                << QByteArray("w.p.com/search/?q=c") << k << "w.p.com /search/?q=c /k/ ?q=c";
+        QTest::newRow("page") << QByteArray("w.p.com/photos/u/1/") << k
+                              << "w.p.com /photos/u/1/ /k/ ";
         QTest::newRow("no .com/") << QByteArray("host.org/a/b") << k << "host.org/a/b / /k/ ";
-        QTest::newRow("empty keyword's folder") << QByteArray("a.com/x_t.jpg") << QStringLiteral("/s/")
-                                                << "a.com /x_t.jpg /s/thumbnails/ x_t.jpg";
+        QTest::newRow("empty keyword's folder")
+                << QByteArray("a.com/x_t.jpg") << QStringLiteral("/s/")
+                << "a.com /x_t.jpg /s/thumbnails/ x_t.jpg";
     }
 
     void routing()
@@ -239,14 +265,15 @@ private slots:
         QFETCH(QString, keywordFolder);
         const Dispatcher::Route route = Dispatcher::route(address, keywordFolder);
         QTEST(QString::fromLatin1(route.host + ' ' + route.path + ' ') + route.folder + ' '
-                  + QString::fromLatin1(route.fileName),
+                      + QString::fromLatin1(route.fileName),
               "route");
     }
 
     void dispatchSkipsExistingFilesAndFillsTheLowestFreeSlot()
     {
         Run r({QStringLiteral("kw")});
-        QVERIFY(QFile(r.driver.keywordFolder() + QStringLiteral("/largest/old_b.jpg")).open(QIODevice::WriteOnly));
+        QVERIFY(QFile(r.driver.keywordFolder() + QStringLiteral("/largest/old_b.jpg"))
+                        .open(QIODevice::WriteOnly));
         r.queue.takeFirst();
         for (const char *address : {"a.com/1/old_b.jpg", "a.com/1/x_m.jpg", "b.com/2/", "c.com/3/"})
             r.queue.addUrl(address);
@@ -254,7 +281,8 @@ private slots:
         QCOMPARE(r.slot(1)->connectCount(), 0);
         QVERIFY(r.pool.record(1).host.isEmpty());
         r.ticks(1);
-        QCOMPARE(r.pool.record(1).folder + r.pool.record(1).fileName, r.driver.keywordFolder() + "/thumbnails/x_t.jpg");
+        QCOMPARE(r.pool.record(1).folder + r.pool.record(1).fileName,
+                 r.driver.keywordFolder() + "/thumbnails/x_t.jpg");
         QCOMPARE(r.slot(1)->host(), QByteArray("a.com"));
         r.ticks(2);
         QCOMPARE(r.slot(2)->host(), QByteArray("b.com"));
@@ -309,11 +337,16 @@ private slots:
             return QStringList{status, formatByteSize(size), percent};
         };
         const qint64 big = Q_INT64_C(3000000000);
-        QTest::newRow("half") << S::Connected << qint64(512) << qint64(1024) << row("CONNECTED", 512, "50%");
-        QTest::newRow("third") << S::Connected << qint64(1) << qint64(3) << row("CONNECTED", 1, "33%");
-        QTest::newRow("eighth rounds up") << S::Closing << qint64(1) << qint64(8) << row("CLOSING", 1, "13%");
-        QTest::newRow("no length shows data") << S::Closed << qint64(9) << qint64(0) << row("CLOSED", 300, "");
-        QTest::newRow("beyond 32 bits") << S::Connected << big << big / 3 * 4 << row("CONNECTED", big, "75%");
+        QTest::newRow("half") << S::Connected << qint64(512) << qint64(1024)
+                              << row("CONNECTED", 512, "50%");
+        QTest::newRow("third") << S::Connected << qint64(1) << qint64(3)
+                               << row("CONNECTED", 1, "33%");
+        QTest::newRow("eighth rounds up")
+                << S::Closing << qint64(1) << qint64(8) << row("CLOSING", 1, "13%");
+        QTest::newRow("no length shows data")
+                << S::Closed << qint64(9) << qint64(0) << row("CLOSED", 300, "");
+        QTest::newRow("beyond 32 bits")
+                << S::Connected << big << big / 3 * 4 << row("CONNECTED", big, "75%");
     }
 
     void connectionRow()
@@ -390,7 +423,8 @@ private slots:
         r.dispatcher.setTransferCap(3);
         r.queue.takeFirst();
         r.queue.setCapacity(6);
-        for (const QByteArray url : {"", "//farm1.example.com/1/x.jpg", "a.com/1/", "a.com/2/", "a.com/3/", "a.com/4/", "a.com/5/"})
+        for (const QByteArray url : {"", "//farm1.example.com/1/x.jpg", "a.com/1/", "a.com/2/",
+                                     "a.com/3/", "a.com/4/", "a.com/5/"})
             r.queue.addUrl(url);
         QCOMPARE(r.queue.refusedForRoom(), qint64(1));
         r.ticks(4);
@@ -447,7 +481,8 @@ private slots:
         const auto slot = static_cast<ScriptedConnection *>(engine->pool()->connection(1));
         QCOMPARE(retried.size(), 3);
         QCOMPARE(slot->connectCount(), 4);
-        QVERIFY(givenUp.value(0).value(0).toByteArray().startsWith(engine->site().siteHost + "/search/"));
+        QVERIFY(givenUp.value(0).value(0).toByteArray().startsWith(engine->site().siteHost
+                                                                   + "/search/"));
         QVERIFY(!speed.isEmpty());
     }
 };

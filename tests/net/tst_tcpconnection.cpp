@@ -27,9 +27,12 @@ private slots:
         map.add("dead.photosite.example.com", "127.0.0.1", closed.serverPort());
         m_connection = std::make_unique<TcpConnection>(map);
         m_events.clear();
-        connect(m_connection.get(), &Connection::connected, this, [this] { m_events << "connected"; });
-        connect(m_connection.get(), &Connection::dataArrival, this, [this] { m_events << "arrival"; });
-        connect(m_connection.get(), &Connection::peerClosed, this, [this] { m_events << "closed"; });
+        connect(m_connection.get(), &Connection::connected, this,
+                [this] { m_events << "connected"; });
+        connect(m_connection.get(), &Connection::dataArrival, this,
+                [this] { m_events << "arrival"; });
+        connect(m_connection.get(), &Connection::peerClosed, this,
+                [this] { m_events << "closed"; });
     }
 
     void transfer_data()
@@ -114,9 +117,10 @@ private slots:
     void reconnectOnArrivalDropsTheOldPeer()
     {
         QVERIFY(connectToPeer());
-        connect(m_connection.get(), &Connection::dataArrival, this, [this] {
-            m_connection->connectToHost("img.photosite.example.com", 80);
-        }, Qt::SingleShotConnection);
+        connect(
+                m_connection.get(), &Connection::dataArrival, this,
+                [this] { m_connection->connectToHost("img.photosite.example.com", 80); },
+                Qt::SingleShotConnection);
         m_peer->write("HTTP/1.0 302 Found\r\nlocation: /b\r\n\r\n");
         m_peer->disconnectFromHost();
 
@@ -145,10 +149,12 @@ private:
         const int state = int(m_connection->state());
         if ((state != 4 && state != 6) || !m_events.isEmpty())
             return false;
-        if (!QTest::qWaitFor([this] { return m_connection->state() == SocketState::Connected; }, 10000))
+        if (!QTest::qWaitFor([this] { return m_connection->state() == SocketState::Connected; },
+                             10000))
             return false;
         m_peer = m_server->hasPendingConnections() || m_server->waitForNewConnection(10000)
-                     ? m_server->nextPendingConnection() : nullptr;
+                         ? m_server->nextPendingConnection()
+                         : nullptr;
         return m_peer;
     }
 

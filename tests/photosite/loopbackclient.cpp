@@ -22,5 +22,6 @@ LoopbackClient::Answer LoopbackClient::exchange(quint16 port, const QByteArray &
 QByteArray LoopbackClient::request(const QByteArray &hostAndPath)
 {
     const qsizetype slash = hostAndPath.indexOf('/');
-    return "GET " + hostAndPath.mid(slash) + " HTTP/1.0\nHost: " + hostAndPath.left(slash) + "\nUser-Agent: Mozilla/5.0\n\n";
+    return "GET " + hostAndPath.mid(slash) + " HTTP/1.0\nHost: " + hostAndPath.left(slash)
+           + "\nUser-Agent: Mozilla/5.0\n\n";
 }

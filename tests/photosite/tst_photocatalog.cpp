@@ -48,7 +48,8 @@ QByteArray standardImageOf(const QByteArray &page)
 
 QByteArray lastSizeCell(const QByteArray &page)
 {
-    const QByteArray row = between(page, "allsizes-sizes", "</tr>").replace("\r", "").replace("\n", "");
+    const QByteArray row
+            = between(page, "allsizes-sizes", "</tr>").replace("\r", "").replace("\n", "");
     return row.mid(row.lastIndexOf("<td") + 3);
 }
 
@@ -68,7 +69,8 @@ private slots:
         QTest::addColumn<int>("photos");
 
         QTest::newRow("none") << QByteArray("count0") << false << 0 << 0 << 0;
-        QTest::newRow("thousands, numbered page") << QByteArray("count1234") << false << 3 << 1234 << 60;
+        QTest::newRow("thousands, numbered page")
+                << QByteArray("count1234") << false << 3 << 1234 << 60;
         QTest::newRow("past the last page") << QByteArray("count1234") << false << 40 << 1234 << 0;
         QTest::newRow("largest") << QByteArray("count120000") << false << 0 << 120000 << 60;
         QTest::newRow("commercial is a third") << QByteArray("count100") << true << 0 << 33 << 33;
@@ -82,8 +84,9 @@ private slots:
         QTest::newRow("large") << QByteArray("moss") << false << 0 << 89953 << 60;
         QTest::newRow("large, commercial") << QByteArray("moss") << true << 0 << 29984 << 60;
         const int underscores = PhotoCatalog().resultCount("photo_container", false);
-        QTest::newRow("keyword holding the block marker") << QByteArray("photo_container") << false << 1 << underscores
-                                                          << qMin(60, underscores);
+        QTest::newRow("keyword holding the block marker")
+                << QByteArray("photo_container") << false << 1 << underscores
+                << qMin(60, underscores);
     }
 
     void resultsPages()
@@ -100,7 +103,8 @@ private slots:
         QCOMPARE(between(html, "<div class=\"Results\">(", " ").contains(','), count >= 1000);
         QVERIFY(html.contains("</html>"));
 
-        const QList<QByteArray> blocks = QByteArray(html).replace("photo_container", "\x01").split('\x01');
+        const QList<QByteArray> blocks
+                = QByteArray(html).replace("photo_container", "\x01").split('\x01');
         const QList<Photo> listed = m_catalog.photosOnPage(keyword, commercial, page);
         QCOMPARE(listed.size(), photos);
         QCOMPARE(blocks.size(), photos + 1);
@@ -113,7 +117,8 @@ private slots:
             QCOMPARE(photo.pagePath, all.at(first + i).pagePath);
             QCOMPARE(between(blocks.at(i + 1), "=\"", "\""), photo.pagePath);
             QCOMPARE(quotedAfter(blocks.at(i + 1), "img src"), photo.thumbnailAddress);
-            QCOMPARE(photo.thumbnailAddress.contains(m_catalog.site().portalMarker), photo.portalThumbnail);
+            QCOMPARE(photo.thumbnailAddress.contains(m_catalog.site().portalMarker),
+                     photo.portalThumbnail);
         }
     }
 
@@ -129,13 +134,15 @@ private slots:
 
             const QByteArray sizes = m_catalog.sizesPage(photo, {});
             QVERIFY(lastSizeCell(sizes).contains("href"));
-            QCOMPARE(between(lastSizeCell(sizes), "=\"", "\"").trimmed(), photo.largestSizePagePath);
+            QCOMPARE(between(lastSizeCell(sizes), "=\"", "\"").trimmed(),
+                     photo.largestSizePagePath);
             QCOMPARE(photo.largestSizePagePath, photo.sizesPagePath + photo.largestSize + '/');
 
             const QByteArray largest = m_catalog.sizesPage(photo, QByteArray(1, photo.largestSize));
             QVERIFY(!lastSizeCell(largest).isEmpty());
             QVERIFY(!lastSizeCell(largest).contains("href"));
-            QCOMPARE(quotedAfter(from(largest, "allsizes-photo"), "src"), "http://" + photo.largestImage);
+            QCOMPARE(quotedAfter(from(largest, "allsizes-photo"), "src"),
+                     "http://" + photo.largestImage);
             for (const QByteArray &page : {html, sizes, largest})
                 QVERIFY(!page.contains("photo_container"));
             variants << photo.standardImageAddress.left(4) << QByteArray(1, photo.largestSize)
@@ -147,11 +154,13 @@ private slots:
     void imagesAreStableDistinctJpegs()
     {
         const QList<Photo> photos = m_catalog.photos("count600", false);
-        const Photo photo = *std::find_if(photos.cbegin(), photos.cend(),
-                                          [](const Photo &p) { return !p.portalThumbnail && p.largestSize == 'o'; });
-        const QList<QByteArray> addresses = {photo.thumbnailImage, QByteArray(photo.thumbnailImage).replace("_t.", "_m."),
-                                             photo.standardImage, QByteArray(photo.largestImage).replace("_o.", "_b."),
-                                             photo.largestImage};
+        const Photo photo = *std::find_if(photos.cbegin(), photos.cend(), [](const Photo &p) {
+            return !p.portalThumbnail && p.largestSize == 'o';
+        });
+        const QList<QByteArray> addresses
+                = {photo.thumbnailImage, QByteArray(photo.thumbnailImage).replace("_t.", "_m."),
+                   photo.standardImage, QByteArray(photo.largestImage).replace("_o.", "_b."),
+                   photo.largestImage};
         const PhotoCatalog other;
         qsizetype previousSize = 0;
         int previousSide = 0;
@@ -162,14 +171,17 @@ private slots:
             const QImage image = QImage::fromData(bytes, "JPEG");
             QVERIFY2(!image.isNull(), address.constData());
             QCOMPARE(image.size(), ImageFactory::dimensions(address));
-            QVERIFY(bytes.size() > previousSize && qMax(image.width(), image.height()) > previousSide);
+            QVERIFY(bytes.size() > previousSize
+                    && qMax(image.width(), image.height()) > previousSide);
             previousSize = bytes.size();
             previousSide = qMax(image.width(), image.height());
         }
 
         const Photo &neighbour = photos.at(photos.at(0).id == photo.id ? 1 : 0);
-        QVERIFY(m_catalog.imageBytes(neighbour.thumbnailImage) != m_catalog.imageBytes(photo.thumbnailImage));
-        QCOMPARE(m_catalog.imageBytes(photo.imageHost + "/moved" + photo.standardImage.mid(photo.imageHost.size())),
+        QVERIFY(m_catalog.imageBytes(neighbour.thumbnailImage)
+                != m_catalog.imageBytes(photo.thumbnailImage));
+        QCOMPARE(m_catalog.imageBytes(photo.imageHost + "/moved"
+                                      + photo.standardImage.mid(photo.imageHost.size())),
                  m_catalog.imageBytes(photo.standardImage));
     }
 

@@ -20,7 +20,7 @@ namespace {
 // harvester's request for the photo page, under one fault rule.
 struct Exchange
 {
-    FaultRule rule = {};          // no pattern: no rule
+    FaultRule rule = {}; // no pattern: no rule
     QByteArray status = "200 OK"; // empty: no answer at all
     qint64 bodySize = -1;
     QByteArrayList has = {};
@@ -29,8 +29,8 @@ struct Exchange
     int minimumChunks = 0;
     int firstChunk = -1;
     QList<bool> faulted = {true}; // one request each, the answer to the last one checked
-    QByteArray address = {};      // host + path
-    QByteArray request = {};      // empty: the harvester's request for the address
+    QByteArray address = {}; // host + path
+    QByteArray request = {}; // empty: the harvester's request for the address
 };
 
 }
@@ -80,11 +80,15 @@ void tst_PhotoSite::exchanges_data()
     const QByteArray ok = "200 OK";
     const QByteArray html = "Content-Type: text/html";
     const auto row = [](const char *name, const QByteArray &address, const QByteArray &body,
-                        const QByteArray &status = "200 OK", const QByteArray &headHas = "Content-Type: text/html",
+                        const QByteArray &status = "200 OK",
+                        const QByteArray &headHas = "Content-Type: text/html",
                         const QByteArray &request = {}) {
-        QTest::newRow(name) << Exchange{.status = status, .bodySize = body.isEmpty() ? -1 : body.size(),
-                                        .has = {headHas, body.isEmpty() ? "</html>" : body}, .faulted = {false},
-                                        .address = address, .request = request};
+        QTest::newRow(name) << Exchange{.status = status,
+                                        .bodySize = body.isEmpty() ? -1 : body.size(),
+                                        .has = {headHas, body.isEmpty() ? "</html>" : body},
+                                        .faulted = {false},
+                                        .address = address,
+                                        .request = request};
     };
     const QByteArray jpeg = "Content-Type: image/jpeg";
     Photo queried, redirected;
@@ -98,32 +102,41 @@ void tst_PhotoSite::exchanges_data()
 
     row("harvester, bare line feeds", site + search, firstPage);
     row("curl, CR LF", site + search, firstPage, ok, html,
-        "GET " + search + " HTTP/1.0\r\nHost: " + site + "\r\nUser-Agent: curl/7.88.1\r\nAccept: */*\r\n\r\n");
-    row("absolute form", site + search, firstPage, ok, html, "GET http://" + site + search + " HTTP/1.0\n\n");
-    row("numbered results page", site + "/search/?q=count5&ct=0&mt=photos&adv=1&page=1", catalog.resultsPage("count5", false, 1));
+        "GET " + search + " HTTP/1.0\r\nHost: " + site
+                + "\r\nUser-Agent: curl/7.88.1\r\nAccept: */*\r\n\r\n");
+    row("absolute form", site + search, firstPage, ok, html,
+        "GET http://" + site + search + " HTTP/1.0\n\n");
+    row("numbered results page", site + "/search/?q=count5&ct=0&mt=photos&adv=1&page=1",
+        catalog.resultsPage("count5", false, 1));
     row("commercial results page", site + "/search/?q=count90&l=comm&ct=0&mt=photos&adv=1&page=1",
         catalog.resultsPage("count90", true, 1));
     row("photo page", site + photo.pagePath, catalog.photoPage(photo));
     row("sizes page", site + photo.sizesPagePath, catalog.sizesPage(photo, {}));
-    row("largest size page", site + photo.largestSizePagePath, catalog.sizesPage(photo, QByteArray(1, photo.largestSize)));
+    row("largest size page", site + photo.largestSizePagePath,
+        catalog.sizesPage(photo, QByteArray(1, photo.largestSize)));
     row("largest image", photo.largestImage, catalog.imageBytes(photo.largestImage), ok, jpeg);
     row("thumbnail", photo.thumbnailImage, catalog.imageBytes(photo.thumbnailImage), ok, jpeg);
-    row("host with port", photo.imageHost + ":8080" + photo.thumbnailImage.mid(photo.imageHost.size()),
+    row("host with port",
+        photo.imageHost + ":8080" + photo.thumbnailImage.mid(photo.imageHost.size()),
         catalog.imageBytes(photo.thumbnailImage), ok, jpeg);
-    row("standard image with query", queried.standardImageAddress.mid(7), catalog.imageBytes(queried.standardImage), ok, jpeg);
+    row("standard image with query", queried.standardImageAddress.mid(7),
+        catalog.imageBytes(queried.standardImage), ok, jpeg);
     row("standard image moved", redirected.standardImage, {}, "302 Found",
         "\r\nlocation: " + redirected.standardRedirectTarget + "\r\n");
     row("moved standard image", redirected.imageHost + redirected.standardRedirectTarget,
         catalog.imageBytes(redirected.standardImage), ok, jpeg);
-    row("wrong owner", site + "/photos/nobody/" + QByteArray::number(photo.id) + "/", {}, "404 Not Found");
+    row("wrong owner", site + "/photos/nobody/" + QByteArray::number(photo.id) + "/", {},
+        "404 Not Found");
     row("unknown path", site + "/nothing/here.html", {}, "404 Not Found");
 
     using Kind = FaultRule::Kind;
     const QByteArray path = photo.pagePath;
     const QByteArray page = catalog.photoPage(photo);
     const qint64 size = page.size();
-    const auto length = [](qint64 bytes) { return "Content-Length: " + QByteArray::number(bytes) + "\r\n"; };
-    const auto rule = [&](Kind kind, qint64 bytes = 0, const QByteArray &text = {}, int chunkBytes = 1000, int intervalMs = 10) {
+    const auto length
+            = [](qint64 bytes) { return "Content-Length: " + QByteArray::number(bytes) + "\r\n"; };
+    const auto rule = [&](Kind kind, qint64 bytes = 0, const QByteArray &text = {},
+                          int chunkBytes = 1000, int intervalMs = 10) {
         FaultRule r = FaultRule::exactPath(path, kind);
         r.bytes = bytes;
         r.text = text;
@@ -131,39 +144,77 @@ void tst_PhotoSite::exchanges_data()
         r.intervalMs = intervalMs;
         return r;
     };
-    const auto error = [](const QByteArray &pattern) { return FaultRule::wildcard(pattern, Kind::ServerError); };
+    const auto error = [](const QByteArray &pattern) {
+        return FaultRule::wildcard(pattern, Kind::ServerError);
+    };
     const QByteArray found = "302 Found";
     const QByteArray failed = "500 Internal Server Error";
 
-    QTest::newRow("close early") << Exchange{rule(Kind::CloseEarly, 100), ok, 100, {length(size)}, "</html>"};
-    QTest::newRow("no length") << Exchange{rule(Kind::NoContentLength), ok, size, {page}, "Content-Length"};
-    QTest::newRow("length larger") << Exchange{rule(Kind::ContentLengthLarger), ok, size, {length(size + 1000), page}, length(size)};
-    QTest::newRow("length smaller") << Exchange{rule(Kind::ContentLengthSmaller, 300), ok, size, {length(size - 300), page}, length(size)};
-    QTest::newRow("length garbage") << Exchange{rule(Kind::ContentLengthGarbage), ok, size, {"Content-Length: banana\r\n", page}};
-    QTest::newRow("404") << Exchange{rule(Kind::NotFound), "404 Not Found", -1, {"</html>"}, "photo-div"};
+    QTest::newRow("close early") << Exchange{
+            rule(Kind::CloseEarly, 100), ok, 100, {length(size)}, "</html>"};
+    QTest::newRow("no length") << Exchange{
+            rule(Kind::NoContentLength), ok, size, {page}, "Content-Length"};
+    QTest::newRow("length larger") << Exchange{
+            rule(Kind::ContentLengthLarger), ok, size, {length(size + 1000), page}, length(size)};
+    QTest::newRow("length smaller") << Exchange{rule(Kind::ContentLengthSmaller, 300),
+                                                ok,
+                                                size,
+                                                {length(size - 300), page},
+                                                length(size)};
+    QTest::newRow("length garbage") << Exchange{
+            rule(Kind::ContentLengthGarbage), ok, size, {"Content-Length: banana\r\n", page}};
+    QTest::newRow("404") << Exchange{
+            rule(Kind::NotFound), "404 Not Found", -1, {"</html>"}, "photo-div"};
     QTest::newRow("500") << Exchange{rule(Kind::ServerError), failed, -1, {"</html>"}, "photo-div"};
-    QTest::newRow("redirect") << Exchange{rule(Kind::Redirect, 0, "/elsewhere/"), found, -1, {"\r\nlocation: /elsewhere/\r\n"}, "photo-div"};
-    QTest::newRow("redirect loop") << Exchange{rule(Kind::RedirectLoop), found, -1, {"\r\nlocation: " + path + "\r\n"}, "photo-div"};
+    QTest::newRow("redirect") << Exchange{rule(Kind::Redirect, 0, "/elsewhere/"),
+                                          found,
+                                          -1,
+                                          {"\r\nlocation: /elsewhere/\r\n"},
+                                          "photo-div"};
+    QTest::newRow("redirect loop") << Exchange{
+            rule(Kind::RedirectLoop), found, -1, {"\r\nlocation: " + path + "\r\n"}, "photo-div"};
     QTest::newRow("capital Location")
-        << Exchange{rule(Kind::RedirectCapitalLocation, 0, "/elsewhere/"), found, -1, {"\r\nLocation: /elsewhere/\r\n"}, "location: "};
-    QTest::newRow("no page end") << Exchange{rule(Kind::MissingHtmlEnd), ok, size - 7, {"photo-div"}, "</html>"};
-    QTest::newRow("capital page end") << Exchange{rule(Kind::UpperCaseHtmlEnd), ok, size, {"</HTML>"}, "</html>"};
-    QTest::newRow("huge page") << Exchange{rule(Kind::HugePage, 5 << 20), ok, 5 << 20, {length(5 << 20), "photo-div"}};
-    QTest::newRow("trickle") << Exchange{rule(Kind::Trickle, 0, {}, 300, 20), ok, size, {length(size), page}, {}, true, 4};
-    QTest::newRow("header split at 40") << Exchange{rule(Kind::SplitHeader, 40, {}, 0, 150), ok, size, {page}, {}, true, 2, 40};
+            << Exchange{rule(Kind::RedirectCapitalLocation, 0, "/elsewhere/"),
+                        found,
+                        -1,
+                        {"\r\nLocation: /elsewhere/\r\n"},
+                        "location: "};
+    QTest::newRow("no page end") << Exchange{
+            rule(Kind::MissingHtmlEnd), ok, size - 7, {"photo-div"}, "</html>"};
+    QTest::newRow("capital page end")
+            << Exchange{rule(Kind::UpperCaseHtmlEnd), ok, size, {"</HTML>"}, "</html>"};
+    QTest::newRow("huge page") << Exchange{
+            rule(Kind::HugePage, 5 << 20), ok, 5 << 20, {length(5 << 20), "photo-div"}};
+    QTest::newRow("trickle") << Exchange{
+            rule(Kind::Trickle, 0, {}, 300, 20), ok, size, {length(size), page}, {}, true, 4};
+    QTest::newRow("header split at 40")
+            << Exchange{rule(Kind::SplitHeader, 40, {}, 0, 150), ok, size, {page}, {}, true, 2, 40};
     QTest::newRow("stall") << Exchange{rule(Kind::Stall), {}, 0, {}, {}, false};
-    QTest::newRow("endless body") << Exchange{rule(Kind::EndlessBody), ok, -1, {QByteArray(5000, 'x')}, "Content-Length", false};
+    QTest::newRow("endless body") << Exchange{
+            rule(Kind::EndlessBody), ok, -1, {QByteArray(5000, 'x')}, "Content-Length", false};
 
-    QTest::newRow("wildcard over host and path") << Exchange{error("*.photosite.example.com/photos/*/"), failed};
-    QTest::newRow("wildcard, other ending") << Exchange{.rule = error("*.photosite.example.com/photos/*/sizes/"), .has = {page}, .faulted = {false}};
-    QTest::newRow("wildcard, other host") << Exchange{.rule = error("img.*/photos/*"), .has = {page}, .faulted = {false}};
+    QTest::newRow("wildcard over host and path")
+            << Exchange{error("*.photosite.example.com/photos/*/"), failed};
+    QTest::newRow("wildcard, other ending")
+            << Exchange{.rule = error("*.photosite.example.com/photos/*/sizes/"),
+                        .has = {page},
+                        .faulted = {false}};
+    QTest::newRow("wildcard, other host")
+            << Exchange{.rule = error("img.*/photos/*"), .has = {page}, .faulted = {false}};
     QTest::newRow("question mark") << Exchange{error("www.photosite.example.co?/photos/*"), failed};
     QTest::newRow("exact is not prefix")
-        << Exchange{.rule = FaultRule::exactPath("/photos/", Kind::ServerError), .has = {page}, .faulted = {false}};
-    QTest::newRow("prefix") << Exchange{FaultRule::pathPrefix("/photos/", Kind::ServerError), failed};
-    QTest::newRow("two uses") << Exchange{.rule = FaultRule::wildcard("*/photos/*", Kind::ServerError, 2), .has = {page},
-                                       .faulted = {true, true, false}};
-    QTest::newRow("used up") << Exchange{.rule = FaultRule::pathPrefix("/", Kind::ServerError, 0), .has = {page}, .faulted = {false}};
+            << Exchange{.rule = FaultRule::exactPath("/photos/", Kind::ServerError),
+                        .has = {page},
+                        .faulted = {false}};
+    QTest::newRow("prefix") << Exchange{FaultRule::pathPrefix("/photos/", Kind::ServerError),
+                                        failed};
+    QTest::newRow("two uses") << Exchange{.rule
+                                          = FaultRule::wildcard("*/photos/*", Kind::ServerError, 2),
+                                          .has = {page},
+                                          .faulted = {true, true, false}};
+    QTest::newRow("used up") << Exchange{.rule = FaultRule::pathPrefix("/", Kind::ServerError, 0),
+                                         .has = {page},
+                                         .faulted = {false}};
 }
 
 void tst_PhotoSite::exchanges()
@@ -172,14 +223,20 @@ void tst_PhotoSite::exchanges()
 
     if (!exchange.rule.pattern.isEmpty())
         m_site.addFault(exchange.rule);
-    const QByteArray address = exchange.address.isEmpty() ? m_site.catalog().site().siteHost + m_photo.pagePath : exchange.address;
-    const QByteArray request = exchange.request.isEmpty() ? LoopbackClient::request(address) : exchange.request;
+    const QByteArray address = exchange.address.isEmpty()
+                                       ? m_site.catalog().site().siteHost + m_photo.pagePath
+                                       : exchange.address;
+    const QByteArray request
+            = exchange.request.isEmpty() ? LoopbackClient::request(address) : exchange.request;
     LoopbackClient::Answer answer;
     for (qsizetype i = 0; i < exchange.faulted.size(); ++i)
-        answer = LoopbackClient::exchange(m_site.serverPort(), request, exchange.closed ? 5000 : 400);
+        answer = LoopbackClient::exchange(m_site.serverPort(), request,
+                                          exchange.closed ? 5000 : 400);
     QCOMPARE(answer.closed, exchange.closed);
     const QByteArray statusLine = "HTTP/1.0 " + exchange.status + "\r\n";
-    QVERIFY2(exchange.status.isEmpty() ? answer.bytes.isEmpty() : answer.head().startsWith(statusLine), answer.head().constData());
+    QVERIFY2(exchange.status.isEmpty() ? answer.bytes.isEmpty()
+                                       : answer.head().startsWith(statusLine),
+             answer.head().constData());
     QVERIFY(!answer.head().contains("\n\n"));
     for (const QByteArray &part : exchange.has)
         QVERIFY2(answer.bytes.contains(part), part.left(80).constData());
@@ -189,7 +246,8 @@ void tst_PhotoSite::exchanges()
     QVERIFY(answer.chunks.size() >= exchange.minimumChunks
             && (exchange.firstChunk < 0 || answer.chunks.first().size() == exchange.firstChunk));
     if (!exchange.faulted.last())
-        QVERIFY(answer.head().contains("\r\nContent-Length: " + QByteArray::number(answer.body().size()) + "\r\n"));
+        QVERIFY(answer.head().contains(
+                "\r\nContent-Length: " + QByteArray::number(answer.body().size()) + "\r\n"));
 
     QList<bool> faulted;
     for (const RequestRecord &record : m_site.requests())
@@ -212,9 +270,11 @@ void tst_PhotoSite::slowClientsDoNotHoldOthers()
     silent.write("GET /half");
     for (const Photo &photo : m_site.catalog().photosOnPage("count12", false, 1).first(3)) {
         const QByteArray request = LoopbackClient::request(photo.largestImage);
-        QCOMPARE(LoopbackClient::exchange(m_site.serverPort(), request).body(), m_site.catalog().imageBytes(photo.largestImage));
+        QCOMPARE(LoopbackClient::exchange(m_site.serverPort(), request).body(),
+                 m_site.catalog().imageBytes(photo.largestImage));
     }
-    QVERIFY(stalled.state() == QAbstractSocket::ConnectedState && silent.state() == QAbstractSocket::ConnectedState);
+    QVERIFY(stalled.state() == QAbstractSocket::ConnectedState
+            && silent.state() == QAbstractSocket::ConnectedState);
     QCOMPARE(m_site.requests().size(), 4);
 }
 
@@ -258,13 +318,16 @@ void tst_PhotoSite::requestLogKeepsOnlyRecentRequests()
 void tst_PhotoSite::toolServesAndStopsOnSigterm()
 {
     QProcess tool;
-    tool.start(QStringLiteral(MOSSCATCH_PHOTOSITE_TOOL), {QStringLiteral("--port"), QStringLiteral("0")});
+    tool.start(QStringLiteral(MOSSCATCH_PHOTOSITE_TOOL),
+               {QStringLiteral("--port"), QStringLiteral("0")});
     QTRY_VERIFY_WITH_TIMEOUT(tool.canReadLine(), 10000);
     const QByteArray line = tool.readLine();
     bool isPort = false;
     const quint16 port = line.mid(23).chopped(1).toUShort(&isPort);
-    QVERIFY2(line.startsWith("listening on 127.0.0.1:") && line.endsWith('\n') && isPort, line.constData());
-    const LoopbackClient::Answer answer = LoopbackClient::exchange(port, LoopbackClient::request(m_photo.thumbnailImage));
+    QVERIFY2(line.startsWith("listening on 127.0.0.1:") && line.endsWith('\n') && isPort,
+             line.constData());
+    const LoopbackClient::Answer answer
+            = LoopbackClient::exchange(port, LoopbackClient::request(m_photo.thumbnailImage));
     QCOMPARE(answer.body(), m_site.catalog().imageBytes(m_photo.thumbnailImage));
 
     tool.terminate();

@@ -2,8 +2,7 @@
 
 namespace mosscatch {
 
-ScriptedConnection::ScriptedConnection(QObject *parent)
-    : Connection(parent)
+ScriptedConnection::ScriptedConnection(QObject *parent) : Connection(parent)
 {
 }
 

@@ -143,7 +143,8 @@ private slots:
         const SettingsStore store;
         QCOMPARE(store.readSettingValue(QStringLiteral("tdir"), QStringLiteral("absent")),
                  HarvestSettings::defaultSaveFolder());
-        QCOMPARE(store.readSettingValue(QStringLiteral("text1"), QStringLiteral("absent")), QString());
+        QCOMPARE(store.readSettingValue(QStringLiteral("text1"), QStringLiteral("absent")),
+                 QString());
 
         QTest::keyClicks(child<QLineEdit>("Text1"), QStringLiteral("zelda  "));
         child<QLineEdit>("tDir")->setText(QStringLiteral("/data/pictures/"));
@@ -167,15 +168,18 @@ private slots:
         QVERIFY(!child<QCheckBox>("cStandard")->isChecked());
         options.setSaveFolder(QStringLiteral("/elsewhere/"));
         QCOMPARE(child<QLineEdit>("tDir")->text(), QStringLiteral("/elsewhere/"));
-        QCOMPARE(SettingsStore().readSettingValue(QStringLiteral("tdir")), QStringLiteral("/elsewhere/"));
+        QCOMPARE(SettingsStore().readSettingValue(QStringLiteral("tdir")),
+                 QStringLiteral("/elsewhere/"));
     }
 
     void clicksOpenFolderAndWebPage_data()
     {
         QTest::addColumn<QByteArray>("control");
         QTest::addColumn<QUrl>("expected");
-        QTest::newRow("folder picture") << QByteArray("Picture6") << QUrl::fromLocalFile("/no/such folder/");
-        QTest::newRow("web address") << QByteArray("Label9") << QUrl("http://www.mosscatch.example.com");
+        QTest::newRow("folder picture")
+                << QByteArray("Picture6") << QUrl::fromLocalFile("/no/such folder/");
+        QTest::newRow("web address")
+                << QByteArray("Label9") << QUrl("http://www.mosscatch.example.com");
     }
 
     void clicksOpenFolderAndWebPage()
@@ -195,13 +199,16 @@ private slots:
             QVERIFY(box);
             const bool information = box->icon() == QMessageBox::Information;
             const bool okOnly = box->standardButtons() == QMessageBox::Ok;
-            shown << box->windowTitle() << box->text() << (information && okOnly ? "information, OK" : "other look");
+            shown << box->windowTitle() << box->text()
+                  << (information && okOnly ? "information, OK" : "other look");
             QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
         });
         child<QWidget>("paintedButton1")->setFocus();
         clickStart();
-        QCOMPARE(shown, QStringList({"No keywords!", "Enter a search keyword and press enter to add it to the list!",
-                                     "information, OK"}));
+        QCOMPARE(shown,
+                 QStringList({"No keywords!",
+                              "Enter a search keyword and press enter to add it to the list!",
+                              "information, OK"}));
         // Once the message is gone the window gets the focus back, into the entry box.
         QCOMPARE(m_window->focusWidget(), child<QLineEdit>("Text1"));
         QVERIFY(child<QLabel>("iStart")->isVisible());
@@ -225,9 +232,12 @@ private slots:
             QCOMPARE(rows->label(row, ConnectionRows::Column::Sock)->text(), QString::number(row));
         }
         QCOMPARE(rows->label(1, ConnectionRows::Column::Status)->text(), QStringLiteral("status"));
-        QTRY_COMPARE(rows->label(1, ConnectionRows::Column::Url)->text(),
-                     QStringLiteral("www.photosite.example.com/search/?q=blue++sky&ct=0&mt=photos&adv=1&z=m"));
-        QCOMPARE(rows->label(1, ConnectionRows::Column::Status)->text(), QStringLiteral("CONNECTING"));
+        QTRY_COMPARE(
+                rows->label(1, ConnectionRows::Column::Url)->text(),
+                QStringLiteral(
+                        "www.photosite.example.com/search/?q=blue++sky&ct=0&mt=photos&adv=1&z=m"));
+        QCOMPARE(rows->label(1, ConnectionRows::Column::Status)->text(),
+                 QStringLiteral("CONNECTING"));
     }
 
     void queueViewShowsQueueFilling()
@@ -240,7 +250,8 @@ private slots:
         QVERIFY(queue->isVisible());
         QCOMPARE(queue->model()->rowCount(), 1);
         QCOMPARE(queue->model()->index(0, 0).data().toString(),
-                 QStringLiteral("www.photosite.example.com/search/?q=moss&ct=0&mt=photos&adv=1&z=m"));
+                 QStringLiteral(
+                         "www.photosite.example.com/search/?q=moss&ct=0&mt=photos&adv=1&z=m"));
         QTRY_COMPARE(child<QLabel>("lQueue")->text(), QStringLiteral("1"));
     }
 
@@ -248,8 +259,9 @@ private:
     void openWindow()
     {
         m_window.reset();
-        m_engine = std::make_unique<HarvestEngine>(
-                SiteConfiguration(), [](QObject *parent) { return new ScriptedConnection(parent); });
+        m_engine = std::make_unique<HarvestEngine>(SiteConfiguration(), [](QObject *parent) {
+            return new ScriptedConnection(parent);
+        });
         m_window = std::make_unique<FrmMain>(*m_engine);
         m_window->show();
         m_window->activateWindow();

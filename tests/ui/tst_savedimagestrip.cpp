@@ -37,10 +37,7 @@ private slots:
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
     }
 
-    void cleanupTestCase()
-    {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    }
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
 
     void sizeFolderFromPath_data()
     {
@@ -49,14 +46,18 @@ private slots:
         QTest::newRow("thumbnail") << "/pics/moss/thumbnails/1_t.jpg" << SizeFolder::Thumbnail;
         QTest::newRow("largest") << "/pics/moss/largest/1_o.jpg" << SizeFolder::Largest;
         QTest::newRow("standard") << "/pics/moss/1.jpg" << SizeFolder::Standard;
-        QTest::newRow("standard of keyword largest") << "/pics/largest/1.jpg" << SizeFolder::Standard;
-        QTest::newRow("largest of keyword largest") << "/pics/largest/largest/1_o.jpg" << SizeFolder::Largest;
+        QTest::newRow("standard of keyword largest")
+                << "/pics/largest/1.jpg" << SizeFolder::Standard;
+        QTest::newRow("largest of keyword largest")
+                << "/pics/largest/largest/1_o.jpg" << SizeFolder::Largest;
     }
 
     void sizeFolderFromPath()
     {
         QFETCH(QString, path);
-        QTEST(sizeFolderOf(path, path.startsWith("/pics/largest/") ? "/pics/largest" : "/pics/moss"), "folder");
+        QTEST(sizeFolderOf(path,
+                           path.startsWith("/pics/largest/") ? "/pics/largest" : "/pics/moss"),
+              "folder");
     }
 
     // A 300 x 60 strip with a gap of 4 between tiles.
@@ -125,7 +126,8 @@ private slots:
         connect(&engine, &HarvestEngine::imageCommitted, strip, [&] {
             mostShown = std::max(mostShown, int(strip->tiles().size()));
             for (const SavedImageTile *tile : strip->tiles())
-                allOnScreen = allOnScreen && tile->x() < strip->width() && tile->height() == strip->height();
+                allOnScreen = allOnScreen && tile->x() < strip->width()
+                              && tile->height() == strip->height();
         });
         QSignalSpy runOver(&engine, &HarvestEngine::runOver);
         QVERIFY(engine.start());
@@ -153,8 +155,10 @@ private slots:
         QCOMPARE(newest->accessibleName(), QFileInfo(path).fileName());
         QTRY_VERIFY(newest->hasPreview());
         const QString tip = newest->toolTip();
-        QVERIFY2(tip.contains(QFileInfo(path).fileName()) && tip.contains(sizeFolderName(committed.last().at(1).value<SizeFolder>()))
-                         && tip.contains(QLocale().toString(QFileInfo(path).size()) + QStringLiteral(" bytes")),
+        QVERIFY2(tip.contains(QFileInfo(path).fileName())
+                         && tip.contains(sizeFolderName(committed.last().at(1).value<SizeFolder>()))
+                         && tip.contains(QLocale().toString(QFileInfo(path).size())
+                                         + QStringLiteral(" bytes")),
                  qPrintable(tip));
         newest->setFocus(Qt::TabFocusReason);
         QTest::keyClick(newest, Qt::Key_Space);

@@ -28,15 +28,46 @@ private slots:
         QTest::addColumn<QString>("readKey");
         QTest::addColumn<QString>("defaultValue");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain key") << "tdir" << "/data/pics/" << "tdir" << "x" << "/data/pics/";
-        QTest::newRow("saved under capitals and spaces") << "  TDir " << "/a/" << "tdir" << "x" << "/a/";
-        QTest::newRow("read under capitals and spaces") << "text1" << "cats" << " TEXT1  " << "x" << "cats";
-        QTest::newRow("trailing spaces kept") << "text1" << "zelda  " << "text1" << "" << "zelda  ";
-        QTest::newRow("leading spaces kept") << "text1" << "  zelda" << "text1" << "" << "  zelda";
-        QTest::newRow("empty value is a value") << "tdir" << "" << "tdir" << "/home/Mosscatch/" << "";
-        QTest::newRow("missing key gives default") << "text1" << "cats" << "tdir" << "/home/Mosscatch/"
-                                                    << "/home/Mosscatch/";
-        QTest::newRow("tab is part of the key") << "\ttdir" << "/a/" << "tdir" << "none" << "none";
+        QTest::newRow("plain key") << "tdir"
+                                   << "/data/pics/"
+                                   << "tdir"
+                                   << "x"
+                                   << "/data/pics/";
+        QTest::newRow("saved under capitals and spaces") << "  TDir "
+                                                         << "/a/"
+                                                         << "tdir"
+                                                         << "x"
+                                                         << "/a/";
+        QTest::newRow("read under capitals and spaces") << "text1"
+                                                        << "cats"
+                                                        << " TEXT1  "
+                                                        << "x"
+                                                        << "cats";
+        QTest::newRow("trailing spaces kept") << "text1"
+                                              << "zelda  "
+                                              << "text1"
+                                              << ""
+                                              << "zelda  ";
+        QTest::newRow("leading spaces kept") << "text1"
+                                             << "  zelda"
+                                             << "text1"
+                                             << ""
+                                             << "  zelda";
+        QTest::newRow("empty value is a value") << "tdir"
+                                                << ""
+                                                << "tdir"
+                                                << "/home/Mosscatch/"
+                                                << "";
+        QTest::newRow("missing key gives default") << "text1"
+                                                   << "cats"
+                                                   << "tdir"
+                                                   << "/home/Mosscatch/"
+                                                   << "/home/Mosscatch/";
+        QTest::newRow("tab is part of the key") << "\ttdir"
+                                                << "/a/"
+                                                << "tdir"
+                                                << "none"
+                                                << "none";
     }
 
     void readsWhatWasSaved()
@@ -60,7 +91,8 @@ private slots:
 
         QSettings direct(QStringLiteral("Coalvesper"), QStringLiteral("Coalvesper"));
         QCOMPARE(direct.childGroups(), QStringList{QStringLiteral("Settings")});
-        QCOMPARE(direct.value(QStringLiteral("Settings/tdir")).toString(), QStringLiteral("/pics/"));
+        QCOMPARE(direct.value(QStringLiteral("Settings/tdir")).toString(),
+                 QStringLiteral("/pics/"));
     }
 
 private:
