@@ -4,6 +4,7 @@
 // Prints figures only; it asserts nothing.
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
+#include "siteprocess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -40,17 +41,6 @@ long peakKilobytes()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
-}
-
-// The photo site from beside this program, on a free port; 0 when it cannot start.
-quint16 startSite(QProcess &site)
-{
-    site.start(QCoreApplication::applicationDirPath() + QStringLiteral("/mosscatch-photosite"),
-               {QStringLiteral("--port"), QStringLiteral("0")});
-    if (!site.waitForStarted() || !site.waitForReadyRead(10000))
-        return 0;
-    const QByteArray line = site.readLine().trimmed();
-    return quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
 }
 
 Figures harvest(quint16 sitePort, const QStringList &keywords,
@@ -95,8 +85,8 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
-    QProcess site;
-    const quint16 port = startSite(site);
+    const SiteProcess site;
+    const quint16 port = site.port();
     if (port == 0) {
         out << "cannot start mosscatch-photosite beside this program\n";
         return 1;
@@ -116,7 +106,5 @@ int main(int argc, char *argv[])
     print(out, QStringLiteral("product intervals (50 ms tick)"), real, cpuSeconds() - cpu);
 
     out << "peak resident memory of the harvester: " << peakKilobytes() / 1024 << " MiB\n";
-    site.terminate();
-    site.waitForFinished();
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
 #include "photosite/photosite.h"
+#include "siteprocess.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -46,16 +47,6 @@ long peakKilobytes(int who)
 QString megabytes(double kilobytes)
 {
     return QString::number(kilobytes / 1024.0, 'f', 1) + QStringLiteral(" MiB");
-}
-
-quint16 startSite(QProcess &site)
-{
-    site.start(QCoreApplication::applicationDirPath() + QStringLiteral("/mosscatch-photosite"),
-               {QStringLiteral("--port"), QStringLiteral("0")});
-    if (!site.waitForStarted() || !site.waitForReadyRead(10000))
-        return 0;
-    const QByteArray line = site.readLine().trimmed();
-    return quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
 }
 
 // Longest addresses the queue takes, all different, so nothing is shared.
@@ -105,8 +96,8 @@ void demo(QTextStream &out, const QString &keyword)
 
 void cli(QTextStream &out, const QString &keyword)
 {
-    QProcess site;
-    const quint16 port = startSite(site);
+    const SiteProcess site;
+    const quint16 port = site.port();
     if (port == 0) {
         out << "cannot start mosscatch-photosite beside this program\n";
         return;
@@ -127,8 +118,6 @@ void cli(QTextStream &out, const QString &keyword)
     out << "mosscatch-cli, photo site in its own process: exit " << harvester.exitCode()
         << ", peak " << megabytes(double(peakKilobytes(RUSAGE_CHILDREN))) << " (goal 64 MiB)\n";
     out.flush();
-    site.terminate();
-    site.waitForFinished();
 }
 
 }

@@ -4,6 +4,7 @@
 // Prints figures only; it asserts nothing. Run with QT_QPA_PLATFORM=offscreen.
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
+#include "siteprocess.h"
 #include "ui/frmmain.h"
 #include "ui/savedimagestrip.h"
 
@@ -29,16 +30,6 @@ struct Figures
     qint64 longestGapMs = 0;
     double meanGapMs = 0;
 };
-
-quint16 startSite(QProcess &site)
-{
-    site.start(QCoreApplication::applicationDirPath() + QStringLiteral("/mosscatch-photosite"),
-               {QStringLiteral("--port"), QStringLiteral("0")});
-    if (!site.waitForStarted() || !site.waitForReadyRead(10000))
-        return 0;
-    const QByteArray line = site.readLine().trimmed();
-    return quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
-}
 
 Figures harvest(quint16 sitePort, const QStringList &keywords, bool strip, int dispatchMs)
 {
@@ -103,8 +94,8 @@ int main(int argc, char *argv[])
     QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     QTextStream out(stdout);
-    QProcess site;
-    const quint16 port = startSite(site);
+    const SiteProcess site;
+    const quint16 port = site.port();
     if (port == 0) {
         out << "cannot start mosscatch-photosite beside this program\n";
         return 1;
@@ -125,7 +116,5 @@ int main(int argc, char *argv[])
                   harvest(port, keywords, false, dispatchMs));
         }
     }
-    site.terminate();
-    site.waitForFinished();
     return 0;
 }
