@@ -4,6 +4,8 @@
 
 #include <QByteArrayList>
 
+#include <utility>
+
 namespace mosscatch {
 
 // A connection whose peer is the test: it records what the engine sends and
@@ -13,42 +15,65 @@ class ScriptedConnection : public Connection
     Q_OBJECT
 
 public:
-    explicit ScriptedConnection(QObject *parent = nullptr);
+    using Connection::Connection;
 
     // Makes scripted connections, for an engine whose peers are the test.
-    static ConnectionFactory factory();
+    static ConnectionFactory factory()
+    {
+        return [](QObject *parent) { return new ScriptedConnection(parent); };
+    }
 
-    void close() override;
-    void connectToHost(const QByteArray &host, quint16 port) override;
-    void sendData(const QByteArray &bytes) override;
-    void getData(QByteArray &into) override;
+    void close() override
+    {
+        m_state = SocketState::Closed;
+        m_pending.clear();
+    }
+    void connectToHost(const QByteArray &host, quint16) override
+    {
+        m_host = host;
+        m_state = SocketState::Connecting;
+        ++m_connectCount;
+    }
+    void sendData(const QByteArray &bytes) override { m_sent.append(bytes); }
+    void getData(QByteArray &into) override { into = std::exchange(m_pending, {}); }
     SocketState state() const override { return m_state; }
 
     // Test side.
     void setState(SocketState state) { m_state = state; }
     // Completes a pending connect: state Connected, then the connected() event.
-    void acceptConnection();
+    void acceptConnection()
+    {
+        m_state = SocketState::Connected;
+        emit connected();
+    }
     // Makes bytes available and raises dataArrival.
-    void deliver(const QByteArray &bytes);
-    // The peer closes: state Closing, then peerClosed().
-    void closeFromPeer();
-    // The peer resets the connection: state Error, then peerClosed().
-    void resetFromPeer();
+    void deliver(const QByteArray &bytes)
+    {
+        m_pending.append(bytes);
+        emit dataArrival(m_pending.size());
+    }
+    // The peer closes (state Closing) or resets the connection (state Error).
+    void closeFromPeer()
+    {
+        m_state = SocketState::Closing;
+        emit peerClosed();
+    }
+    void resetFromPeer()
+    {
+        m_state = SocketState::Error;
+        emit peerClosed();
+    }
 
     QByteArray host() const { return m_host; }
-    quint16 port() const { return m_port; }
     int connectCount() const { return m_connectCount; }
-    int closeCount() const { return m_closeCount; }
     const QByteArrayList &sent() const { return m_sent; }
 
 private:
     SocketState m_state = SocketState::Closed;
     QByteArray m_host;
-    quint16 m_port = 0;
     QByteArray m_pending;
     QByteArrayList m_sent;
     int m_connectCount = 0;
-    int m_closeCount = 0;
 };
 
 }
