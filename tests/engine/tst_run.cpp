@@ -48,17 +48,6 @@ struct Run
     HarvestStatistics &statistics = *engine.statistics();
 };
 
-// The whole engine as the window and the command line drive it; keywords are added in order.
-std::unique_ptr<HarvestEngine> makeEngine(const QString &saveFolder, const QStringList &keywords)
-{
-    auto engine
-            = std::make_unique<HarvestEngine>(SiteConfiguration(), ScriptedConnection::factory());
-    engine->options().setSaveFolder(saveFolder);
-    for (const QString &keyword : keywords)
-        engine->addKeyword(keyword);
-    return engine;
-}
-
 }
 
 class TestRun : public QObject
@@ -181,20 +170,17 @@ private slots:
         QTest::addColumn<bool>("commercial");
         QTest::addColumn<QString>("keyword");
         QTest::addColumn<QString>("folderName");
-        QTest::newRow("spaces") << " Blue  Sky " << false << "blue++sky"
-                                << "blue++sky";
-        QTest::newRow("commercial") << "Red Fox" << true << "red+fox"
-                                    << "red+fox";
-        QTest::newRow("forbidden characters") << "a/b:c*d?" << false << "abcd"
-                                              << "abcd";
-        QTest::newRow("dot") << "." << false << "."
-                             << "_";
-        QTest::newRow("dot dot") << " .. " << false << ".."
-                                 << "__";
-        QTest::newRow("dots left by removed characters") << "./." << false << ".."
-                                                         << "__";
-        QTest::newRow("empty") << "<>" << false << ""
-                               << "";
+        const auto row = [](const char *name, const char *entry, bool commercial,
+                            const QString &keyword, const QString &folderName) {
+            QTest::newRow(name) << QString::fromUtf8(entry) << commercial << keyword << folderName;
+        };
+        row("spaces", " Blue  Sky ", false, "blue++sky", "blue++sky");
+        row("commercial", "Red Fox", true, "red+fox", "red+fox");
+        row("forbidden characters", "a/b:c*d?", false, "abcd", "abcd");
+        row("dot", ".", false, ".", "_");
+        row("dot dot", " .. ", false, "..", "__");
+        row("dots left by removed characters", "./.", false, "..", "__");
+        row("empty", "<>", false, "", "");
     }
 
     void keywordAndFolderLayout()
@@ -218,14 +204,10 @@ private slots:
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("normalised");
-        QTest::newRow("no trailing slash") << "c:/pics"
-                                           << "c:/pics/";
-        QTest::newRow("trailing slash kept single") << "/srv/pics/"
-                                                    << "/srv/pics/";
-        QTest::newRow("network path") << "\\\\host\\share"
-                                      << "/host/share/";
-        QTest::newRow("three in a row become two") << "/a///b"
-                                                   << "/a//b/";
+        QTest::newRow("no trailing slash") << "c:/pics" << QString("c:/pics/");
+        QTest::newRow("trailing slash kept single") << "/srv/pics/" << QString("/srv/pics/");
+        QTest::newRow("network path") << "\\\\host\\share" << QString("/host/share/");
+        QTest::newRow("three in a row become two") << "/a///b" << QString("/a//b/");
     }
 
     void saveFolderNormalisation()
@@ -239,24 +221,20 @@ private slots:
         QTest::addColumn<QByteArray>("address");
         QTest::addColumn<QString>("keywordFolder");
         QTest::addColumn<QString>("route");
-        const QString k = QStringLiteral("/k");
-        QTest::newRow("_m. to _t.")
-                << QByteArray("a.com/x_m.jpg") << k << "a.com /x_t.jpg /k/thumbnails/ x_t.jpg";
-        QTest::newRow("large") << QByteArray("a.com/1/x_b.jpg") << k
-                               << "a.com /1/x_b.jpg /k/largest/ x_b.jpg";
-        QTest::newRow("original") << QByteArray("a.com/x_o.jpg") << k
-                                  << "a.com /x_o.jpg /k/largest/ x_o.jpg";
-        QTest::newRow("standard") << QByteArray("a.com/1/x.jpg") << k << "a.com /1/x.jpg /k/ x.jpg";
-        QTest::newRow("star means largest")
-                << QByteArray("a.com/x.jpg*") << k << "a.com /x.jpg /k/largest/ x.jpg";
-        QTest::newRow("search page")
-                << QByteArray("w.p.com/search/?q=c") << k << "w.p.com /search/?q=c /k/ ?q=c";
-        QTest::newRow("page") << QByteArray("w.p.com/photos/u/1/") << k
-                              << "w.p.com /photos/u/1/ /k/ ";
-        QTest::newRow("no .com/") << QByteArray("host.org/a/b") << k << "host.org/a/b / /k/ ";
-        QTest::newRow("empty keyword's folder")
-                << QByteArray("a.com/x_t.jpg") << QStringLiteral("/s/")
-                << "a.com /x_t.jpg /s/thumbnails/ x_t.jpg";
+        const auto row = [](const char *name, const char *address, const char *route,
+                            const QString &keywordFolder = QStringLiteral("/k")) {
+            QTest::newRow(name) << QByteArray(address) << keywordFolder << QString(route);
+        };
+        row("_m. to _t.", "a.com/x_m.jpg", "a.com /x_t.jpg /k/thumbnails/ x_t.jpg");
+        row("large", "a.com/1/x_b.jpg", "a.com /1/x_b.jpg /k/largest/ x_b.jpg");
+        row("original", "a.com/x_o.jpg", "a.com /x_o.jpg /k/largest/ x_o.jpg");
+        row("standard", "a.com/1/x.jpg", "a.com /1/x.jpg /k/ x.jpg");
+        row("star means largest", "a.com/x.jpg*", "a.com /x.jpg /k/largest/ x.jpg");
+        row("search page", "w.p.com/search/?q=c", "w.p.com /search/?q=c /k/ ?q=c");
+        row("page", "w.p.com/photos/u/1/", "w.p.com /photos/u/1/ /k/ ");
+        row("no .com/", "host.org/a/b", "host.org/a/b / /k/ ");
+        row("empty keyword's folder", "a.com/x_t.jpg", "a.com /x_t.jpg /s/thumbnails/ x_t.jpg",
+            "/s/");
     }
 
     void routing()
@@ -395,9 +373,11 @@ private slots:
     // The next keyword drops every running transfer, and its unfinished image with it.
     void engineTakesTheNewestKeywordAndDropsRunningTransfers()
     {
-        QTemporaryDir dir;
-        const auto engine = makeEngine(dir.path(), {QStringLiteral("a"), QStringLiteral("b")});
-        QSignalSpy started(engine.get(), &HarvestEngine::keywordStarted);
+        Run r;
+        HarvestEngine *engine = &r.engine;
+        engine->addKeyword(QStringLiteral("a"));
+        engine->addKeyword(QStringLiteral("b"));
+        QSignalSpy started(engine, &HarvestEngine::keywordStarted);
         QVERIFY(engine->start());
         SlotRecord &record = engine->pool()->record(1);
         record.host = "a.com";
@@ -467,10 +447,11 @@ private slots:
     // never answers: three restarts, given up at the fourth stall.
     void engineTimersDriveTheHarvestOnceStarted()
     {
-        QTemporaryDir dir;
-        const auto engine = makeEngine(dir.path(), {QStringLiteral("moss")});
-        QSignalSpy retried(engine.get(), &HarvestEngine::transferRetried);
-        QSignalSpy givenUp(engine.get(), &HarvestEngine::addressGivenUp);
+        Run r;
+        HarvestEngine *engine = &r.engine;
+        engine->addKeyword(QStringLiteral("moss"));
+        QSignalSpy retried(engine, &HarvestEngine::transferRetried);
+        QSignalSpy givenUp(engine, &HarvestEngine::addressGivenUp);
         QSignalSpy speed(engine->statistics(), &HarvestStatistics::speedUpdated);
         engine->setIntervals({5, 5, 10, 100});
         QTest::qWait(20);
