@@ -1,5 +1,3 @@
-#include "loopbackclient.h"
-
 #include "photosite/photosite.h"
 
 #include <QEventLoop>
@@ -15,6 +13,42 @@
 using namespace mosscatch;
 
 namespace {
+
+// What 127.0.0.1 answered to one raw request; each read of the socket is one chunk.
+struct Answer
+{
+    QByteArray bytes;
+    QList<QByteArray> chunks;
+    bool closed = false;
+
+    QByteArray head() const { return bytes.left(bytes.indexOf("\r\n\r\n") + 4); }
+    QByteArray body() const { return bytes.mid(bytes.indexOf("\r\n\r\n") + 4); }
+};
+
+// Runs the event loop while it waits, so the site in this thread can answer.
+Answer ask(quint16 port, const QByteArray &request, int waitMs = 5000)
+{
+    Answer answer;
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    socket.write(request);
+    const auto readArrived = [&] {
+        if (socket.bytesAvailable() > 0)
+            answer.bytes += answer.chunks.emplace_back(socket.readAll());
+        return socket.state() == QAbstractSocket::UnconnectedState;
+    };
+    answer.closed = QTest::qWaitFor(readArrived, waitMs);
+    readArrived();
+    return answer;
+}
+
+// The harvester's request for an address written host + path.
+QByteArray harvesterRequest(const QByteArray &hostAndPath)
+{
+    const qsizetype slash = hostAndPath.indexOf('/');
+    return "GET " + hostAndPath.mid(slash) + " HTTP/1.0\nHost: " + hostAndPath.left(slash)
+           + "\nUser-Agent: Mozilla/5.0\n\n";
+}
 
 // One request and what its answer must look like: by default the
 // harvester's request for the photo page, under one fault rule.
@@ -42,300 +76,278 @@ class tst_PhotoSite : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void exchanges_data();
-    void exchanges();
-    void slowClientsDoNotHoldOthers();
-    void requestLogKeepsOnlyRecentRequests();
-    void toolServesAndStopsOnSigterm();
+    void initTestCase() { QVERIFY(m_site.listen()); }
+
+    void init()
+    {
+        m_site.clearFaults();
+        m_site.clearRequests();
+    }
+
+    // Every route of the site, then the photo page under each fault rule; rules
+    // that do not match it leave it served as usual.
+    void exchanges_data()
+    {
+        QTest::addColumn<Exchange>("exchange");
+
+        const PhotoCatalog &catalog = m_site.catalog();
+        const Photo &photo = m_photo;
+        const QByteArray site = catalog.site().siteHost;
+        const QByteArray search = "/search/?q=count5&ct=0&mt=photos&adv=1&z=m";
+        const QByteArray firstPage = catalog.resultsPage("count5", false, 0);
+        const QByteArray ok = "200 OK";
+        const QByteArray html = "Content-Type: text/html";
+        const auto row = [](const char *name, const QByteArray &address, const QByteArray &body,
+                            const QByteArray &status = "200 OK",
+                            const QByteArray &headHas = "Content-Type: text/html",
+                            const QByteArray &request = {}) {
+            QTest::newRow(name) << Exchange{.status = status,
+                                            .bodySize = body.isEmpty() ? -1 : body.size(),
+                                            .has = {headHas, body.isEmpty() ? "</html>" : body},
+                                            .faulted = {false},
+                                            .address = address,
+                                            .request = request};
+        };
+        const QByteArray jpeg = "Content-Type: image/jpeg";
+        Photo queried, redirected;
+        for (int index = 0; queried.id == 0 || redirected.id == 0; ++index) {
+            const Photo candidate = catalog.photoAt("count200", false, index);
+            if (candidate.standardRedirects)
+                redirected = candidate;
+            else if (candidate.standardImageAddress.contains('?'))
+                queried = candidate;
+        }
+
+        row("harvester, bare line feeds", site + search, firstPage);
+        row("curl, CR LF", site + search, firstPage, ok, html,
+            "GET " + search + " HTTP/1.0\r\nHost: " + site
+                    + "\r\nUser-Agent: curl/7.88.1\r\nAccept: */*\r\n\r\n");
+        row("absolute form", site + search, firstPage, ok, html,
+            "GET http://" + site + search + " HTTP/1.0\n\n");
+        row("numbered results page", site + "/search/?q=count5&ct=0&mt=photos&adv=1&page=1",
+            catalog.resultsPage("count5", false, 1));
+        row("commercial results page",
+            site + "/search/?q=count90&l=comm&ct=0&mt=photos&adv=1&page=1",
+            catalog.resultsPage("count90", true, 1));
+        row("photo page", site + photo.pagePath, catalog.photoPage(photo));
+        row("sizes page", site + photo.sizesPagePath, catalog.sizesPage(photo, {}));
+        row("largest size page", site + photo.largestSizePagePath,
+            catalog.sizesPage(photo, QByteArray(1, photo.largestSize)));
+        row("largest image", photo.largestImage, catalog.imageBytes(photo.largestImage), ok, jpeg);
+        row("thumbnail", photo.thumbnailImage, catalog.imageBytes(photo.thumbnailImage), ok, jpeg);
+        row("host with port",
+            photo.imageHost + ":8080" + photo.thumbnailImage.mid(photo.imageHost.size()),
+            catalog.imageBytes(photo.thumbnailImage), ok, jpeg);
+        row("standard image with query", queried.standardImageAddress.mid(7),
+            catalog.imageBytes(queried.standardImage), ok, jpeg);
+        row("standard image moved", redirected.standardImage, {}, "302 Found",
+            "\r\nlocation: " + redirected.standardRedirectTarget + "\r\n");
+        row("moved standard image", redirected.imageHost + redirected.standardRedirectTarget,
+            catalog.imageBytes(redirected.standardImage), ok, jpeg);
+        row("wrong owner", site + "/photos/nobody/" + QByteArray::number(photo.id) + "/", {},
+            "404 Not Found");
+        row("unknown path", site + "/nothing/here.html", {}, "404 Not Found");
+
+        using Kind = FaultRule::Kind;
+        const QByteArray path = photo.pagePath;
+        const QByteArray page = catalog.photoPage(photo);
+        const qint64 size = page.size();
+        const auto length = [](qint64 bytes) {
+            return "Content-Length: " + QByteArray::number(bytes) + "\r\n";
+        };
+        const auto rule = [&](Kind kind, qint64 bytes = 0, const QByteArray &text = {},
+                              int chunkBytes = 1000, int intervalMs = 10) {
+            FaultRule r = FaultRule::exactPath(path, kind);
+            r.bytes = bytes;
+            r.text = text;
+            r.chunkBytes = chunkBytes;
+            r.intervalMs = intervalMs;
+            return r;
+        };
+        const auto error = [](const QByteArray &pattern) {
+            return FaultRule::wildcard(pattern, Kind::ServerError);
+        };
+        const QByteArray found = "302 Found";
+        const QByteArray failed = "500 Internal Server Error";
+
+        // An answer to the photo page under a rule of kind, and what it holds and lacks.
+        const auto fault
+                = [&](const char *name, const FaultRule &r, const QByteArray &status,
+                      qint64 bodySize, const QByteArrayList &has, const QByteArray &lacks = {},
+                      bool closed = true, int minimumChunks = 0, int firstChunk = -1) {
+                      QTest::newRow(name) << Exchange{r,     status, bodySize,      has,
+                                                      lacks, closed, minimumChunks, firstChunk};
+                  };
+        fault("close early", rule(Kind::CloseEarly, 100), ok, 100, {length(size)}, "</html>");
+        fault("no length", rule(Kind::NoContentLength), ok, size, {page}, "Content-Length");
+        fault("length larger", rule(Kind::ContentLengthLarger), ok, size,
+              {length(size + 1000), page}, length(size));
+        fault("length smaller", rule(Kind::ContentLengthSmaller, 300), ok, size,
+              {length(size - 300), page}, length(size));
+        fault("length garbage", rule(Kind::ContentLengthGarbage), ok, size,
+              {"Content-Length: banana\r\n", page});
+        fault("404", rule(Kind::NotFound), "404 Not Found", -1, {"</html>"}, "photo-div");
+        fault("500", rule(Kind::ServerError), failed, -1, {"</html>"}, "photo-div");
+        fault("redirect", rule(Kind::Redirect, 0, "/elsewhere/"), found, -1,
+              {"\r\nlocation: /elsewhere/\r\n"}, "photo-div");
+        fault("redirect loop", rule(Kind::RedirectLoop), found, -1,
+              {"\r\nlocation: " + path + "\r\n"}, "photo-div");
+        fault("capital Location", rule(Kind::RedirectCapitalLocation, 0, "/elsewhere/"), found, -1,
+              {"\r\nLocation: /elsewhere/\r\n"}, "location: ");
+        fault("no page end", rule(Kind::MissingHtmlEnd), ok, size - 7, {"photo-div"}, "</html>");
+        fault("capital page end", rule(Kind::UpperCaseHtmlEnd), ok, size, {"</HTML>"}, "</html>");
+        fault("huge page", rule(Kind::HugePage, 5 << 20), ok, 5 << 20,
+              {length(5 << 20), "photo-div"});
+        fault("trickle", rule(Kind::Trickle, 0, {}, 300, 20), ok, size, {length(size), page}, {},
+              true, 4);
+        fault("header split at 40", rule(Kind::SplitHeader, 40, {}, 0, 150), ok, size, {page}, {},
+              true, 2, 40);
+        fault("stall", rule(Kind::Stall), {}, 0, {}, {}, false);
+        fault("endless body", rule(Kind::EndlessBody), ok, -1, {QByteArray(5000, 'x')},
+              "Content-Length", false);
+
+        // Rules by pattern: those that do not match leave the page served as usual.
+        const auto matches = [&](const char *name, const FaultRule &r) {
+            QTest::newRow(name) << Exchange{r, failed};
+        };
+        const auto passes
+                = [&](const char *name, const FaultRule &r, QList<bool> faulted = {false}) {
+                      QTest::newRow(name) << Exchange{.rule = r, .has = {page}, .faulted = faulted};
+                  };
+        matches("wildcard over host and path", error("*.photosite.example.com/photos/*/"));
+        passes("wildcard, other ending", error("*.photosite.example.com/photos/*/sizes/"));
+        passes("wildcard, other host", error("img.*/photos/*"));
+        matches("question mark", error("www.photosite.example.co?/photos/*"));
+        passes("exact is not prefix", FaultRule::exactPath("/photos/", Kind::ServerError));
+        matches("prefix", FaultRule::pathPrefix("/photos/", Kind::ServerError));
+        passes("two uses", FaultRule::wildcard("*/photos/*", Kind::ServerError, 2),
+               {true, true, false});
+        passes("used up", FaultRule::pathPrefix("/", Kind::ServerError, 0));
+    }
+
+    void exchanges()
+    {
+        QFETCH(Exchange, exchange);
+
+        if (!exchange.rule.pattern.isEmpty())
+            m_site.addFault(exchange.rule);
+        const QByteArray address = exchange.address.isEmpty()
+                                           ? m_site.catalog().site().siteHost + m_photo.pagePath
+                                           : exchange.address;
+        const QByteArray request
+                = exchange.request.isEmpty() ? harvesterRequest(address) : exchange.request;
+        Answer answer;
+        for (qsizetype i = 0; i < exchange.faulted.size(); ++i)
+            answer = ask(m_site.serverPort(), request, exchange.closed ? 5000 : 400);
+        QCOMPARE(answer.closed, exchange.closed);
+        const QByteArray statusLine = "HTTP/1.0 " + exchange.status + "\r\n";
+        QVERIFY2(exchange.status.isEmpty() ? answer.bytes.isEmpty()
+                                           : answer.head().startsWith(statusLine),
+                 answer.head().constData());
+        QVERIFY(!answer.head().contains("\n\n"));
+        for (const QByteArray &part : exchange.has)
+            QVERIFY2(answer.bytes.contains(part), part.left(80).constData());
+        QVERIFY(exchange.lacks.isEmpty() || !answer.bytes.contains(exchange.lacks));
+        QVERIFY(exchange.closed || !answer.bytes.contains("</html>"));
+        QVERIFY(exchange.bodySize < 0 || answer.body().size() == exchange.bodySize);
+        QVERIFY(answer.chunks.size() >= exchange.minimumChunks
+                && (exchange.firstChunk < 0
+                    || answer.chunks.first().size() == exchange.firstChunk));
+        if (!exchange.faulted.last())
+            QVERIFY(answer.head().contains(
+                    "\r\nContent-Length: " + QByteArray::number(answer.body().size()) + "\r\n"));
+
+        QList<bool> faulted;
+        for (const RequestRecord &record : m_site.requests())
+            faulted << record.faulted;
+        QCOMPARE(faulted, exchange.faulted);
+        const RequestRecord record = m_site.requests().last();
+        QCOMPARE(record.raw, request);
+        QCOMPARE(record.method + ' ' + record.host + record.path, "GET " + address);
+    }
+
+    // A stalled answer and a request that never ends must not keep the site from
+    // serving others.
+    void slowClientsDoNotHoldOthers()
+    {
+        m_site.addFault(FaultRule::exactPath("/stall", FaultRule::Kind::Stall));
+        QTcpSocket stalled, silent;
+        stalled.connectToHost(QHostAddress::LocalHost, m_site.serverPort());
+        stalled.write("GET /stall HTTP/1.0\n\n");
+        silent.connectToHost(QHostAddress::LocalHost, m_site.serverPort());
+        silent.write("GET /half");
+        for (const Photo &photo : m_site.catalog().photosOnPage("count12", false, 1).first(3)) {
+            const QByteArray request = harvesterRequest(photo.largestImage);
+            QCOMPARE(ask(m_site.serverPort(), request).body(),
+                     m_site.catalog().imageBytes(photo.largestImage));
+        }
+        QVERIFY(stalled.state() == QAbstractSocket::ConnectedState
+                && silent.state() == QAbstractSocket::ConnectedState);
+        QCOMPARE(m_site.requests().size(), 4);
+    }
+
+    // A long run must not keep every request it sent, nor the socket-sized block
+    // each short request was read into.
+    void requestLogKeepsOnlyRecentRequests()
+    {
+        constexpr qsizetype Forgotten = 50;
+        const qsizetype total = PhotoSite::RequestLogLimit + Forgotten;
+        // Each batch is answered before the next is sent, so the first is the one forgotten.
+        for (qsizetype first = 0; first < total; first += Forgotten) {
+            std::vector<std::unique_ptr<QTcpSocket>> clients;
+            QEventLoop answered;
+            qsizetype open = 0;
+            for (qsizetype i = first; i < qMin(first + Forgotten, total); ++i) {
+                const auto &client = clients.emplace_back(std::make_unique<QTcpSocket>());
+                connect(client.get(), &QTcpSocket::disconnected, &answered, [&answered, &open] {
+                    if (--open == 0)
+                        answered.quit();
+                });
+                ++open;
+                client->connectToHost(QHostAddress::LocalHost, m_site.serverPort());
+                client->write("GET /nothing/" + QByteArray::number(i) + " HTTP/1.0\n\n");
+            }
+            QTimer::singleShot(5000, &answered, &QEventLoop::quit);
+            answered.exec();
+            QCOMPARE(open, 0);
+        }
+
+        QSet<QByteArray> logged, expected;
+        for (const RequestRecord &record : m_site.requests()) {
+            logged.insert(record.path);
+            QVERIFY2(record.raw.capacity() < 2 * record.raw.size(), record.raw.constData());
+        }
+        for (qsizetype i = Forgotten; i < total; ++i)
+            expected.insert("/nothing/" + QByteArray::number(i));
+        QCOMPARE(m_site.requests().size(), PhotoSite::RequestLogLimit);
+        QCOMPARE(logged, expected);
+    }
+
+    void toolServesAndStopsOnSigterm()
+    {
+        QProcess tool;
+        tool.start(QStringLiteral(MOSSCATCH_PHOTOSITE_TOOL),
+                   {QStringLiteral("--port"), QStringLiteral("0")});
+        QTRY_VERIFY_WITH_TIMEOUT(tool.canReadLine(), 10000);
+        const QByteArray line = tool.readLine();
+        bool isPort = false;
+        const quint16 port = line.mid(23).chopped(1).toUShort(&isPort);
+        QVERIFY2(line.startsWith("listening on 127.0.0.1:") && line.endsWith('\n') && isPort,
+                 line.constData());
+        const Answer answer = ask(port, harvesterRequest(m_photo.thumbnailImage));
+        QCOMPARE(answer.body(), m_site.catalog().imageBytes(m_photo.thumbnailImage));
+
+        tool.terminate();
+        QVERIFY(tool.waitForFinished(10000));
+        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tool.exitCode(), 0);
+        QVERIFY(tool.readAllStandardOutput().isEmpty());
+    }
 
 private:
     PhotoSite m_site;
     const Photo m_photo = m_site.catalog().photoAt("count5", false, 0);
 };
-
-void tst_PhotoSite::initTestCase()
-{
-    QVERIFY(m_site.listen());
-}
-
-void tst_PhotoSite::init()
-{
-    m_site.clearFaults();
-    m_site.clearRequests();
-}
-
-// Every route of the site, then the photo page under each fault rule; rules
-// that do not match it leave it served as usual.
-void tst_PhotoSite::exchanges_data()
-{
-    QTest::addColumn<Exchange>("exchange");
-
-    const PhotoCatalog &catalog = m_site.catalog();
-    const Photo &photo = m_photo;
-    const QByteArray site = catalog.site().siteHost;
-    const QByteArray search = "/search/?q=count5&ct=0&mt=photos&adv=1&z=m";
-    const QByteArray firstPage = catalog.resultsPage("count5", false, 0);
-    const QByteArray ok = "200 OK";
-    const QByteArray html = "Content-Type: text/html";
-    const auto row = [](const char *name, const QByteArray &address, const QByteArray &body,
-                        const QByteArray &status = "200 OK",
-                        const QByteArray &headHas = "Content-Type: text/html",
-                        const QByteArray &request = {}) {
-        QTest::newRow(name) << Exchange{.status = status,
-                                        .bodySize = body.isEmpty() ? -1 : body.size(),
-                                        .has = {headHas, body.isEmpty() ? "</html>" : body},
-                                        .faulted = {false},
-                                        .address = address,
-                                        .request = request};
-    };
-    const QByteArray jpeg = "Content-Type: image/jpeg";
-    Photo queried, redirected;
-    for (int index = 0; queried.id == 0 || redirected.id == 0; ++index) {
-        const Photo candidate = catalog.photoAt("count200", false, index);
-        if (candidate.standardRedirects)
-            redirected = candidate;
-        else if (candidate.standardImageAddress.contains('?'))
-            queried = candidate;
-    }
-
-    row("harvester, bare line feeds", site + search, firstPage);
-    row("curl, CR LF", site + search, firstPage, ok, html,
-        "GET " + search + " HTTP/1.0\r\nHost: " + site
-                + "\r\nUser-Agent: curl/7.88.1\r\nAccept: */*\r\n\r\n");
-    row("absolute form", site + search, firstPage, ok, html,
-        "GET http://" + site + search + " HTTP/1.0\n\n");
-    row("numbered results page", site + "/search/?q=count5&ct=0&mt=photos&adv=1&page=1",
-        catalog.resultsPage("count5", false, 1));
-    row("commercial results page", site + "/search/?q=count90&l=comm&ct=0&mt=photos&adv=1&page=1",
-        catalog.resultsPage("count90", true, 1));
-    row("photo page", site + photo.pagePath, catalog.photoPage(photo));
-    row("sizes page", site + photo.sizesPagePath, catalog.sizesPage(photo, {}));
-    row("largest size page", site + photo.largestSizePagePath,
-        catalog.sizesPage(photo, QByteArray(1, photo.largestSize)));
-    row("largest image", photo.largestImage, catalog.imageBytes(photo.largestImage), ok, jpeg);
-    row("thumbnail", photo.thumbnailImage, catalog.imageBytes(photo.thumbnailImage), ok, jpeg);
-    row("host with port",
-        photo.imageHost + ":8080" + photo.thumbnailImage.mid(photo.imageHost.size()),
-        catalog.imageBytes(photo.thumbnailImage), ok, jpeg);
-    row("standard image with query", queried.standardImageAddress.mid(7),
-        catalog.imageBytes(queried.standardImage), ok, jpeg);
-    row("standard image moved", redirected.standardImage, {}, "302 Found",
-        "\r\nlocation: " + redirected.standardRedirectTarget + "\r\n");
-    row("moved standard image", redirected.imageHost + redirected.standardRedirectTarget,
-        catalog.imageBytes(redirected.standardImage), ok, jpeg);
-    row("wrong owner", site + "/photos/nobody/" + QByteArray::number(photo.id) + "/", {},
-        "404 Not Found");
-    row("unknown path", site + "/nothing/here.html", {}, "404 Not Found");
-
-    using Kind = FaultRule::Kind;
-    const QByteArray path = photo.pagePath;
-    const QByteArray page = catalog.photoPage(photo);
-    const qint64 size = page.size();
-    const auto length
-            = [](qint64 bytes) { return "Content-Length: " + QByteArray::number(bytes) + "\r\n"; };
-    const auto rule = [&](Kind kind, qint64 bytes = 0, const QByteArray &text = {},
-                          int chunkBytes = 1000, int intervalMs = 10) {
-        FaultRule r = FaultRule::exactPath(path, kind);
-        r.bytes = bytes;
-        r.text = text;
-        r.chunkBytes = chunkBytes;
-        r.intervalMs = intervalMs;
-        return r;
-    };
-    const auto error = [](const QByteArray &pattern) {
-        return FaultRule::wildcard(pattern, Kind::ServerError);
-    };
-    const QByteArray found = "302 Found";
-    const QByteArray failed = "500 Internal Server Error";
-
-    QTest::newRow("close early") << Exchange{
-            rule(Kind::CloseEarly, 100), ok, 100, {length(size)}, "</html>"};
-    QTest::newRow("no length") << Exchange{
-            rule(Kind::NoContentLength), ok, size, {page}, "Content-Length"};
-    QTest::newRow("length larger") << Exchange{
-            rule(Kind::ContentLengthLarger), ok, size, {length(size + 1000), page}, length(size)};
-    QTest::newRow("length smaller") << Exchange{rule(Kind::ContentLengthSmaller, 300),
-                                                ok,
-                                                size,
-                                                {length(size - 300), page},
-                                                length(size)};
-    QTest::newRow("length garbage") << Exchange{
-            rule(Kind::ContentLengthGarbage), ok, size, {"Content-Length: banana\r\n", page}};
-    QTest::newRow("404") << Exchange{
-            rule(Kind::NotFound), "404 Not Found", -1, {"</html>"}, "photo-div"};
-    QTest::newRow("500") << Exchange{rule(Kind::ServerError), failed, -1, {"</html>"}, "photo-div"};
-    QTest::newRow("redirect") << Exchange{rule(Kind::Redirect, 0, "/elsewhere/"),
-                                          found,
-                                          -1,
-                                          {"\r\nlocation: /elsewhere/\r\n"},
-                                          "photo-div"};
-    QTest::newRow("redirect loop") << Exchange{
-            rule(Kind::RedirectLoop), found, -1, {"\r\nlocation: " + path + "\r\n"}, "photo-div"};
-    QTest::newRow("capital Location")
-            << Exchange{rule(Kind::RedirectCapitalLocation, 0, "/elsewhere/"),
-                        found,
-                        -1,
-                        {"\r\nLocation: /elsewhere/\r\n"},
-                        "location: "};
-    QTest::newRow("no page end") << Exchange{
-            rule(Kind::MissingHtmlEnd), ok, size - 7, {"photo-div"}, "</html>"};
-    QTest::newRow("capital page end")
-            << Exchange{rule(Kind::UpperCaseHtmlEnd), ok, size, {"</HTML>"}, "</html>"};
-    QTest::newRow("huge page") << Exchange{
-            rule(Kind::HugePage, 5 << 20), ok, 5 << 20, {length(5 << 20), "photo-div"}};
-    QTest::newRow("trickle") << Exchange{
-            rule(Kind::Trickle, 0, {}, 300, 20), ok, size, {length(size), page}, {}, true, 4};
-    QTest::newRow("header split at 40")
-            << Exchange{rule(Kind::SplitHeader, 40, {}, 0, 150), ok, size, {page}, {}, true, 2, 40};
-    QTest::newRow("stall") << Exchange{rule(Kind::Stall), {}, 0, {}, {}, false};
-    QTest::newRow("endless body") << Exchange{
-            rule(Kind::EndlessBody), ok, -1, {QByteArray(5000, 'x')}, "Content-Length", false};
-
-    QTest::newRow("wildcard over host and path")
-            << Exchange{error("*.photosite.example.com/photos/*/"), failed};
-    QTest::newRow("wildcard, other ending")
-            << Exchange{.rule = error("*.photosite.example.com/photos/*/sizes/"),
-                        .has = {page},
-                        .faulted = {false}};
-    QTest::newRow("wildcard, other host")
-            << Exchange{.rule = error("img.*/photos/*"), .has = {page}, .faulted = {false}};
-    QTest::newRow("question mark") << Exchange{error("www.photosite.example.co?/photos/*"), failed};
-    QTest::newRow("exact is not prefix")
-            << Exchange{.rule = FaultRule::exactPath("/photos/", Kind::ServerError),
-                        .has = {page},
-                        .faulted = {false}};
-    QTest::newRow("prefix") << Exchange{FaultRule::pathPrefix("/photos/", Kind::ServerError),
-                                        failed};
-    QTest::newRow("two uses") << Exchange{.rule
-                                          = FaultRule::wildcard("*/photos/*", Kind::ServerError, 2),
-                                          .has = {page},
-                                          .faulted = {true, true, false}};
-    QTest::newRow("used up") << Exchange{.rule = FaultRule::pathPrefix("/", Kind::ServerError, 0),
-                                         .has = {page},
-                                         .faulted = {false}};
-}
-
-void tst_PhotoSite::exchanges()
-{
-    QFETCH(Exchange, exchange);
-
-    if (!exchange.rule.pattern.isEmpty())
-        m_site.addFault(exchange.rule);
-    const QByteArray address = exchange.address.isEmpty()
-                                       ? m_site.catalog().site().siteHost + m_photo.pagePath
-                                       : exchange.address;
-    const QByteArray request
-            = exchange.request.isEmpty() ? LoopbackClient::request(address) : exchange.request;
-    LoopbackClient::Answer answer;
-    for (qsizetype i = 0; i < exchange.faulted.size(); ++i)
-        answer = LoopbackClient::exchange(m_site.serverPort(), request,
-                                          exchange.closed ? 5000 : 400);
-    QCOMPARE(answer.closed, exchange.closed);
-    const QByteArray statusLine = "HTTP/1.0 " + exchange.status + "\r\n";
-    QVERIFY2(exchange.status.isEmpty() ? answer.bytes.isEmpty()
-                                       : answer.head().startsWith(statusLine),
-             answer.head().constData());
-    QVERIFY(!answer.head().contains("\n\n"));
-    for (const QByteArray &part : exchange.has)
-        QVERIFY2(answer.bytes.contains(part), part.left(80).constData());
-    QVERIFY(exchange.lacks.isEmpty() || !answer.bytes.contains(exchange.lacks));
-    QVERIFY(exchange.closed || !answer.bytes.contains("</html>"));
-    QVERIFY(exchange.bodySize < 0 || answer.body().size() == exchange.bodySize);
-    QVERIFY(answer.chunks.size() >= exchange.minimumChunks
-            && (exchange.firstChunk < 0 || answer.chunks.first().size() == exchange.firstChunk));
-    if (!exchange.faulted.last())
-        QVERIFY(answer.head().contains(
-                "\r\nContent-Length: " + QByteArray::number(answer.body().size()) + "\r\n"));
-
-    QList<bool> faulted;
-    for (const RequestRecord &record : m_site.requests())
-        faulted << record.faulted;
-    QCOMPARE(faulted, exchange.faulted);
-    const RequestRecord record = m_site.requests().last();
-    QCOMPARE(record.raw, request);
-    QCOMPARE(record.method + ' ' + record.host + record.path, "GET " + address);
-}
-
-// A stalled answer and a request that never ends must not keep the site from
-// serving others.
-void tst_PhotoSite::slowClientsDoNotHoldOthers()
-{
-    m_site.addFault(FaultRule::exactPath("/stall", FaultRule::Kind::Stall));
-    QTcpSocket stalled, silent;
-    stalled.connectToHost(QHostAddress::LocalHost, m_site.serverPort());
-    stalled.write("GET /stall HTTP/1.0\n\n");
-    silent.connectToHost(QHostAddress::LocalHost, m_site.serverPort());
-    silent.write("GET /half");
-    for (const Photo &photo : m_site.catalog().photosOnPage("count12", false, 1).first(3)) {
-        const QByteArray request = LoopbackClient::request(photo.largestImage);
-        QCOMPARE(LoopbackClient::exchange(m_site.serverPort(), request).body(),
-                 m_site.catalog().imageBytes(photo.largestImage));
-    }
-    QVERIFY(stalled.state() == QAbstractSocket::ConnectedState
-            && silent.state() == QAbstractSocket::ConnectedState);
-    QCOMPARE(m_site.requests().size(), 4);
-}
-
-// A long run must not keep every request it sent, nor the socket-sized block
-// each short request was read into.
-void tst_PhotoSite::requestLogKeepsOnlyRecentRequests()
-{
-    constexpr qsizetype Forgotten = 50;
-    const qsizetype total = PhotoSite::RequestLogLimit + Forgotten;
-    // Each batch is answered before the next is sent, so the first is the one forgotten.
-    for (qsizetype first = 0; first < total; first += Forgotten) {
-        std::vector<std::unique_ptr<QTcpSocket>> clients;
-        QEventLoop answered;
-        qsizetype open = 0;
-        for (qsizetype i = first; i < qMin(first + Forgotten, total); ++i) {
-            const auto &client = clients.emplace_back(std::make_unique<QTcpSocket>());
-            connect(client.get(), &QTcpSocket::disconnected, &answered, [&answered, &open] {
-                if (--open == 0)
-                    answered.quit();
-            });
-            ++open;
-            client->connectToHost(QHostAddress::LocalHost, m_site.serverPort());
-            client->write("GET /nothing/" + QByteArray::number(i) + " HTTP/1.0\n\n");
-        }
-        QTimer::singleShot(5000, &answered, &QEventLoop::quit);
-        answered.exec();
-        QCOMPARE(open, 0);
-    }
-
-    QSet<QByteArray> logged, expected;
-    for (const RequestRecord &record : m_site.requests()) {
-        logged.insert(record.path);
-        QVERIFY2(record.raw.capacity() < 2 * record.raw.size(), record.raw.constData());
-    }
-    for (qsizetype i = Forgotten; i < total; ++i)
-        expected.insert("/nothing/" + QByteArray::number(i));
-    QCOMPARE(m_site.requests().size(), PhotoSite::RequestLogLimit);
-    QCOMPARE(logged, expected);
-}
-
-void tst_PhotoSite::toolServesAndStopsOnSigterm()
-{
-    QProcess tool;
-    tool.start(QStringLiteral(MOSSCATCH_PHOTOSITE_TOOL),
-               {QStringLiteral("--port"), QStringLiteral("0")});
-    QTRY_VERIFY_WITH_TIMEOUT(tool.canReadLine(), 10000);
-    const QByteArray line = tool.readLine();
-    bool isPort = false;
-    const quint16 port = line.mid(23).chopped(1).toUShort(&isPort);
-    QVERIFY2(line.startsWith("listening on 127.0.0.1:") && line.endsWith('\n') && isPort,
-             line.constData());
-    const LoopbackClient::Answer answer
-            = LoopbackClient::exchange(port, LoopbackClient::request(m_photo.thumbnailImage));
-    QCOMPARE(answer.body(), m_site.catalog().imageBytes(m_photo.thumbnailImage));
-
-    tool.terminate();
-    QVERIFY(tool.waitForFinished(10000));
-    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(tool.exitCode(), 0);
-    QVERIFY(tool.readAllStandardOutput().isEmpty());
-}
 
 QTEST_GUILESS_MAIN(tst_PhotoSite)
 #include "tst_photosite.moc"
