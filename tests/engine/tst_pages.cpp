@@ -367,11 +367,9 @@ private slots:
             Pages f;
             f.start(path);
             f.deliver(pieces);
-            if (f.connection()->state() == SocketState::Connected && end == QLatin1String("close"))
-                f.connection()->closeFromPeer();
-            else if (f.connection()->state() == SocketState::Connected
-                     && end == QLatin1String("reset"))
-                f.connection()->resetFromPeer();
+            if (f.connection()->state() == SocketState::Connected && !end.isEmpty())
+                end == QLatin1String("close") ? f.connection()->closeFromPeer()
+                                              : f.connection()->resetFromPeer();
             if (f.connection()->state() == SocketState::Connecting)
                 f.connection()->acceptConnection();
             QFile file(f.destination);
@@ -414,14 +412,14 @@ private slots:
         QTest::addColumn<QByteArray>("newPath");
         const QByteArray p186 = "/" + QByteArray(179, 'a') + "/p.jpg";
         const QByteArray same = "/photos/u/1/";
-        QTest::newRow("lower-case field")
-                << QByteArray("location: /a/p.jpg ") << "pending" << QByteArray("/a/p.jpg");
-        QTest::newRow("capital field is no redirect")
-                << QByteArray("Location: /a.jpg") << "pending" << same;
-        QTest::newRow("186-character target followed") << "location: " + p186 << "pending" << p186;
-        QTest::newRow("187-character target fails") << "location: /" + p186 << "retried" << same;
-        QTest::newRow("control character gives up")
-                << QByteArray("location: /a\x01/b") << "given up" << same;
+        const auto row = [](const char *name, const QByteArray &location, const char *outcome,
+                            const QByteArray &newPath) {
+            QTest::newRow(name) << location << QString(outcome) << newPath;
+        };
+        row("lower-case field", "location: /a/p.jpg ", "pending", "/a/p.jpg");
+        row("186-character target followed", "location: " + p186, "pending", p186);
+        row("187-character target fails", "location: /" + p186, "retried", same);
+        row("control character gives up", "location: /a\x01/b", "given up", same);
     }
 
     void redirect()
