@@ -311,20 +311,17 @@ private slots:
         QTest::addColumn<qint64>("received");
         QTest::addColumn<qint64>("length");
         QTest::addColumn<QStringList>("row");
-        const auto row = [](const char *status, qint64 size, const char *percent) {
-            return QStringList{status, formatByteSize(size), percent};
+        const auto row = [](const char *name, SocketState state, qint64 received, qint64 length,
+                            const char *status, qint64 size, const char *percent) {
+            QTest::newRow(name) << state << received << length
+                                << QStringList{status, formatByteSize(size), percent};
         };
         const qint64 big = Q_INT64_C(3000000000);
-        QTest::newRow("half") << S::Connected << qint64(512) << qint64(1024)
-                              << row("CONNECTED", 512, "50%");
-        QTest::newRow("third") << S::Connected << qint64(1) << qint64(3)
-                               << row("CONNECTED", 1, "33%");
-        QTest::newRow("eighth rounds up")
-                << S::Closing << qint64(1) << qint64(8) << row("CLOSING", 1, "13%");
-        QTest::newRow("no length shows data")
-                << S::Closed << qint64(9) << qint64(0) << row("CLOSED", 300, "");
-        QTest::newRow("beyond 32 bits")
-                << S::Connected << big << big / 3 * 4 << row("CONNECTED", big, "75%");
+        row("half", S::Connected, 512, 1024, "CONNECTED", 512, "50%");
+        row("third", S::Connected, 1, 3, "CONNECTED", 1, "33%");
+        row("eighth rounds up", S::Closing, 1, 8, "CLOSING", 1, "13%");
+        row("no length shows data", S::Closed, 9, 0, "CLOSED", 300, "");
+        row("beyond 32 bits", S::Connected, big, big / 3 * 4, "CONNECTED", big, "75%");
     }
 
     void connectionRow()
