@@ -74,15 +74,6 @@ struct Pages
         pool.loadSocks();
     }
 
-    // Starts the keyword of entry (as the engine cleans it) with nothing queued.
-    void startKeyword(const QString &entry)
-    {
-        options.setSaveFolder(folder.path());
-        engine.addKeyword(entry);
-        engine.start();
-        queue.clear();
-    }
-
     ScriptedConnection *connection() const
     {
         return static_cast<ScriptedConnection *>(pool.connection(2));
@@ -301,6 +292,9 @@ private slots:
         const QByteArray fake = fields + b.mid(fields.size());
         const QByteArray html = QByteArray(b).replace(150, 7, "</html>");
         const QByteArray pageText = photoPage + "</html>";
+        const auto ok10 = [&b](const QByteArray &fields) {
+            return "HTTP/1.0 200 OK\r\n" + fields + "\r\n" + b;
+        };
         const auto add = [](const char *name, const QByteArray &response, const char *end,
                             const char *outcome, const QByteArray &file = {},
                             const QByteArray &path = image) {
@@ -327,24 +321,17 @@ private slots:
             "close", "given up");
         add("503", header("503 Busy", 300) + b, "close", "retried");
         add("429", header("429 Slow down", 300) + b, "close", "retried");
-        add("gzip", "HTTP/1.0 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 300\r\n\r\n" + b,
-            "", "given up");
+        add("gzip", ok10("Content-Encoding: gzip\r\nContent-Length: 300\r\n"), "", "given up");
         add("LF-only header", "HTTP/1.0 200 OK\nServer: x\nContent-Length: 300\n\n" + crlfInside,
             "", "saved", crlfInside);
         add("leading blanks before the status line", "\r\n \t\n" + head + b, "", "saved", b);
-        add("two equal lengths",
-            "HTTP/1.0 200 OK\r\nContent-Length: 300\r\nContent-Length: 300\r\n\r\n" + b, "",
+        add("two equal lengths", ok10("Content-Length: 300\r\nContent-Length: 300\r\n"), "",
             "saved", b);
-        add("two different lengths",
-            "HTTP/1.0 200 OK\r\nContent-Length: 300\r\nContent-Length: 200\r\n\r\n" + b, "",
+        add("two different lengths", ok10("Content-Length: 300\r\nContent-Length: 200\r\n"), "",
             "retried");
         add("length inside another field's name",
-            "HTTP/1.0 200 OK\r\nX-Original-Content-Length: 12\r\n"
-            "Content-Length: 300\r\n\r\n"
-                    + b,
-            "", "saved", b);
-        add("length that is no number: none", "HTTP/1.0 200 OK\r\nContent-Length: 3e2\r\n\r\n" + b,
-            "close", "saved", b);
+            ok10("X-Original-Content-Length: 12\r\nContent-Length: 300\r\n"), "", "saved", b);
+        add("length that is no number: none", ok10("Content-Length: 3e2\r\n"), "close", "saved", b);
         add("length 99 given up", header("200 OK", 99) + b.left(99), "close", "given up");
         add("body bytes that look like header fields", head + fake, "", "saved", fake);
         add("image holding </html> given up", head + html, "", "given up");
@@ -500,7 +487,10 @@ private slots:
         Pages f;
         f.options.setMaxImages(maxImages);
         f.options.setCommercial(commercial);
-        f.startKeyword(QString::fromUtf8("Blue  Sky\xC3\xA9"));
+        f.options.setSaveFolder(f.folder.path());
+        f.engine.addKeyword(QString::fromUtf8("Blue  Sky\xC3\xA9"));
+        f.engine.start();
+        f.queue.clear();
         QTEST(f.scraper.walker().getPagesOfResults(page), "returned");
         QCOMPARE(f.queue.size(), queued);
         const QByteArray search
