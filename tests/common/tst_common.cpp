@@ -102,7 +102,7 @@ private slots:
         QTest::newRow("zero") << qint64(0) << "0 bytes";
         QTest::newRow("below a kilobyte") << qint64(1023) << "1023 bytes";
         QTest::newRow("one kilobyte") << qint64(1024) << "1.00 KB";
-        QTest::newRow("truncated, not rounded") << qint64(1240) << "1.21 KB";
+        QTest::newRow("truncated, not rounded") << qint64(1245) << "1.21 KB";
         QTest::newRow("two digits") << qint64(2500) << "2.44 KB";
         QTest::newRow("three digits") << qint64(122880) << "120 KB";
         QTest::newRow("next unit from 1000") << qint64(1000 * 1024) << "0.97 MB";
