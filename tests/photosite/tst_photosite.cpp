@@ -170,14 +170,12 @@ private slots:
         const QByteArray found = "302 Found";
         const QByteArray failed = "500 Internal Server Error";
 
-        // An answer to the photo page under a rule of kind, and what it holds and lacks.
-        const auto fault
-                = [&](const char *name, const FaultRule &r, const QByteArray &status,
-                      qint64 bodySize, const QByteArrayList &has, const QByteArray &lacks = {},
-                      bool closed = true, int minimumChunks = 0, int firstChunk = -1) {
-                      QTest::newRow(name) << Exchange{r,     status, bodySize,      has,
-                                                      lacks, closed, minimumChunks, firstChunk};
-                  };
+        // The photo page under rule r, and what the answer holds and lacks.
+        const auto fault = [](const char *name, const FaultRule &r, const QByteArray &status,
+                              qint64 body, const QByteArrayList &has, const QByteArray &lacks = {},
+                              bool closed = true, int chunks = 0, int first = -1) {
+            QTest::newRow(name) << Exchange{r, status, body, has, lacks, closed, chunks, first};
+        };
         fault("close early", rule(Kind::CloseEarly, 100), ok, 100, {length(size)}, "</html>");
         fault("no length", rule(Kind::NoContentLength), ok, size, {page}, "Content-Length");
         fault("length larger", rule(Kind::ContentLengthLarger), ok, size,
