@@ -184,7 +184,6 @@ void HttpExchange::startAttempt(SlotRecord &record)
     record.image.reset();
     record.scanned = 0;
     record.bodyStarted = false;
-    record.status = 0;
     // A length announced by an earlier response (before a retry or a redirect)
     // says nothing about the one to come.
     record.contentLength = 0;
@@ -261,7 +260,6 @@ HttpExchange::Step HttpExchange::startBody(int index, SlotRecord &record, const 
         giveUp(index);
         return Step::Finished;
     }
-    record.status = header.status;
     record.chunked = header.chunked;
     if (header.length && !header.chunked) {
         record.contentLength = *header.length;

@@ -47,8 +47,6 @@ struct SlotRecord
     qsizetype scanned = 0;
     // The response header is behind us (or there was none): what arrives is body.
     bool bodyStarted = false;
-    // Status code of the response's status line; 0 when it had none.
-    int status = 0;
     // The body is chunked and decoded by chunks; its framing is never kept.
     bool chunked = false;
     ChunkedDecoder chunks;

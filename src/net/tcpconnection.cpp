@@ -57,43 +57,30 @@ void TcpConnection::dropSocket()
 
 void TcpConnection::listenToSocket()
 {
+    // Events still queued from a dropped socket belong to an earlier attempt.
     const quint64 attempt = m_attempt;
-    const auto current = [this, attempt] { return attempt == m_attempt; };
+    const auto forThisAttempt = [this, attempt](void (TcpConnection::*handler)()) {
+        return [this, attempt, handler] {
+            if (attempt == m_attempt)
+                (this->*handler)();
+        };
+    };
+    const auto queued = Qt::QueuedConnection;
     connect(
             m_socket, &QAbstractSocket::stateChanged, this,
-            [this, current](QAbstractSocket::SocketState socketState) {
-                if (current())
+            [this, attempt](QAbstractSocket::SocketState socketState) {
+                if (attempt == m_attempt)
                     onSocketStateChanged(socketState);
             },
-            Qt::QueuedConnection);
-    connect(
-            m_socket, &QAbstractSocket::connected, this,
-            [this, current] {
-                if (current())
-                    onSocketConnected();
-            },
-            Qt::QueuedConnection);
-    connect(
-            m_socket, &QIODevice::readyRead, this,
-            [this, current] {
-                if (current())
-                    onSocketReadyRead();
-            },
-            Qt::QueuedConnection);
-    connect(
-            m_socket, &QAbstractSocket::disconnected, this,
-            [this, current] {
-                if (current())
-                    onSocketDisconnected();
-            },
-            Qt::QueuedConnection);
-    connect(
-            m_socket, &QAbstractSocket::errorOccurred, this,
-            [this, current] {
-                if (current())
-                    onSocketError();
-            },
-            Qt::QueuedConnection);
+            queued);
+    connect(m_socket, &QAbstractSocket::connected, this,
+            forThisAttempt(&TcpConnection::onSocketConnected), queued);
+    connect(m_socket, &QIODevice::readyRead, this,
+            forThisAttempt(&TcpConnection::onSocketReadyRead), queued);
+    connect(m_socket, &QAbstractSocket::disconnected, this,
+            forThisAttempt(&TcpConnection::onSocketDisconnected), queued);
+    connect(m_socket, &QAbstractSocket::errorOccurred, this,
+            forThisAttempt(&TcpConnection::onSocketError), queued);
 }
 
 bool TcpConnection::isConnecting() const
