@@ -98,13 +98,12 @@ void RunDriver::makeKeywordFolders(const QString &saveFolder, const QString &fol
 {
     const QString keywordFolder = saveFolder + folderName;
     makeFolder(saveFolder);
-    makeFolder(keywordFolder);
-    makeFolder(keywordFolder + QStringLiteral("/thumbnails"));
-    makeFolder(keywordFolder + QStringLiteral("/largest"));
-    // A killed earlier run may have left unfinished images behind.
     for (const QString &folder : {keywordFolder, keywordFolder + QStringLiteral("/thumbnails"),
-                                  keywordFolder + QStringLiteral("/largest")})
+                                  keywordFolder + QStringLiteral("/largest")}) {
+        makeFolder(folder);
+        // A killed earlier run may have left unfinished images behind.
         PartialImage::removeStale(folder, m_runStarted);
+    }
 }
 
 }
