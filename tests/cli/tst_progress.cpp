@@ -1,9 +1,9 @@
 #include "cli/imageestimate.h"
+#include "clirun.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,36 +66,21 @@ private slots:
         QTest::newRow("pipe") << false;
     }
 
-    // A pseudo-terminal 100 columns wide comes from script(1).
     void barOnlyOnTerminal()
     {
         QFETCH(bool, terminal);
         QTemporaryDir folder;
         const QString summaryPath = folder.filePath(QStringLiteral("summary.json"));
-        QStringList arguments{
+        const QStringList arguments{
                 "--demo",    "--folder",       folder.filePath(QStringLiteral("images")),
                 "--largest", "--summary-json", summaryPath,
                 "count12"};
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), folder.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
-                           folder.filePath(QStringLiteral(".config")));
-        environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"),
-                           QStringLiteral("20,20,200,400"));
-        process.setProcessEnvironment(environment);
-        if (terminal) {
-            QString command
-                    = QStringLiteral("stty cols 100; exec ") + QStringLiteral(MOSSCATCH_CLI);
-            for (const QString &argument : arguments)
-                command += QStringLiteral(" '") + argument + QLatin1Char('\'');
-            process.start(QStringLiteral("script"), {"-qfec", command, "/dev/null"});
-        } else {
-            process.start(QStringLiteral(MOSSCATCH_CLI), arguments);
-        }
-        QVERIFY(process.waitForFinished(180000));
-        QCOMPARE(process.exitCode(), 0);
-        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        // Transfers start at a slower pace, so the bar is drawn in between.
+        const CliRun run
+                = Cli{.home = folder.path(), .intervals = "20,20,200,400", .terminal = terminal}
+                          .run(arguments);
+        QCOMPARE(run.exitCode, 0);
+        const QString out = QString::fromUtf8(run.out);
 
         static const QRegularExpression bar(
                 QStringLiteral("count12 \\[#*-*\\] \\d+/~36 \\d+% .* ETA (\\d+:\\d\\d|--:--)"));
