@@ -1,5 +1,6 @@
 #include "cli/imageestimate.h"
 #include "clirun.h"
+#include "rows.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,34 +18,19 @@ class TestProgress : public QObject
 private slots:
     void estimatesExpectedImages_data()
     {
-        QTest::addColumn<double>("resultCount");
-        QTest::addColumn<QString>("maxImages");
-        QTest::addColumn<QString>("sizes");
-        QTest::addColumn<int>("images");
-        QTest::addColumn<bool>("approximate");
-
-        QTest::newRow("one page of a long list") << 1234.0 << "60"
-                                                 << "ts" << 120 << true;
-        QTest::newRow("short list, every size") << 12.0 << "max"
-                                                << "tsl" << 36 << true;
-        QTest::newRow("exactly one full page") << 60.0 << "max"
-                                               << "s" << 60 << false;
-        QTest::newRow("page maximum") << 100000.0 << "max"
-                                      << "l" << 4200 << false;
-        QTest::newRow("limit of ten pages") << 1234.0 << "600"
-                                            << "s" << 600 << false;
-        QTest::newRow("fractional page limit") << 1234.0 << "100"
-                                               << "sl" << 120 << false;
-        QTest::newRow("limit below a page") << 1234.0 << "59"
-                                            << "s" << 0 << false;
-        QTest::newRow("limit not a number") << 1234.0 << "lots"
-                                            << "tsl" << 0 << false;
-        QTest::newRow("max in capitals") << 200.0 << "MAX"
-                                         << "sl" << 400 << false;
-        QTest::newRow("no results") << 0.0 << "max"
-                                    << "tsl" << 0 << false;
-        QTest::newRow("no size ticked") << 500.0 << "max"
-                                        << "" << 0 << false;
+        const auto row = columns<double, QString, QString, int, bool>(
+                "resultCount", "maxImages", "sizes", "images", "approximate");
+        row("one page of a long list", 1234.0, "60", "ts", 120, true);
+        row("short list, every size", 12.0, "max", "tsl", 36, true);
+        row("exactly one full page", 60.0, "max", "s", 60, false);
+        row("page maximum", 100000.0, "max", "l", 4200, false);
+        row("limit of ten pages", 1234.0, "600", "s", 600, false);
+        row("fractional page limit", 1234.0, "100", "sl", 120, false);
+        row("limit below a page", 1234.0, "59", "s", 0, false);
+        row("limit not a number", 1234.0, "lots", "tsl", 0, false);
+        row("max in capitals", 200.0, "MAX", "sl", 400, false);
+        row("no results", 0.0, "max", "tsl", 0, false);
+        row("no size ticked", 500.0, "max", "", 0, false);
     }
 
     void estimatesExpectedImages()
