@@ -1,44 +1,16 @@
+#include "clirun.h"
 #include "photosite/photosite.h"
 
 #include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace mosscatch;
 
 namespace {
-
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-// The command line started with its settings under home and short timer intervals.
-void startCli(QProcess &process, const QStringList &arguments, const QString &home)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home);
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
-    environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"), QStringLiteral("2,20,200,400"));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(MOSSCATCH_CLI), arguments);
-}
-
-Run runCli(const QStringList &arguments, const QString &home)
-{
-    QProcess process;
-    startCli(process, arguments, home);
-    if (!process.waitForFinished(180000))
-        process.kill();
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
-}
 
 QStringList filesUnder(const QString &folder)
 {
@@ -85,9 +57,9 @@ private slots:
         const QString summaryPath = folder.filePath(QStringLiteral("summary.json"));
         const QString saveFolder = folder.filePath(QStringLiteral("images"));
         const QString logPath = folder.filePath(QStringLiteral("found.log"));
-        const Run run = runCli({"--demo", "--folder", saveFolder, "--largest", "--summary-json",
-                                summaryPath, "--log", logPath, "count12", "count5"},
-                               m_home.path());
+        const CliRun run
+                = m_cli.run({"--demo", "--folder", saveFolder, "--largest", "--summary-json",
+                             summaryPath, "--log", logPath, "count12", "count5"});
         QVERIFY2(run.exitCode == 0, run.err.constData());
         QVERIFY(!holdsControlCharacter(run.out));
         QVERIFY(run.out.indexOf("count12") < run.out.indexOf("count5"));
@@ -147,7 +119,7 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QByteArray, message);
-        const Run run = runCli(arguments, m_home.path());
+        const CliRun run = m_cli.run(arguments);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(message), run.err.constData());
         QCOMPARE(run.err.count('\n'), 1);
@@ -156,9 +128,8 @@ private slots:
     void unreachableSiteFails()
     {
         // Nothing listens on port 1 of the loopback address.
-        const Run run = runCli({"--folder", m_home.filePath("images"), "--resolve",
-                                "*.example.com=127.0.0.1:1", "--quiet", "cats"},
-                               m_home.path());
+        const CliRun run = m_cli.run({"--folder", m_home.filePath("images"), "--resolve",
+                                      "*.example.com=127.0.0.1:1", "--quiet", "cats"});
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains("no transfer succeeded"), run.err.constData());
         QVERIFY(run.out.isEmpty());
@@ -168,10 +139,8 @@ private slots:
     {
         QTemporaryDir folder;
         QProcess process;
-        startCli(process,
-                 {"--demo", "--folder", folder.path(), "--largest", "--max-images", "max",
-                  "count600"},
-                 m_home.path());
+        m_cli.start(process, {"--demo", "--folder", folder.path(), "--largest", "--max-images",
+                              "max", "count600"});
         QVERIFY(process.waitForStarted());
         // Interrupted in the middle of the harvest, with transfers running.
         QTRY_VERIFY_WITH_TIMEOUT(filesUnder(folder.path()).size() > 40, 60000);
@@ -195,6 +164,7 @@ private slots:
 
 private:
     QTemporaryDir m_home;
+    const Cli m_cli{m_home.path()};
 };
 
 QTEST_GUILESS_MAIN(TestCli)

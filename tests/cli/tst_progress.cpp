@@ -1,9 +1,10 @@
 #include "cli/imageestimate.h"
+#include "clirun.h"
+#include "rows.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,34 +18,19 @@ class TestProgress : public QObject
 private slots:
     void estimatesExpectedImages_data()
     {
-        QTest::addColumn<double>("resultCount");
-        QTest::addColumn<QString>("maxImages");
-        QTest::addColumn<QString>("sizes");
-        QTest::addColumn<int>("images");
-        QTest::addColumn<bool>("approximate");
-
-        QTest::newRow("one page of a long list") << 1234.0 << "60"
-                                                 << "ts" << 120 << true;
-        QTest::newRow("short list, every size") << 12.0 << "max"
-                                                << "tsl" << 36 << true;
-        QTest::newRow("exactly one full page") << 60.0 << "max"
-                                               << "s" << 60 << false;
-        QTest::newRow("page maximum") << 100000.0 << "max"
-                                      << "l" << 4200 << false;
-        QTest::newRow("limit of ten pages") << 1234.0 << "600"
-                                            << "s" << 600 << false;
-        QTest::newRow("fractional page limit") << 1234.0 << "100"
-                                               << "sl" << 120 << false;
-        QTest::newRow("limit below a page") << 1234.0 << "59"
-                                            << "s" << 0 << false;
-        QTest::newRow("limit not a number") << 1234.0 << "lots"
-                                            << "tsl" << 0 << false;
-        QTest::newRow("max in capitals") << 200.0 << "MAX"
-                                         << "sl" << 400 << false;
-        QTest::newRow("no results") << 0.0 << "max"
-                                    << "tsl" << 0 << false;
-        QTest::newRow("no size ticked") << 500.0 << "max"
-                                        << "" << 0 << false;
+        const auto row = columns<double, QString, QString, int, bool>(
+                "resultCount", "maxImages", "sizes", "images", "approximate");
+        row("one page of a long list", 1234.0, "60", "ts", 120, true);
+        row("short list, every size", 12.0, "max", "tsl", 36, true);
+        row("exactly one full page", 60.0, "max", "s", 60, false);
+        row("page maximum", 100000.0, "max", "l", 4200, false);
+        row("limit of ten pages", 1234.0, "600", "s", 600, false);
+        row("fractional page limit", 1234.0, "100", "sl", 120, false);
+        row("limit below a page", 1234.0, "59", "s", 0, false);
+        row("limit not a number", 1234.0, "lots", "tsl", 0, false);
+        row("max in capitals", 200.0, "MAX", "sl", 400, false);
+        row("no results", 0.0, "max", "tsl", 0, false);
+        row("no size ticked", 500.0, "max", "", 0, false);
     }
 
     void estimatesExpectedImages()
@@ -66,36 +52,21 @@ private slots:
         QTest::newRow("pipe") << false;
     }
 
-    // A pseudo-terminal 100 columns wide comes from script(1).
     void barOnlyOnTerminal()
     {
         QFETCH(bool, terminal);
         QTemporaryDir folder;
         const QString summaryPath = folder.filePath(QStringLiteral("summary.json"));
-        QStringList arguments{
+        const QStringList arguments{
                 "--demo",    "--folder",       folder.filePath(QStringLiteral("images")),
                 "--largest", "--summary-json", summaryPath,
                 "count12"};
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), folder.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
-                           folder.filePath(QStringLiteral(".config")));
-        environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"),
-                           QStringLiteral("20,20,200,400"));
-        process.setProcessEnvironment(environment);
-        if (terminal) {
-            QString command
-                    = QStringLiteral("stty cols 100; exec ") + QStringLiteral(MOSSCATCH_CLI);
-            for (const QString &argument : arguments)
-                command += QStringLiteral(" '") + argument + QLatin1Char('\'');
-            process.start(QStringLiteral("script"), {"-qfec", command, "/dev/null"});
-        } else {
-            process.start(QStringLiteral(MOSSCATCH_CLI), arguments);
-        }
-        QVERIFY(process.waitForFinished(180000));
-        QCOMPARE(process.exitCode(), 0);
-        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        // Transfers start at a slower pace, so the bar is drawn in between.
+        const CliRun run
+                = Cli{.home = folder.path(), .intervals = "20,20,200,400", .terminal = terminal}
+                          .run(arguments);
+        QCOMPARE(run.exitCode, 0);
+        const QString out = QString::fromUtf8(run.out);
 
         static const QRegularExpression bar(
                 QStringLiteral("count12 \\[#*-*\\] \\d+/~36 \\d+% .* ETA (\\d+:\\d\\d|--:--)"));

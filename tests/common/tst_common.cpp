@@ -1,6 +1,7 @@
 #include "common/bytesize.h"
 #include "common/files.h"
 #include "common/text.h"
+#include "rows.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,12 +18,7 @@ private slots:
     // A keyword entry as the folder name and the keyword key see it.
     void keywordText_data()
     {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("lowerTrimmed");
-        QTest::addColumn<QString>("safe");
-        const auto row
-                = [](const char *name, const QString &input, const QString &lowerTrimmed,
-                     const QString &safe) { QTest::newRow(name) << input << lowerTrimmed << safe; };
+        const auto row = columns<QString, QString, QString>("input", "lowerTrimmed", "safe");
         row("case and outer spaces", "  TDir  ", "tdir", "  TDir  ");
         row("inner spaces stay", " Blue  Sky ", "blue  sky", " Blue  Sky ");
         row("tabs and line breaks stay", "\tKey\n", "\tkey\n", "\tKey\n");
@@ -46,12 +42,7 @@ private slots:
     // The file name an address path is saved under, and how that name is shown.
     void urlFileName_data()
     {
-        QTest::addColumn<QByteArray>("path");
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<QString>("text");
-        const auto row
-                = [](const char *name, const QByteArray &path, const QByteArray &fileName,
-                     const QString &text) { QTest::newRow(name) << path << fileName << text; };
+        const auto row = columns<QByteArray, QByteArray, QString>("path", "name", "text");
         row("image", "/1234/5678_abcd_t.jpg", "5678_abcd_t.jpg", "5678_abcd_t.jpg");
         row("trailing slash", "/photos/owner/1/", "", "");
         row("no slash", "pic.jpg", "pic.jpg", "pic.jpg");
@@ -75,18 +66,17 @@ private slots:
 
     void leadingNumber_data()
     {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<double>("expected");
-        QTest::newRow("plain") << QByteArray("1234 ") << 1234.0;
-        QTest::newRow("leading blanks") << QByteArray("  60") << 60.0;
-        QTest::newRow("stops at letter") << QByteArray("5000\r\n") << 5000.0;
-        QTest::newRow("decimal") << QByteArray("1.5x") << 1.5;
-        QTest::newRow("exponent") << QByteArray("2e3 ") << 2000.0;
-        QTest::newRow("dangling exponent") << QByteArray("12e") << 12.0;
-        QTest::newRow("no number") << QByteArray("Max") << 0.0;
-        QTest::newRow("empty") << QByteArray() << 0.0;
-        QTest::newRow("negative") << QByteArray("-7") << -7.0;
-        QTest::newRow("lone sign") << QByteArray("-") << 0.0;
+        const auto row = columns<QByteArray, double>("text", "expected");
+        row("plain", "1234 ", 1234.0);
+        row("leading blanks", "  60", 60.0);
+        row("stops at letter", "5000\r\n", 5000.0);
+        row("decimal", "1.5x", 1.5);
+        row("exponent", "2e3 ", 2000.0);
+        row("dangling exponent", "12e", 12.0);
+        row("no number", "Max", 0.0);
+        row("empty", {}, 0.0);
+        row("negative", "-7", -7.0);
+        row("lone sign", "-", 0.0);
     }
 
     void leadingNumber()
@@ -97,18 +87,17 @@ private slots:
 
     void formatByteSize_data()
     {
-        QTest::addColumn<qint64>("bytes");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("zero") << qint64(0) << "0 bytes";
-        QTest::newRow("below a kilobyte") << qint64(1023) << "1023 bytes";
-        QTest::newRow("one kilobyte") << qint64(1024) << "1.00 KB";
-        QTest::newRow("truncated, not rounded") << qint64(1245) << "1.21 KB";
-        QTest::newRow("two digits") << qint64(2500) << "2.44 KB";
-        QTest::newRow("three digits") << qint64(122880) << "120 KB";
-        QTest::newRow("next unit from 1000") << qint64(1000 * 1024) << "0.97 MB";
-        QTest::newRow("megabytes") << qint64(99930521) << "95.3 MB";
-        QTest::newRow("gigabytes") << qint64(5368709120) << "5.00 GB";
-        QTest::newRow("negative shown as zero") << qint64(-5) << "0 bytes";
+        const auto row = columns<qint64, QString>("bytes", "expected");
+        row("zero", 0, "0 bytes");
+        row("below a kilobyte", 1023, "1023 bytes");
+        row("one kilobyte", 1024, "1.00 KB");
+        row("truncated, not rounded", 1245, "1.21 KB");
+        row("two digits", 2500, "2.44 KB");
+        row("three digits", 122880, "120 KB");
+        row("next unit from 1000", 1000 * 1024, "0.97 MB");
+        row("megabytes", 99930521, "95.3 MB");
+        row("gigabytes", 5368709120, "5.00 GB");
+        row("negative shown as zero", -5, "0 bytes");
     }
 
     void formatByteSize()

@@ -1,4 +1,5 @@
 #include "controls/paintedbutton.h"
+#include "rows.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -176,22 +177,14 @@ private slots:
     // Alt with the access key clicks, unless the button is disabled.
     void accessKeys_data()
     {
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("key");
-        QTest::newRow("&Start") << "&Start"
-                                << "s";
-        QTest::newRow("Start") << "Start"
-                               << "";
-        QTest::newRow("A&&B") << "A&&B"
-                              << "";
-        QTest::newRow("Save && &Exit") << "Save && &Exit"
-                                       << "e";
-        QTest::newRow("lone &") << "&"
-                                << "";
-        QTest::newRow("X&") << "X&"
-                            << "";
-        QTest::newRow("third & not looked at") << "&&&&&X"
-                                               << "";
+        const auto row = columns<QString, QString>("caption", "key");
+        row("&Start", "&Start", "s");
+        row("Start", "Start", "");
+        row("A&&B", "A&&B", "");
+        row("Save && &Exit", "Save && &Exit", "e");
+        row("lone &", "&", "");
+        row("X&", "X&", "");
+        row("third & not looked at", "&&&&&X", "");
     }
 
     void accessKeys()

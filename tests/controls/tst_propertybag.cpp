@@ -1,6 +1,7 @@
 #include "controls/designform.h"
 #include "controls/paintedbutton.h"
 #include "controls/propertybag.h"
+#include "rows.h"
 
 #include <QFile>
 #include <QTest>
@@ -37,14 +38,10 @@ class TestPropertyBag : public QObject
 private slots:
     void designButtons_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("Start") << "paintedButton1"
-                               << "7|Start!|enabled|Verdana 9.75 bold|2|focus rect|fddbe7|0";
-        QTest::newRow("Add") << "paintedButton2"
-                             << "7|Add|enabled|Verdana 9.75 bold|2|focus rect|e0e0e0|0";
-        QTest::newRow("not in the design") << "paintedButton3"
-                                           << "";
+        const auto row = columns<QString, QString>("name", "expected");
+        row("Start", "paintedButton1", "7|Start!|enabled|Verdana 9.75 bold|2|focus rect|fddbe7|0");
+        row("Add", "paintedButton2", "7|Add|enabled|Verdana 9.75 bold|2|focus rect|e0e0e0|0");
+        row("not in the design", "paintedButton3", "");
     }
 
     // Rewriting the design's own buttons also pins the order of the keys.

@@ -1,11 +1,10 @@
+#include "clirun.h"
 #include "harvestfixture.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace mosscatch;
@@ -188,24 +187,12 @@ private slots:
         const QString summaryPath = m_home.filePath(QStringLiteral("summary.json"));
         const QString resolve = QStringLiteral("*.example.com=127.0.0.1:%1").arg(site.serverPort());
 
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), m_home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
-                           m_home.path() + QStringLiteral("/.config"));
-        environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"),
-                           QStringLiteral("2,20,200,400"));
-        process.setProcessEnvironment(environment);
-        process.setWorkingDirectory(work.path());
-        QSignalSpy finished(&process, &QProcess::finished);
-        process.start(QStringLiteral(MOSSCATCH_CLI),
-                      QStringList{"--folder", work.filePath(row.folder), "--resolve", resolve,
-                                  "--summary-json", summaryPath}
-                              + row.keywords);
-        QVERIFY2(finished.wait(120000), "the run did not end");
-        const QByteArray out = process.readAllStandardOutput();
-        const QByteArray err = process.readAllStandardError();
-        QVERIFY2(process.exitCode() == row.exitCode, err.constData());
+        const CliRun run = Cli{.home = m_home.path(), .workingDirectory = work.path()}.run(
+                QStringList{"--folder", work.filePath(row.folder), "--resolve", resolve,
+                            "--summary-json", summaryPath}
+                + row.keywords);
+        const QByteArray &out = run.out, &err = run.err;
+        QVERIFY2(run.exitCode == row.exitCode, err.constData());
 
         const QString used = work.filePath(row.savedUnder);
         QVERIFY2(out.startsWith("saving into " + used.toUtf8() + "/\n"), out.constData());

@@ -1,7 +1,9 @@
 #include "net/hostmap.h"
+#include "rows.h"
 
 #include <QTest>
 
+using mosscatch::columns;
 using mosscatch::HostMap;
 
 class TestHostMap : public QObject
@@ -12,38 +14,22 @@ private slots:
     // An empty endpoint: the spec is refused and the map stays empty.
     void resolve_data()
     {
-        QTest::addColumn<QStringList>("specs");
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<QString>("endpoint");
-
-        QTest::newRow("exact") << QStringList{"www.a.com=127.0.0.1:8080"} << "www.a.com"
-                               << "127.0.0.1:8080";
-        QTest::newRow("case") << QStringList{"WWW.a.Com=127.0.0.1:8080"} << "www.A.COM"
-                              << "127.0.0.1:8080";
-        QTest::newRow("wildcard") << QStringList{"*.a.com=127.0.0.1:81"} << "x.y.a.com"
-                                  << "127.0.0.1:81";
-        QTest::newRow("wildcard skips bare domain")
-                << QStringList{"*.a.com=127.0.0.1:81"} << "a.com"
-                << "a.com:80";
-        QTest::newRow("wildcard needs the dot") << QStringList{"*.a.com=127.0.0.1:81"} << "xa.com"
-                                                << "xa.com:80";
-        QTest::newRow("exact before wildcard")
-                << QStringList{"w.a.com=10.0.0.1:1", "*.a.com=10.0.0.2:2"} << "W.a.com"
-                << "10.0.0.1:1";
-        QTest::newRow("exact after wildcard")
-                << QStringList{"*.a.com=10.0.0.2:2", "w.a.com=10.0.0.1:1"} << "w.a.com"
-                << "10.0.0.1:1";
-        QTest::newRow("longer wildcard")
-                << QStringList{"*.a.com=10.0.0.1:1", "*.b.a.com=10.0.0.2:2", "*.com=10.0.0.3:3"}
-                << "x.b.a.com"
-                << "10.0.0.2:2";
-        QTest::newRow("later replaces")
-                << QStringList{"*.a.com=10.0.0.1:1", "*.A.com=10.0.0.2:65535"} << "x.a.com"
-                << "10.0.0.2:65535";
-        QTest::newRow("ipv6") << QStringList{"h=[::1]:8080"} << "h"
-                              << "::1:8080";
-        QTest::newRow("no match") << QStringList{"www.a.com=127.0.0.1:8080"} << "Other.org"
-                                  << "Other.org:80";
+        const auto row = columns<QStringList, QString, QString>("specs", "host", "endpoint");
+        row("exact", {"www.a.com=127.0.0.1:8080"}, "www.a.com", "127.0.0.1:8080");
+        row("case", {"WWW.a.Com=127.0.0.1:8080"}, "www.A.COM", "127.0.0.1:8080");
+        row("wildcard", {"*.a.com=127.0.0.1:81"}, "x.y.a.com", "127.0.0.1:81");
+        row("wildcard skips bare domain", {"*.a.com=127.0.0.1:81"}, "a.com", "a.com:80");
+        row("wildcard needs the dot", {"*.a.com=127.0.0.1:81"}, "xa.com", "xa.com:80");
+        row("exact before wildcard", {"w.a.com=10.0.0.1:1", "*.a.com=10.0.0.2:2"}, "W.a.com",
+            "10.0.0.1:1");
+        row("exact after wildcard", {"*.a.com=10.0.0.2:2", "w.a.com=10.0.0.1:1"}, "w.a.com",
+            "10.0.0.1:1");
+        row("longer wildcard", {"*.a.com=10.0.0.1:1", "*.b.a.com=10.0.0.2:2", "*.com=10.0.0.3:3"},
+            "x.b.a.com", "10.0.0.2:2");
+        row("later replaces", {"*.a.com=10.0.0.1:1", "*.A.com=10.0.0.2:65535"}, "x.a.com",
+            "10.0.0.2:65535");
+        row("ipv6", {"h=[::1]:8080"}, "h", "::1:8080");
+        row("no match", {"www.a.com=127.0.0.1:8080"}, "Other.org", "Other.org:80");
         for (const char *spec :
              {"", "host", "host=", "=1.2.3.4:80", "host=1.2.3.4", "host=1.2.3.4:", "host=:80",
               "host=1.2.3.4:0", "host=1.2.3.4:65536", "host=1.2.3.4:8o", "host=1.2.3.4:-1",

@@ -1,3 +1,4 @@
+#include "rows.h"
 #include "ui/settingsstore.h"
 
 #include <QFile>
@@ -23,51 +24,17 @@ private slots:
 
     void readsWhatWasSaved_data()
     {
-        QTest::addColumn<QString>("savedKey");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("readKey");
-        QTest::addColumn<QString>("defaultValue");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("plain key") << "tdir"
-                                   << "/data/pics/"
-                                   << "tdir"
-                                   << "x"
-                                   << "/data/pics/";
-        QTest::newRow("saved under capitals and spaces") << "  TDir "
-                                                         << "/a/"
-                                                         << "tdir"
-                                                         << "x"
-                                                         << "/a/";
-        QTest::newRow("read under capitals and spaces") << "text1"
-                                                        << "cats"
-                                                        << " TEXT1  "
-                                                        << "x"
-                                                        << "cats";
-        QTest::newRow("trailing spaces kept") << "text1"
-                                              << "zelda  "
-                                              << "text1"
-                                              << ""
-                                              << "zelda  ";
-        QTest::newRow("leading spaces kept") << "text1"
-                                             << "  zelda"
-                                             << "text1"
-                                             << ""
-                                             << "  zelda";
-        QTest::newRow("empty value is a value") << "tdir"
-                                                << ""
-                                                << "tdir"
-                                                << "/home/Mosscatch/"
-                                                << "";
-        QTest::newRow("missing key gives default") << "text1"
-                                                   << "cats"
-                                                   << "tdir"
-                                                   << "/home/Mosscatch/"
-                                                   << "/home/Mosscatch/";
-        QTest::newRow("tab is part of the key") << "\ttdir"
-                                                << "/a/"
-                                                << "tdir"
-                                                << "none"
-                                                << "none";
+        const auto row = columns<QString, QString, QString, QString, QString>(
+                "savedKey", "value", "readKey", "defaultValue", "expected");
+        row("plain key", "tdir", "/data/pics/", "tdir", "x", "/data/pics/");
+        row("saved under capitals and spaces", "  TDir ", "/a/", "tdir", "x", "/a/");
+        row("read under capitals and spaces", "text1", "cats", " TEXT1  ", "x", "cats");
+        row("trailing spaces kept", "text1", "zelda  ", "text1", "", "zelda  ");
+        row("leading spaces kept", "text1", "  zelda", "text1", "", "  zelda");
+        row("empty value is a value", "tdir", "", "tdir", "/home/Mosscatch/", "");
+        row("missing key gives default", "text1", "cats", "tdir", "/home/Mosscatch/",
+            "/home/Mosscatch/");
+        row("tab is part of the key", "\ttdir", "/a/", "tdir", "none", "none");
     }
 
     void readsWhatWasSaved()
