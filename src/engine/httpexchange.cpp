@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -377,6 +378,12 @@ void HttpExchange::completeImage(int index, SlotRecord &record)
     const bool whole = record.image && record.image->written() == record.received;
     const QString path = whole ? record.image->destination() : QString();
     const bool saved = whole && record.image->commit();
+    if (!saved && record.image && record.image->error() == ENOENT) {
+        // The folder vanished under the transfer and took its bytes with it:
+        // the next attempt makes it again.
+        m_pool.retrySock(index);
+        return;
+    }
     if (!saved && record.image && record.image->error() != 0) {
         stopWriting(index, record);
         return;
