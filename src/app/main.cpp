@@ -106,7 +106,9 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Mosscatch"));
-    QApplication::setApplicationVersion(QLatin1String(ProductVersion));
+    // --version prints the version, then the licence on a line of its own.
+    QApplication::setApplicationVersion(QLatin1String(ProductVersion) + QLatin1Char('\n')
+                                      + QLatin1String(ProductLicence));
     // Lets the desktop tie the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QLatin1String(ProductDesktopId));
     QApplication::setWindowIcon(drawnIcon());

@@ -31,7 +31,8 @@ void addOptions(QCommandLineParser &parser)
             "\n"
             "Exit status: 0 every keyword harvested; 1 no transfer succeeded at all (site\n"
             "unreachable); 2 bad options or unusable save folder; 3 some keywords failed\n"
-            "(folder or search page, each said in one line); 130 interrupted."));
+            "(folder or search page, each said in one line); 4 stopped because the save\n"
+            "folder cannot be written (full, read-only); 130 interrupted."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({QStringLiteral("folder"),
@@ -46,7 +47,8 @@ void addOptions(QCommandLineParser &parser)
     parser.addOption({QStringLiteral("commercial"),
                       QStringLiteral("Only photos licensed for commercial use.")});
     parser.addOption({QStringLiteral("max-images"),
-                      QStringLiteral("The \"Max Images\" limit: a number, or max (default 60)."),
+                      QStringLiteral("The \"Max Images\" limit: a whole number from 1, or max "
+                                     "(default 60)."),
                       QStringLiteral("N|max")});
     parser.addOption({QStringLiteral("demo"),
                       QStringLiteral("Harvest from the built-in local photo site.")});
@@ -75,11 +77,11 @@ void addOptions(QCommandLineParser &parser)
 
 bool isMaxImagesText(const QString &text)
 {
-    if (lowerTrim(text).contains(QLatin1String("max")))
+    if (text == QLatin1String("max"))
         return true;
     bool isNumber = false;
-    text.trimmed().toDouble(&isNumber);
-    return isNumber;
+    const int images = text.toInt(&isNumber);
+    return isNumber && images >= 1 && text.front().isDigit();
 }
 
 QString applySwitches(const QCommandLineParser &parser, CliOptions &options)
@@ -132,7 +134,10 @@ CliOptions::Parsed CliOptions::parse(const QStringList &arguments, const QString
     if (parser.isSet(QStringLiteral("help")))
         return {std::nullopt, parser.helpText(), 0};
     if (parser.isSet(QStringLiteral("version")))
-        return {std::nullopt, QStringLiteral("mosscatch-cli ") + QLatin1String(ProductVersion), 0};
+        return {std::nullopt,
+                QStringLiteral("mosscatch-cli ") + QLatin1String(ProductVersion)
+                        + QLatin1Char('\n') + QLatin1String(ProductLicence),
+                0};
 
     CliOptions options;
     options.keywords = parser.positionalArguments();
@@ -147,7 +152,7 @@ CliOptions::Parsed CliOptions::parse(const QStringList &arguments, const QString
         options.settings.maxImages = parser.value(QStringLiteral("max-images"));
         if (!isMaxImagesText(options.settings.maxImages))
             return {std::nullopt,
-                    QStringLiteral("--max-images takes a number or \"max\", not \"%1\"")
+                    QStringLiteral("--max-images takes a whole number from 1 or \"max\", not \"%1\"")
                             .arg(options.settings.maxImages),
                     2};
     }

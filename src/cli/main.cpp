@@ -3,6 +3,7 @@
 #include "cli/runrecorder.h"
 #include "common/product.h"
 #include "common/stopsignals.h"
+#include "common/text.h"
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
 #include "photosite/photosite.h"
@@ -17,6 +18,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 using namespace mosscatch;
@@ -85,6 +87,8 @@ int harvest(CliOptions cli)
     bool anySucceeded = false;
     bool anyStarted = false;
     bool anyFailed = false;
+    std::optional<WriteError> writeError;
+    int imagesSaved = 0;
     {
         HarvestEngine engine(cli.site, TcpConnection::factory(cli.hostMap));
         engine.options().apply(cli.settings);
@@ -105,7 +109,7 @@ int harvest(CliOptions cli)
                          [](const QString &keyword, const QString &reason) {
                              QTextStream(stderr)
                                      << QStringLiteral("mosscatch-cli: keyword \"%1\" failed: %2")
-                                                .arg(keyword, reason)
+                                                .arg(escapedControls(keyword), reason)
                                      << Qt::endl;
                          });
         QObject::connect(&engine, &HarvestEngine::keywordCutShort, [&engine] {
@@ -115,6 +119,7 @@ int harvest(CliOptions cli)
                                 << Qt::endl;
         });
         QObject::connect(&recorder, &RunRecorder::runFinished, qApp, &QCoreApplication::quit);
+        QObject::connect(&engine, &HarvestEngine::writingStopped, qApp, &QCoreApplication::quit);
         QObject::connect(&stopSignals, &StopSignals::stopRequested, qApp, [&interrupted] {
             interrupted = true;
             QCoreApplication::quit();
@@ -126,12 +131,21 @@ int harvest(CliOptions cli)
         anySucceeded = recorder.anyTransferSucceeded();
         anyStarted = recorder.anyTransferStarted();
         anyFailed = recorder.anyKeywordFailed();
+        writeError = recorder.writeError();
+        imagesSaved = recorder.imagesSaved();
         if (!cli.summaryJson.isEmpty() && !writeSummary(cli.summaryJson, recorder))
             return fail(QStringLiteral("cannot write the summary to \"%1\"").arg(cli.summaryJson),
                         1);
     }
     if (interrupted)
         return fail(QStringLiteral("interrupted; unfinished files removed"), 130);
+    if (writeError)
+        return fail(QStringLiteral("cannot write into %1: %2; %3 images saved, run again once %4")
+                            .arg(writeError->folder, writeError->reason())
+                            .arg(imagesSaved)
+                            .arg(writeError->isLackOfRoom() ? QStringLiteral("there is room")
+                                                            : QStringLiteral("it can be written")),
+                    4);
     if (!anySucceeded && anyStarted)
         return fail(QStringLiteral("no transfer succeeded: is the photo site reachable?"), 1);
     if (anyFailed)

@@ -1,5 +1,7 @@
 #include "cli/progressline.h"
 
+#include "common/text.h"
+
 #include <algorithm>
 
 namespace mosscatch {
@@ -27,7 +29,7 @@ QString ProgressLine::text(const KeywordFigures &figures, const QString &speed, 
                                       left < 0 ? QStringLiteral("--:--") : clockText(left));
     // The last column stays free: writing into it wraps some terminals.
     const int room = width - 1;
-    QString keyword = figures.keyword + QLatin1Char(' ');
+    QString keyword = escapedControls(figures.keyword) + QLatin1Char(' ');
     const int barWidth = room - int(keyword.size() + tail.size()) - 2;
     if (barWidth >= MinimumBar)
         return keyword + QLatin1Char('[') + bar(fraction, barWidth) + QLatin1Char(']') + tail;

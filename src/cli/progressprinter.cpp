@@ -2,6 +2,7 @@
 
 #include "cli/progressline.h"
 #include "common/bytesize.h"
+#include "common/text.h"
 
 #include <cstdio>
 #include <sys/ioctl.h>
@@ -39,7 +40,7 @@ QString ProgressPrinter::describe(const KeywordFigures &figures)
 {
     return QStringLiteral("%1: %2 images (%3 thumbnails, %4 standard, %5 largest), %6 pages, %7 "
                           "given up, %8 received, %9")
-            .arg(figures.keyword)
+            .arg(escapedControls(figures.keyword))
             .arg(figures.images())
             .arg(figures.thumbnails)
             .arg(figures.standard)
@@ -63,7 +64,7 @@ void ProgressPrinter::redrawLiveLine()
         m_out << eraseLine
               << ProgressLine::fitted(
                          QStringLiteral("%1: %2 images, %3 pages, queue %4, %5, %6")
-                                 .arg(figures.keyword)
+                                 .arg(escapedControls(figures.keyword))
                                  .arg(figures.images())
                                  .arg(figures.pages)
                                  .arg(m_engine.queue()->size())
@@ -75,14 +76,16 @@ void ProgressPrinter::redrawLiveLine()
 
 void ProgressPrinter::printStarted(const QString &keyword)
 {
-    m_out << QStringLiteral("harvesting: %1").arg(keyword) << Qt::endl;
+    m_out << QStringLiteral("harvesting: %1").arg(escapedControls(keyword)) << Qt::endl;
 }
 
 void ProgressPrinter::printFinished(const KeywordFigures &figures)
 {
     if (m_terminal)
         m_out << eraseLine;
-    m_out << QStringLiteral("done %1").arg(describe(figures)) << Qt::endl;
+    m_out << (m_recorder.stoppedEarly() ? QStringLiteral("stopped %1") : QStringLiteral("done %1"))
+                     .arg(describe(figures))
+          << Qt::endl;
 }
 
 }

@@ -38,6 +38,10 @@ RunRecorder::RunRecorder(HarvestEngine &engine, QObject *parent) : QObject(paren
         if (KeywordFigures *figures = active())
             figures->cutShort = true;
     });
+    connect(&engine, &HarvestEngine::writingStopped, this, [this](const WriteError &error) {
+        if (!m_writeError)
+            m_writeError = error;
+    });
     connect(&engine, &HarvestEngine::keywordFailed, this,
             [this](const QString &, const QString &reason) {
                 if (KeywordFigures *figures = active(); figures && figures->failure.isEmpty())
@@ -79,6 +83,20 @@ void RunRecorder::finishKeyword()
     m_keywords.last() = current();
     m_running = false;
     emit keywordFinished(m_keywords.last());
+}
+
+void RunRecorder::finishRun()
+{
+    m_stoppedEarly = m_running;
+    finishKeyword();
+}
+
+int RunRecorder::imagesSaved() const
+{
+    int images = 0;
+    for (const KeywordFigures &k : m_keywords)
+        images += k.images();
+    return images;
 }
 
 void RunRecorder::countImage(const QString &path)
@@ -159,7 +177,13 @@ QJsonObject RunRecorder::summary() const
     totals.insert(QStringLiteral("keywords"), int(m_keywords.size()));
     totals.insert(QStringLiteral("transfersPerSecond"),
                   total.elapsedSeconds > 0 ? total.transfers / total.elapsedSeconds : 0.0);
-    return {{QStringLiteral("keywords"), keywords}, {QStringLiteral("totals"), totals}};
+    QJsonValue writeError;
+    if (m_writeError)
+        writeError = QJsonObject{{QStringLiteral("reason"), m_writeError->reason()},
+                                 {QStringLiteral("path"), m_writeError->folder}};
+    return {{QStringLiteral("keywords"), keywords},
+            {QStringLiteral("totals"), totals},
+            {QStringLiteral("writeError"), writeError}};
 }
 
 }

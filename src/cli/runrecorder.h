@@ -8,6 +8,8 @@
 #include <QList>
 #include <QObject>
 
+#include <optional>
+
 namespace mosscatch {
 
 // Counts, per keyword, what the engine reports while it harvests.
@@ -27,8 +29,13 @@ public:
     bool anyTransferStarted() const;
     bool anyKeywordFailed() const;
     QJsonObject summary() const;
-    // Closes the figures of a keyword cut short (an interrupted run).
-    void finishRun() { finishKeyword(); }
+    // Closes the figures of a keyword cut short (an interrupted run, or one
+    // that could not write).
+    void finishRun();
+    // True once the run ended before its keywords did.
+    bool stoppedEarly() const { return m_stoppedEarly; }
+    const std::optional<WriteError> &writeError() const { return m_writeError; }
+    int imagesSaved() const;
 
 signals:
     void keywordFinished(const KeywordFigures &figures);
@@ -48,6 +55,8 @@ private:
     qint64 m_receivedAtStart = 0;
     qint64 m_refusedAtStart = 0;
     bool m_running = false;
+    bool m_stoppedEarly = false;
+    std::optional<WriteError> m_writeError;
 };
 
 }

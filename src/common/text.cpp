@@ -49,6 +49,26 @@ bool holdsControlCharacter(QByteArrayView text)
     });
 }
 
+QString escapedControls(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code == '\n')
+            result += QLatin1String("\\n");
+        else if (code == '\r')
+            result += QLatin1String("\\r");
+        else if (code == '\t')
+            result += QLatin1String("\\t");
+        else if (code < 32 || code == 127)
+            result += QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0'));
+        else
+            result += c;
+    }
+    return result;
+}
+
 QString safeFileName(const QString &text)
 {
     static const QString forbidden = QStringLiteral("\\/:*?\"<>|");

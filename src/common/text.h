@@ -24,6 +24,10 @@ QByteArray reverseText(const QByteArray &text);
 // target such a byte could add lines to a request.
 bool holdsControlCharacter(QByteArrayView text);
 
+// The text on one line: line feed, carriage return and tab as \n, \r and \t,
+// other control characters as \xHH.
+QString escapedControls(const QString &text);
+
 // The part of a path after its last "/"; a path without "/" is returned whole.
 QByteArray urlFileName(const QByteArray &path);
 

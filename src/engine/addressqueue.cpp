@@ -46,6 +46,13 @@ QByteArray AddressQueue::takeFirst()
     return first;
 }
 
+void AddressQueue::putBack(const QByteArray &url)
+{
+    beginInsertRows({}, 0, 0);
+    m_entries.push_front(url);
+    endInsertRows();
+}
+
 void AddressQueue::clear()
 {
     beginResetModel();

@@ -34,6 +34,8 @@ public:
     // True when addUrl would take url now.
     bool accepts(const QByteArray &url) const;
     QByteArray takeFirst();
+    // Returns a taken address to the top, to be handed out first again.
+    void putBack(const QByteArray &url);
     void clear();
     qint64 refusedForRoom() const { return m_refusedForRoom; }
     // Only for tests: a smaller bound, so filling it takes moments.

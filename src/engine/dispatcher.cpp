@@ -95,6 +95,12 @@ void Dispatcher::handOver()
     emit nextKeywordWanted();
 }
 
+void Dispatcher::dropKeyword()
+{
+    m_pool.giveUpRunning();
+    m_queue.clear();
+}
+
 void Dispatcher::dispatch(int index)
 {
     SlotRecord &record = m_pool.record(index);

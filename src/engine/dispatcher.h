@@ -55,6 +55,9 @@ public slots:
     // images go under keywordFolder.
     void beginKeyword(const QString &keywordFolder);
     void tick();
+    // Ends the keyword at hand without handing over: running transfers are
+    // given up and what it left queued is dropped.
+    void dropKeyword();
     // Counts the stall-watch ticks spent waiting for running transfers.
     void stallWatchTicked();
 

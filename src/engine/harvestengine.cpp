@@ -51,6 +51,7 @@ void HarvestEngine::connectParts()
     });
     connect(&m_exchange, &HttpExchange::pageFetched, this, &HarvestEngine::pageFetched);
     connect(&m_exchange, &HttpExchange::addressGivenUp, this, &HarvestEngine::addressGivenUp);
+    connect(&m_exchange, &HttpExchange::imageNotWritten, this, &HarvestEngine::holdForWriteError);
     connect(&m_scraper, &PageScraper::logLine, this, &HarvestEngine::logLine);
 
     connect(this, &HarvestEngine::addressGivenUp, &m_driver, &RunDriver::noteGivenUp);
@@ -99,7 +100,15 @@ bool HarvestEngine::start()
 {
     if (m_driver.keywords()->rowCount() == 0)
         return false;
+    m_dispatcher.dropKeyword();
     return m_driver.nextMajorKeyword();
+}
+
+void HarvestEngine::holdForWriteError(const QByteArray &url, const WriteError &error)
+{
+    m_queue.putBack(url);
+    m_options.setPaused(true);
+    emit writingStopped(error);
 }
 
 void HarvestEngine::enableHarvestTimers()

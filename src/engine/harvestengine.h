@@ -82,6 +82,8 @@ public:
     // Adds keywords so that they are harvested in the order given.
     void addKeywordsInOrder(const QStringList &keywords);
     // The Start button: false (and nothing changes) when the list is empty.
+    // During a run it ends the keyword at hand, running transfers counted as
+    // given up and its queue dropped, and starts the next.
     bool start();
 
 signals:
@@ -101,11 +103,15 @@ signals:
     void keywordCutShort();
     // A page and an address found on it, as "page --: address".
     void logLine(const QByteArray &line);
+    // An image could not be written for a reason that holds for every image:
+    // the run is paused, and the image is fetched again once it goes on.
+    void writingStopped(const mosscatch::WriteError &error);
 
 private:
     void connectParts();
     void connectTimers();
     void enableHarvestTimers();
+    void holdForWriteError(const QByteArray &url, const WriteError &error);
 
     SiteConfiguration m_site;
     HarvestOptions m_options;

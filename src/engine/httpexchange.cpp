@@ -2,9 +2,10 @@
 
 #include "common/text.h"
 
-#include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -214,7 +215,10 @@ HttpExchange::Step HttpExchange::readHeader(int index, SlotRecord &record)
     if (!statusLine)
         return data.size() > MaxHeader ? Step::Failed : Step::Next;
     if (!*statusLine) {
-        // No status line: the body begins with the first byte.
+        // Without a status line nothing says the bytes are an image; a page
+        // is read all the same, from the first byte.
+        if (isImageTransfer(record))
+            return Step::Failed;
         record.bodyStarted = true;
         const QByteArray body = std::exchange(data, QByteArray());
         return takeBody(index, record, body);
@@ -356,9 +360,10 @@ HttpExchange::Step HttpExchange::takeImage(int index, SlotRecord &record, QByteA
     if (!bytes.isEmpty()) {
         if (!record.image)
             record.image = std::make_unique<PartialImage>(destination(record));
-        // A failed write loses the piece but not the transfer; the image is
-        // then not whole and will not be committed.
-        record.image->append(bytes);
+        if (!record.image->append(bytes)) {
+            stopWriting(index, record);
+            return Step::Finished;
+        }
     }
     if (ended) {
         completeImage(index, record);
@@ -373,6 +378,16 @@ void HttpExchange::completeImage(int index, SlotRecord &record)
     const bool whole = record.image && record.image->written() == record.received;
     const QString path = whole ? record.image->destination() : QString();
     const bool saved = whole && record.image->commit();
+    if (!saved && record.image && record.image->error() == ENOENT) {
+        // The folder vanished under the transfer and took its bytes with it:
+        // the next attempt makes it again.
+        m_pool.retrySock(index);
+        return;
+    }
+    if (!saved && record.image && record.image->error() != 0) {
+        stopWriting(index, record);
+        return;
+    }
     m_pool.resetSock(index);
     if (saved)
         emit imageSaved(path);
@@ -385,6 +400,20 @@ void HttpExchange::giveUp(int index)
     const QByteArray url = m_pool.record(index).url;
     m_pool.resetSock(index);
     emit addressGivenUp(url);
+}
+
+// The transfer ends at once and its temporary file goes with it. The image is
+// not given up: nothing was wrong with it, and it is fetched again once
+// writing is possible; only a name the file system refuses ends the address.
+void HttpExchange::stopWriting(int index, SlotRecord &record)
+{
+    const WriteError error{QFileInfo(record.image->destination()).path(), record.image->error()};
+    const QByteArray url = record.url;
+    m_pool.resetSock(index);
+    if (error.concernsTheName())
+        emit addressGivenUp(url);
+    else
+        emit imageNotWritten(url, error);
 }
 
 QString HttpExchange::destination(const SlotRecord &record)

@@ -2,6 +2,7 @@
 
 #include "engine/connectionpool.h"
 #include "engine/pagescraper.h"
+#include "engine/writeerror.h"
 
 #include <QObject>
 
@@ -33,6 +34,9 @@ signals:
     void imageSaved(const QString &path);
     void pageFetched(const QByteArray &url);
     void addressGivenUp(const QByteArray &url);
+    // The image at url could not be written, for a reason that holds for
+    // every image (a full or read-only disk, a folder that cannot be made).
+    void imageNotWritten(const QByteArray &url, const mosscatch::WriteError &error);
 
 private:
     enum class Step { Next, Finished, Failed };
@@ -50,6 +54,7 @@ private:
     Step takeImage(int index, SlotRecord &record, QByteArrayView bytes, bool ended);
     void completeImage(int index, SlotRecord &record);
     void giveUp(int index);
+    void stopWriting(int index, SlotRecord &record);
     static QString destination(const SlotRecord &record);
 
     ConnectionPool &m_pool;

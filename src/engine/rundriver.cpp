@@ -63,11 +63,16 @@ void RunDriver::startAll()
     const QString saveFolder = normalisedSaveFolder(m_options.saveFolder());
     m_options.setSaveFolder(saveFolder);
     const QString folderName = keywordFolderName(m_currentKeyword);
-    makeKeywordFolders(saveFolder, folderName);
     m_keywordFolder = saveFolder + folderName;
-
     m_searchAddress = m_site.searchAddress(m_currentKeyword, m_options.commercial());
-    if (const QString problem = searchProblem(); !problem.isEmpty()) {
+
+    // Nothing is made or fetched for a keyword that cannot be harvested.
+    QString problem = keywordProblem(folderName);
+    if (problem.isEmpty()) {
+        makeKeywordFolders(saveFolder, folderName);
+        problem = folderProblem();
+    }
+    if (!problem.isEmpty()) {
         m_searchAddress.clear();
         emit keywordFailed(m_currentKeyword, problem);
     } else {
@@ -76,14 +81,23 @@ void RunDriver::startAll()
     emit harvestPrepared(m_keywordFolder);
 }
 
-// Nothing is fetched for a keyword whose images could not be kept.
-QString RunDriver::searchProblem() const
+QString RunDriver::keywordProblem(const QString &folderName) const
+{
+    if (holdsControlCharacter(m_currentKeyword.toUtf8()))
+        return QStringLiteral("holds a control character");
+    if (folderName.toUtf8().size() > MaxFolderNameBytes
+        || m_searchAddress.size() > AddressQueue::MaxAddressLength)
+        return QStringLiteral("is too long");
+    if (!m_queue.accepts(m_searchAddress))
+        return QStringLiteral("gives a search address the queue refuses");
+    return {};
+}
+
+QString RunDriver::folderProblem() const
 {
     const QDir folder(m_keywordFolder);
     if (!folder.exists(QStringLiteral("thumbnails")) || !folder.exists(QStringLiteral("largest")))
         return QStringLiteral("cannot create the folder \"%1\"").arg(m_keywordFolder);
-    if (!m_queue.accepts(m_searchAddress))
-        return QStringLiteral("its search address is too long");
     return {};
 }
 

@@ -20,6 +20,9 @@ class RunDriver : public QObject
     Q_OBJECT
 
 public:
+    // The longest file name most file systems take, in bytes.
+    static constexpr qsizetype MaxFolderNameBytes = 255;
+
     RunDriver(const SiteConfiguration &site, HarvestOptions &options, AddressQueue &queue,
               ConnectionPool &pool, QObject *parent = nullptr);
 
@@ -58,7 +61,8 @@ signals:
 private:
     void startAll();
     void makeKeywordFolders(const QString &saveFolder, const QString &folderName);
-    QString searchProblem() const;
+    QString keywordProblem(const QString &folderName) const;
+    QString folderProblem() const;
 
     const SiteConfiguration &m_site;
     HarvestOptions &m_options;

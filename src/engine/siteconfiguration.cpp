@@ -4,7 +4,9 @@ namespace mosscatch {
 
 QByteArray SiteConfiguration::searchQuery(const QString &keyword, bool commercial) const
 {
-    return siteHost + "/search/?q=" + keyword.toUtf8() + (commercial ? "&l=comm" : "")
+    // Spaces, already "+", stay so; any other character that could end or
+    // add a query field is percent-encoded.
+    return siteHost + "/search/?q=" + keyword.toUtf8().toPercentEncoding("+") + (commercial ? "&l=comm" : "")
            + "&ct=0&mt=photos&adv=1";
 }
 

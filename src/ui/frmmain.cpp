@@ -1,11 +1,13 @@
 #include "ui/frmmain.h"
 
 #include "common/product.h"
+#include "common/text.h"
 #include "controls/paintedbutton.h"
 #include "engine/harvestengine.h"
 #include "ui/artwork.h"
 #include "ui/connectionrows.h"
 #include "ui/designunits.h"
+#include "ui/runtally.h"
 #include "ui/savedimagestrip.h"
 #include "ui/shellhelpers.h"
 
@@ -300,7 +302,10 @@ void FrmMain::bindEngine()
     connect(m_add, &PaintedButton::click, this, &FrmMain::addClicked);
     connect(m_start, &PaintedButton::click, this, &FrmMain::startClicked);
 
+    m_tally = new RunTally(m_engine, this);
     connect(&m_engine, &HarvestEngine::keywordStarted, this, &FrmMain::keywordStarted);
+    connect(&m_engine, &HarvestEngine::runOver, this, &FrmMain::showRunOver);
+    connect(&m_engine, &HarvestEngine::writingStopped, this, &FrmMain::showWriteStop);
     connect(m_engine.pool(), &ConnectionPool::socksLoaded, m_rows, &ConnectionRows::rebuild);
     connect(m_engine.pool(), &ConnectionPool::socksLoaded, this, &FrmMain::placeSavedImageStrip);
     connect(&m_engine, &HarvestEngine::imageCommitted, m_strip, &SavedImageStrip::addImage);
@@ -321,7 +326,7 @@ void FrmMain::formLoad()
 
 void FrmMain::startupLayout()
 {
-    resize(width(), m_shape8->y() + m_shape8->height() + design::px(600));
+    resize(width(), m_shape8->y() + m_shape8->height() + design::px(120));
     m_compactHeight = height();
     m_rows->moveTemplateOutOfSight();
     const QSize panel = m_iStart->parentWidget()->size();
@@ -345,7 +350,6 @@ void FrmMain::readSettings()
         const QSignalBlocker blocker(m_tDir);
         m_tDir->setText(m_settings.readSettingValue(QStringLiteral("tdir"),
                                                     HarvestSettings::defaultSaveFolder()));
-        m_tDir->setCursorPosition(0);
     }
     tDirChanged(m_tDir->text());
     {
@@ -450,6 +454,7 @@ void FrmMain::text1Changed(const QString &text)
 
 void FrmMain::tDirChanged(const QString &text)
 {
+    m_tDir->setToolTip(text);
     m_settings.saveSettingValue(QStringLiteral("tdir"), text);
     m_engine.options().setSaveFolder(text);
 }
@@ -458,8 +463,25 @@ void FrmMain::keywordStarted(const QString &keyword)
 {
     m_iStart->hide();
     m_strip->show();
-    m_lKW->setText(QStringLiteral("Downloading for: ") + keyword);
+    m_showingWriteStop = false;
+    m_lKW->setText(QStringLiteral("Downloading for: ") + escapedControls(keyword));
     showDateAndTime();
+}
+
+void FrmMain::showRunOver()
+{
+    m_showingWriteStop = false;
+    m_lKW->setText(m_tally->doneText());
+}
+
+void FrmMain::showWriteStop(const WriteError &error)
+{
+    m_showingWriteStop = true;
+    m_lKW->setText(QStringLiteral("Paused: cannot write into %1: %2; untick Pause once %3")
+                           .arg(error.folder, error.reason(),
+                                error.isLackOfRoom() ? QStringLiteral("there is room")
+                                                     : QStringLiteral("it can be written")));
+    m_lKW->setToolTip(m_lKW->text());
 }
 
 void FrmMain::showDateAndTime()
@@ -498,15 +520,20 @@ void FrmMain::showOptions()
     m_lComm->setChecked(options.commercial());
     m_cStop->setChecked(options.paused());
     m_lPages->setCurrentText(options.maxImages());
+    if (m_showingWriteStop && !options.paused()) {
+        m_showingWriteStop = false;
+        m_lKW->setToolTip({});
+        m_lKW->setText(QStringLiteral("Downloading for: ")
+                       + escapedControls(m_engine.driver()->currentKeyword()));
+    }
 }
 
 void FrmMain::showSaveFolder(const QString &folder)
 {
     if (m_tDir->text() == folder)
         return;
+    // A long path shows its end, where the folders differ; its tooltip holds all of it.
     m_tDir->setText(folder);
-    // A folder written by the engine is shown from its start, not scrolled to its end.
-    m_tDir->setCursorPosition(0);
 }
 
 }

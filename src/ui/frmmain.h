@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/writeerror.h"
 #include "ui/settingsstore.h"
 
 #include <QWidget>
@@ -16,6 +17,7 @@ namespace mosscatch {
 class ConnectionRows;
 class HarvestEngine;
 class PaintedButton;
+class RunTally;
 class SavedImageStrip;
 
 // The program's one window: keyword entry, options, save folder, the live
@@ -46,6 +48,8 @@ private slots:
     void showSpeed();
     void showOptions();
     void showSaveFolder(const QString &folder);
+    void showRunOver();
+    void showWriteStop(const mosscatch::WriteError &error);
 
 private:
     void buildLeftColumn();
@@ -93,6 +97,10 @@ private:
     QLineEdit *m_tDir = nullptr;
     QLabel *m_picture6 = nullptr;
     PaintedButton *m_start = nullptr;
+
+    RunTally *m_tally = nullptr;
+    // The line says why writing stopped, until Pause is unticked.
+    bool m_showingWriteStop = false;
 
     QLabel *m_lKW = nullptr;
     QCheckBox *m_cStop = nullptr;

@@ -1,5 +1,6 @@
 #include "clirun.h"
 #include "photosite/photosite.h"
+#include "rows.h"
 
 #include <QDirIterator>
 #include <QJsonArray>
@@ -7,6 +8,9 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace mosscatch;
 
@@ -110,6 +114,8 @@ private slots:
         row("malformed resolve", {"--resolve", "example.com:80", "cats"}, "--resolve");
         row("resolve without port", {"--resolve", "a.example.com=127.0.0.1", "cats"}, "--resolve");
         row("max images not a number", {"--max-images", "lots", "cats"}, "--max-images");
+        row("max images below 1", {"--max-images", "-5", "cats"}, "--max-images");
+        row("max images holding max", {"--max-images", "nomax", "cats"}, "--max-images");
         row("contradicting sizes", {"--largest", "--no-largest", "cats"}, "contradict");
         row("save folder is a file", {"--folder", "/proc/version/x", "cats"}, "save folder");
         row("log in no folder", {"--log", "/proc/version/x", "cats"}, "log");
@@ -160,6 +166,72 @@ private slots:
             QVERIFY2(saved.readAll() == catalog.imageBytes(served.value(file)),
                      qPrintable("incomplete " + file));
         }
+    }
+
+    // Whatever stops the writing, the run ends with exit 4 and one line naming the folder and
+    // the reason, and leaves only whole images; once the folder can be written, the same
+    // harvest run again completes.
+    void writeProblems_data()
+    {
+        const auto row = columns<int, QByteArray>("exitCode", "reason");
+        row("file size limit", 4, "File too large");
+        row("keyword folder removed", 0, "");
+    }
+
+    void writeProblems()
+    {
+        const QString mishap = QString::fromLatin1(QTest::currentDataTag());
+        QTemporaryDir folder;
+        const QString keywordFolder = folder.filePath(QStringLiteral("count40"));
+        const QString summaryPath = m_home.filePath(QStringLiteral("summary.json"));
+        const QStringList arguments{"--demo",         "--folder",  folder.path(), "--largest",
+                                    "--summary-json", summaryPath, "count40"};
+        QProcess process;
+        if (mishap == QLatin1String("file size limit")) {
+            process.setChildProcessModifier([] {
+                std::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{40000, 40000};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
+        }
+        // A stall watch of seconds, not 400 ms, so a loaded machine gives up nothing.
+        const Cli cli{m_home.path(), QStringLiteral("2,20,200,4000")};
+        cli.start(process, arguments);
+        QVERIFY(process.waitForStarted());
+        if (mishap != QLatin1String("file size limit")) {
+            QTRY_VERIFY_WITH_TIMEOUT(filesUnder(keywordFolder).size() > 10, 60000);
+            // The run may make the folder again in between.
+            QTRY_VERIFY(QDir(keywordFolder).removeRecursively());
+        }
+        QVERIFY(process.waitForFinished(120000));
+        QTEST(process.exitCode(), "exitCode");
+        QFETCH(QByteArray, reason);
+        const QByteArray err = process.readAllStandardError();
+        QFile summary(summaryPath);
+        QVERIFY(summary.open(QIODevice::ReadOnly));
+        const QJsonValue writeError = QJsonDocument::fromJson(summary.readAll())["writeError"];
+        if (!reason.isEmpty()) {
+            QCOMPARE(err.count('\n'), 1);
+            QVERIFY2(err.startsWith("mosscatch-cli: cannot write into " + keywordFolder.toUtf8())
+                             && err.contains(": " + reason + "; "),
+                     err.constData());
+            QCOMPARE(writeError["reason"].toString().toUtf8(), reason);
+            QVERIFY(writeError["path"].toString().startsWith(keywordFolder));
+        } else {
+            QVERIFY(writeError.isNull());
+        }
+
+        PhotoCatalog catalog;
+        const auto served = imageFiles("count40", catalog.photos("count40", false));
+        for (const QString &file : filesUnder(folder.path())) {
+            QFile saved(folder.filePath(file));
+            QVERIFY(saved.open(QIODevice::ReadOnly));
+            QVERIFY2(saved.readAll() == catalog.imageBytes(served.value(file)),
+                     qPrintable("not whole: " + file));
+        }
+        const CliRun again = cli.run(arguments);
+        QVERIFY2(again.exitCode == 0, again.err.constData());
+        QCOMPARE(filesUnder(folder.path()), served.keys());
     }
 
 private:

@@ -15,19 +15,21 @@ class TestCommon : public QObject
     Q_OBJECT
 
 private slots:
-    // A keyword entry as the folder name and the keyword key see it.
+    // A keyword entry as the folder name and the keyword key see it, and as a line shows it.
     void keywordText_data()
     {
-        const auto row = columns<QString, QString, QString>("input", "lowerTrimmed", "safe");
-        row("case and outer spaces", "  TDir  ", "tdir", "  TDir  ");
-        row("inner spaces stay", " Blue  Sky ", "blue  sky", " Blue  Sky ");
-        row("tabs and line breaks stay", "\tKey\n", "\tkey\n", "\tKey\n");
-        row("only spaces", "   ", "", "   ");
-        row("empty", "", "", "");
-        row("separators and wildcards", "a/b:c*d", "a/b:c*d", "abcd");
-        row("question mark", "Cats?", "cats?", "Cats");
-        row("all nine forbidden", "\\/:*?\"<>|", "\\/:*?\"<>|", "");
-        row("dots kept", "..", "..", "..");
+        const auto row = columns<QString, QString, QString, QString>("input", "lowerTrimmed",
+                                                                     "safe", "escaped");
+        row("case and outer spaces", "  TDir  ", "tdir", "  TDir  ", "  TDir  ");
+        row("inner spaces stay", " Blue  Sky ", "blue  sky", " Blue  Sky ", " Blue  Sky ");
+        row("tabs and line breaks stay", "\tKey\n", "\tkey\n", "\tKey\n", "\\tKey\\n");
+        row("other controls", "a\r\x01\x7f", "a\r\x01\x7f", "a\r\x01\x7f", "a\\r\\x01\\x7f");
+        row("only spaces", "   ", "", "   ", "   ");
+        row("empty", "", "", "", "");
+        row("separators and wildcards", "a/b:c*d", "a/b:c*d", "abcd", "a/b:c*d");
+        row("question mark", "Cats?", "cats?", "Cats", "Cats?");
+        row("all nine forbidden", "\\/:*?\"<>|", "\\/:*?\"<>|", "", "\\/:*?\"<>|");
+        row("dots kept", "..", "..", "..", "..");
     }
 
     void keywordText()
@@ -37,6 +39,7 @@ private slots:
         QCOMPARE(mosscatch::lowerTrim(input), lowerTrimmed);
         QCOMPARE(mosscatch::lowerTrim(input.toLatin1()), lowerTrimmed.toLatin1());
         QTEST(mosscatch::safeFileName(input), "safe");
+        QTEST(mosscatch::escapedControls(input), "escaped");
     }
 
     // The file name an address path is saved under, and how that name is shown.

@@ -1,5 +1,6 @@
 #include "common/text.h"
 #include "engine/harvestengine.h"
+#include "rows.h"
 #include "scriptedconnection.h"
 
 #include <QDir>
@@ -7,6 +8,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace mosscatch;
 
@@ -112,6 +116,7 @@ struct Pages
     {
         return QString::fromLatin1(!saved.isEmpty()                ? "saved"
                                    : !givenUp.isEmpty()            ? "given up"
+                                   : !notWritten.isEmpty()         ? "not written"
                                    : !retried.isEmpty()            ? "retried"
                                    : pool.record(2).host.isEmpty() ? "ended"
                                                                    : "pending");
@@ -142,6 +147,7 @@ struct Pages
     QSignalSpy saved{&exchange, &HttpExchange::imageSaved};
     QSignalSpy fetched{&exchange, &HttpExchange::pageFetched};
     QSignalSpy givenUp{&exchange, &HttpExchange::addressGivenUp};
+    QSignalSpy notWritten{&exchange, &HttpExchange::imageNotWritten};
     QSignalSpy retried{&pool, &ConnectionPool::transferRetried};
 };
 
@@ -335,7 +341,9 @@ private slots:
         add("length 99 given up", header("200 OK", 99) + b.left(99), "close", "given up");
         add("body bytes that look like header fields", head + fake, "", "saved", fake);
         add("image holding </html> given up", head + html, "", "given up");
-        add("no status line, begins like one", "HTTq" + b, "close", "saved", "HTTq" + b);
+        add("no status line, begins like one", "HTTq" + b, "close", "retried");
+        add("junk before the status line", QByteArray("\0\xffjunk", 6) + head + b, "close",
+            "retried");
         add("page", ok + pageText, "close", "ended", {}, "/photos/u/1/");
         add("chunked page",
             "HTTP/1.1 200 OK\r\ntransfer-encoding: Chunked\r\n\r\n"
@@ -390,6 +398,56 @@ private slots:
             }
             check(pieces, QStringLiteral("random pieces, seed %1").arg(seed));
         }
+    }
+
+    // A write that fails ends the transfer at once and leaves no file; only a name the file
+    // system refuses gives the address up. A vanished folder is made again.
+    void writeFailures_data()
+    {
+        const auto row = columns<QByteArray, QString, QString>("path", "outcome", "reason");
+        row("file size limit", image, "not written", "File too large");
+        row("folder removed", image, "saved", "");
+        row("folder replaced by a file", image, "not written", "Not a directory");
+        row("name too long", "/photos/x/" + QByteArray(300, 'n') + ".jpg", "given up", "");
+    }
+
+    void writeFailures()
+    {
+        const QString mishap = QString::fromLatin1(QTest::currentDataTag());
+        QFETCH(QByteArray, path);
+        Pages f;
+        f.start(path);
+        const QString folder = f.folder.path();
+        if (mishap != QLatin1String("file size limit"))
+            QVERIFY(QDir(folder).removeRecursively());
+        if (mishap == QLatin1String("folder replaced by a file"))
+            QVERIFY(QFile(folder).open(QIODevice::WriteOnly));
+        const QByteArray b = body(300);
+        rlimit unlimited{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        if (mishap == QLatin1String("file size limit")) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit small{100, unlimited.rlim_max};
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        f.deliver({header("200 OK", 300) + b.left(200), b.mid(200)});
+        ::setrlimit(RLIMIT_FSIZE, &unlimited);
+
+        QTEST(f.outcome(), "outcome");
+        QFETCH(QString, reason);
+        QCOMPARE(f.notWritten.isEmpty()
+                         ? QString()
+                         : f.notWritten.value(0).value(1).value<WriteError>().reason(),
+                 reason);
+        QFile saved(f.destination);
+        QCOMPARE(saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray(),
+                 f.saved.isEmpty() ? QByteArray() : b);
+        if (f.outcome() != QLatin1String("saved")) {
+            QVERIFY(f.record().host.isEmpty());
+            QVERIFY(f.delivered < header("200 OK", 300).size() + b.size());
+            QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+        }
+        QFile::remove(folder);
     }
 
     void redirect_data()
@@ -494,7 +552,7 @@ private slots:
         QTEST(f.scraper.walker().getPagesOfResults(page), "returned");
         QCOMPARE(f.queue.size(), queued);
         const QByteArray search
-                = host + "/search/?q=blue++sky\xC3\xA9" + (commercial ? "&l=comm" : "");
+                = host + "/search/?q=blue++sky%C3%A9" + (commercial ? "&l=comm" : "");
         for (int i = 0; i < queued; ++i)
             QCOMPARE(f.queue.at(i),
                      search + "&ct=0&mt=photos&adv=1&page=" + QByteArray::number(i + 1));

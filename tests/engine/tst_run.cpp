@@ -1,5 +1,6 @@
 #include "common/bytesize.h"
 #include "engine/harvestengine.h"
+#include "rows.h"
 #include "scriptedconnection.h"
 
 #include <QDir>
@@ -166,21 +167,19 @@ private slots:
 
     void keywordAndFolderLayout_data()
     {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<bool>("commercial");
-        QTest::addColumn<QString>("keyword");
-        QTest::addColumn<QString>("folderName");
-        const auto row = [](const char *name, const char *entry, bool commercial,
-                            const QString &keyword, const QString &folderName) {
-            QTest::newRow(name) << QString::fromUtf8(entry) << commercial << keyword << folderName;
-        };
-        row("spaces", " Blue  Sky ", false, "blue++sky", "blue++sky");
-        row("commercial", "Red Fox", true, "red+fox", "red+fox");
-        row("forbidden characters", "a/b:c*d?", false, "abcd", "abcd");
-        row("dot", ".", false, ".", "_");
-        row("dot dot", " .. ", false, "..", "__");
-        row("dots left by removed characters", "./.", false, "..", "__");
-        row("empty", "<>", false, "", "");
+        const auto row = columns<QString, bool, QString, QString, QByteArray>(
+                "entry", "commercial", "keyword", "folderName", "query");
+        row("spaces", " Blue  Sky ", false, "blue++sky", "blue++sky", "q=blue++sky");
+        row("commercial", "Red Fox", true, "red+fox", "red+fox", "q=red+fox&l=comm");
+        row("forbidden characters", "a/b:c*d?", false, "abcd", "abcd", "q=abcd");
+        row("dot", ".", false, ".", "_", "q=.");
+        row("dot dot", " .. ", false, "..", "__", "q=..");
+        row("dots left by removed characters", "./.", false, "..", "__", "q=..");
+        row("empty", "<>", false, "", "", "q=");
+        row("query characters encoded", "Red Fox&l=comm#%=", false,
+            "red+fox&l=comm#%=", "red+fox&l=comm#%=", "q=red+fox%26l%3Dcomm%23%25%3D");
+        row("non-ASCII encoded", QString::fromUtf8("Mo\xC3\x9F"), false,
+            QString::fromUtf8("mo\xC3\x9F"), QString::fromUtf8("mo\xC3\x9F"), "q=mo%C3%9F");
     }
 
     void keywordAndFolderLayout()
@@ -189,15 +188,16 @@ private slots:
         QFETCH(bool, commercial);
         QFETCH(QString, keyword);
         QFETCH(QString, folderName);
+        QFETCH(QByteArray, query);
         Run r({entry}, commercial);
         const QString save = r.dir.path() + QStringLiteral("/save/");
         QCOMPARE(r.options.saveFolder(), save);
+        QCOMPARE(r.driver.currentKeyword(), keyword);
         QCOMPARE(r.driver.keywordFolder(), save + folderName);
         QVERIFY(QDir(save + folderName).exists("thumbnails")
                 && QDir(save + folderName).exists("largest"));
-        QCOMPARE(r.queue.at(0), "www.photosite.example.com/search/?q=" + keyword.toUtf8()
-                                        + (commercial ? "&l=comm" : "")
-                                        + "&ct=0&mt=photos&adv=1&z=m");
+        QCOMPARE(r.queue.at(0),
+                 "www.photosite.example.com/search/?" + query + "&ct=0&mt=photos&adv=1&z=m");
     }
 
     void saveFolderNormalisation_data()
@@ -367,26 +367,32 @@ private slots:
         QCOMPARE(r.statistics.queueText(), QStringLiteral("4"));
     }
 
-    // The next keyword drops every running transfer, and its unfinished image with it.
-    void engineTakesTheNewestKeywordAndDropsRunningTransfers()
+    // Start! during a run drops the keyword at hand: its running transfer counts as given up
+    // and its unfinished image goes, and nothing it queued is fetched for the next keyword.
+    void startDuringARunDropsTheKeywordAtHand()
     {
         Run r;
         HarvestEngine *engine = &r.engine;
         engine->addKeyword(QStringLiteral("a"));
         engine->addKeyword(QStringLiteral("b"));
         QSignalSpy started(engine, &HarvestEngine::keywordStarted);
+        QSignalSpy givenUp(engine, &HarvestEngine::addressGivenUp);
         QVERIFY(engine->start());
+        engine->queue()->addUrl("a.com/b/1.jpg");
         SlotRecord &record = engine->pool()->record(1);
         record.host = "a.com";
+        record.url = "a.com/b/0.jpg";
         record.image = std::make_unique<PartialImage>(engine->driver()->keywordFolder() + "/x.jpg");
         const QString temporary = record.image->temporaryPath();
         QVERIFY(QFile::exists(temporary));
-        engine->driver()->nextMajorKeyword();
+        QVERIFY(engine->start());
         QVERIFY(!QFile::exists(temporary) && engine->pool()->record(1).host.isEmpty());
+        QCOMPARE(givenUp.value(0).value(0).toByteArray(), QByteArray("a.com/b/0.jpg"));
         QVERIFY(!engine->start());
         QCOMPARE(started.value(0).value(0).toString(), QStringLiteral("b"));
         QCOMPARE(started.value(1).value(0).toString(), QStringLiteral("a"));
-        QCOMPARE(engine->queue()->size(), 2);
+        QCOMPARE(engine->queue()->size(), 1);
+        QVERIFY(engine->queue()->at(0).contains("q=a&"));
     }
 
     // Whatever is queued, a keyword hands out at most its cap, gives up what names no host,
@@ -422,22 +428,34 @@ private slots:
         QCOMPARE(r.queue.size(), 1);
     }
 
-    // A keyword whose folder cannot be made fetches nothing; one whose search is given up
-    // is said to have failed too.
+    // A keyword that cannot be harvested makes no folder and fetches nothing, and says why;
+    // one whose search is given up is said to have failed too.
+    void keywordFailures_data()
+    {
+        const auto row = columns<QString, QString>("entry", "reason");
+        row("folder name too long", QString(256, QLatin1Char('k')), "is too long");
+        row("folder name too long in bytes", QString(86, QChar(0x263A)), "is too long");
+        row("line feed", "moss\nrock", "holds a control character");
+        row("search given up", "kw", "its search page could not be fetched");
+    }
+
     void keywordFailures()
     {
+        QFETCH(QString, entry);
         Run r;
         QSignalSpy failed(&r.driver, &RunDriver::keywordFailed);
-        r.keywords.setStringList({QString(300, QLatin1Char('k')), QStringLiteral("kw")});
+        r.keywords.setStringList({entry});
         r.driver.nextMajorKeyword();
+        if (!r.queue.isEmpty()) {
+            r.driver.noteGivenUp("a.com/1/");
+            QVERIFY(failed.isEmpty());
+            r.driver.noteGivenUp(r.queue.at(0));
+        } else {
+            QVERIFY(!QFileInfo::exists(r.options.saveFolder()));
+        }
         QCOMPARE(failed.size(), 1);
-        QVERIFY(r.queue.isEmpty());
-        r.driver.nextMajorKeyword();
-        r.driver.noteGivenUp("a.com/1/");
-        QCOMPARE(failed.size(), 1);
-        r.driver.noteGivenUp(r.queue.at(0));
-        QCOMPARE(failed.size(), 2);
-        QCOMPARE(failed.value(1).value(0).toString(), QStringLiteral("kw"));
+        QCOMPARE(failed.value(0).value(0).toString(), r.driver.currentKeyword());
+        QTEST(failed.value(0).value(1).toString(), "reason");
     }
 
     // Nothing runs before Start; then the timers dispatch, show and watch the transfer, which

@@ -38,8 +38,10 @@ check_no_build_paths() {
 check_versions() {
     local program
     for program in mosscatch mosscatch-cli mosscatch-photosite; do
-        [ "$("$prefix/bin/$program" --version | tr '[:upper:]' '[:lower:]')" = "$program $version" ] \
+        [ "$("$prefix/bin/$program" --version | head -n1 | tr '[:upper:]' '[:lower:]')" = "$program $version" ] \
             || fail "$program --version does not say $program $version"
+        "$prefix/bin/$program" --version | grep -q '^Licence: GPL-3.0-or-later' \
+            || fail "$program --version does not state the licence"
     done
 }
 

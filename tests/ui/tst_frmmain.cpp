@@ -24,6 +24,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 
 using namespace mosscatch;
@@ -117,7 +118,8 @@ private slots:
     {
         auto *queue = child<QListView>("Queue");
         const int compact = m_window->compactHeight();
-        QCOMPARE(compact, (3360 + 2775 + 600) / 15);
+        // Below the connection panel, the margin the window has on its left.
+        QCOMPARE(compact, (3360 + 2775 + 120) / 15);
         QCOMPARE(m_window->height(), compact);
 
         QTest::keyClick(child<QLineEdit>("Text1"), Qt::Key_F7);
@@ -175,8 +177,14 @@ private slots:
 
         options.setStandard(false);
         QVERIFY(!child<QCheckBox>("cStandard")->isChecked());
+        const QString deep = QStringLiteral("/elsewhere/") + QString(40, QLatin1Char('d'))
+                             + QStringLiteral("/end/");
+        options.setSaveFolder(deep);
+        auto *tDir = child<QLineEdit>("tDir");
+        QCOMPARE(tDir->text(), deep);
+        QCOMPARE(tDir->toolTip(), deep);
+        QCOMPARE(tDir->cursorPosition(), deep.size());
         options.setSaveFolder(QStringLiteral("/elsewhere/"));
-        QCOMPARE(child<QLineEdit>("tDir")->text(), QStringLiteral("/elsewhere/"));
         QCOMPARE(SettingsStore().readSettingValue(QStringLiteral("tdir")),
                  QStringLiteral("/elsewhere/"));
     }
@@ -223,7 +231,9 @@ private slots:
         QVERIFY(child<QLabel>("iStart")->isVisible());
     }
 
-    void startShowsKeywordAndConnectionRows()
+    // The status line names the keyword; a write error ticks Pause and says why there, and
+    // unticking it goes on with the keyword, its image first.
+    void startShowsKeywordConnectionRowsAndWriteStops()
     {
         start(" Blue  Sky ");
         QCOMPARE(child<QLabel>("lKW")->text(), QStringLiteral("Downloading for: blue++sky"));
@@ -247,6 +257,15 @@ private slots:
                         "www.photosite.example.com/search/?q=blue++sky&ct=0&mt=photos&adv=1&z=m"));
         QCOMPARE(rows->label(1, ConnectionRows::Column::Status)->text(),
                  QStringLiteral("CONNECTING"));
+
+        emit m_engine->exchange()->imageNotWritten("a.com/1/x.jpg", WriteError{"/full/x", ENOSPC});
+        QVERIFY(child<QCheckBox>("cStop")->isChecked());
+        QCOMPARE(child<QLabel>("lKW")->text(),
+                 QStringLiteral("Paused: cannot write into /full/x: No space left on device; "
+                                "untick Pause once there is room"));
+        QCOMPARE(m_engine->queue()->at(0), QByteArray("a.com/1/x.jpg"));
+        child<QCheckBox>("cStop")->click();
+        QCOMPARE(child<QLabel>("lKW")->text(), QStringLiteral("Downloading for: blue++sky"));
     }
 
     void queueViewShowsQueueFilling()
@@ -358,6 +377,9 @@ private slots:
         QVERIFY(runOver.wait(120000));
 
         QCOMPARE(committed.size(), 35);
+        const QString done = window.findChild<QLabel *>(QStringLiteral("lKW"))->text();
+        QVERIFY2(done.startsWith(QStringLiteral("Done: 1 keyword, 35 images, 0 given up, 0:")),
+                 qPrintable(done));
         QCOMPARE(strip->received(), committed.size());
         QVERIFY(allOnScreen);
         QVERIFY(mostShown > 0 && mostShown < committed.size());
