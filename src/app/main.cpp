@@ -26,6 +26,18 @@ bool hasDisplay()
            || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// --help and --version print text and open no window, so they need no display.
+bool asksOnlyForText(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArrayView argument(argv[i]);
+        if (argument == "--help" || argument == "-h" || argument == "--help-all"
+            || argument == "--version" || argument == "-v")
+            return true;
+    }
+    return false;
+}
+
 struct Options
 {
     bool demo = false;
@@ -98,7 +110,9 @@ void saveScreenshotLater(FrmMain &window, const QString &file, int delayMs = 700
 
 int main(int argc, char *argv[])
 {
-    if (!hasDisplay()) {
+    if (!hasDisplay() && asksOnlyForText(argc, argv)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    } else if (!hasDisplay()) {
         std::fputs("mosscatch: no display to open the window on (set DISPLAY or WAYLAND_DISPLAY, "
                    "or QT_QPA_PLATFORM=offscreen)\n",
                    stderr);

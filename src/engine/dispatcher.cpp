@@ -108,6 +108,7 @@ void Dispatcher::dispatch(int index)
     const QByteArray address = m_queue.takeFirst();
     Route target = route(address, m_keywordFolder);
     record.url = address;
+    record.origin = address;
     record.host = std::move(target.host);
     record.path = std::move(target.path);
     record.folder = std::move(target.folder);

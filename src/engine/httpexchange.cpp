@@ -409,11 +409,12 @@ void HttpExchange::stopWriting(int index, SlotRecord &record)
 {
     const WriteError error{QFileInfo(record.image->destination()).path(), record.image->error()};
     const QByteArray url = record.url;
+    const QByteArray origin = record.origin;
     m_pool.resetSock(index);
     if (error.concernsTheName())
         emit addressGivenUp(url);
     else
-        emit imageNotWritten(url, error);
+        emit imageNotWritten(origin, error);
 }
 
 QString HttpExchange::destination(const SlotRecord &record)

@@ -34,7 +34,7 @@ signals:
     void imageSaved(const QString &path);
     void pageFetched(const QByteArray &url);
     void addressGivenUp(const QByteArray &url);
-    // The image at url could not be written, for a reason that holds for
+    // The image queued as url could not be written, for a reason that holds for
     // every image (a full or read-only disk, a folder that cannot be made).
     void imageNotWritten(const QByteArray &url, const mosscatch::WriteError &error);
 

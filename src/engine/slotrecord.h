@@ -20,6 +20,9 @@ struct SlotRecord
     QByteArray host;
     // Address shown in the slot's status row.
     QByteArray url;
+    // The queued address this transfer began with; redirects leave it as it
+    // is, so an image fetched again goes to the same folder.
+    QByteArray origin;
     // Request target sent after "GET ".
     QByteArray path;
     qint16 retries = 0;
