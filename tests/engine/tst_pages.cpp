@@ -325,7 +325,6 @@ private slots:
         add("body bytes that look like header fields", head + fake, "", "saved", fake);
         add("image holding </html> given up", head + html, "", "given up");
         add("no status line, begins like one", "HTTq" + b, "close", "saved", "HTTq" + b);
-        add("page", ok + pageText, "close", "ended", {}, "/photos/u/1/");
         add("chunked page",
             "HTTP/1.1 200 OK\r\ntransfer-encoding: Chunked\r\n\r\n"
                     + QByteArray::number(pageText.size() - 3, 16) + "\r\n" + pageText.chopped(3)

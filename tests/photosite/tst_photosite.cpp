@@ -126,8 +126,6 @@ private slots:
             "GET http://" + site + search + " HTTP/1.0\n\n");
         row("largest size page", site + photo.largestSizePagePath,
             catalog.sizesPage(photo, QByteArray(1, photo.largestSize)));
-        row("largest image", photo.largestImage, catalog.imageBytes(photo.largestImage), ok, jpeg);
-        row("thumbnail", photo.thumbnailImage, catalog.imageBytes(photo.thumbnailImage), ok, jpeg);
         row("host with port",
             photo.imageHost + ":8080" + photo.thumbnailImage.mid(photo.imageHost.size()),
             catalog.imageBytes(photo.thumbnailImage), ok, jpeg);
