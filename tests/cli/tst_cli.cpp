@@ -1,8 +1,8 @@
 #include "clirun.h"
 #include "photosite/photosite.h"
 #include "rows.h"
+#include "savedfiles.h"
 
-#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,30 +15,6 @@
 using namespace mosscatch;
 
 namespace {
-
-QStringList filesUnder(const QString &folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
-
-// The files a harvest of keyword saves with every size ticked, each with the address it holds.
-QMap<QString, QByteArray> imageFiles(const QByteArray &keyword, const QList<Photo> &photos)
-{
-    QMap<QString, QByteArray> files;
-    for (const Photo &photo : photos) {
-        if (!photo.portalThumbnail)
-            files.insert(keyword + "/thumbnails/" + photo.thumbnailFileName(),
-                         photo.thumbnailImage);
-        files.insert(keyword + "/" + photo.standardFileName(), photo.standardImage);
-        files.insert(keyword + "/largest/" + photo.largestFileName(), photo.largestImage);
-    }
-    return files;
-}
 
 bool holdsControlCharacter(const QByteArray &text)
 {
@@ -69,9 +45,9 @@ private slots:
         QVERIFY(run.out.indexOf("count12") < run.out.indexOf("count5"));
 
         PhotoCatalog catalog;
-        auto expected = imageFiles("count12", catalog.photosOnPage("count12", false, 1));
-        expected.insert(imageFiles("count5", catalog.photosOnPage("count5", false, 1)));
-        QCOMPARE(filesUnder(saveFolder), expected.keys());
+        auto expected = imageAddresses("count12", catalog.photosOnPage("count12", false, 1));
+        expected.insert(imageAddresses("count5", catalog.photosOnPage("count5", false, 1)));
+        QCOMPARE(filesUnder(saveFolder).keys(), expected.keys());
 
         // One line per address found: each photo page yields its standard image.
         QFile logFile(logPath);
@@ -156,16 +132,13 @@ private slots:
         QVERIFY(process.readAllStandardError().contains("interrupted"));
 
         PhotoCatalog catalog;
-        const auto served = imageFiles("count600", catalog.photos("count600", false));
-        const QStringList files = filesUnder(folder.path());
+        const auto served = imageAddresses("count600", catalog.photos("count600", false));
+        const QMap<QString, QByteArray> files = filesUnder(folder.path());
         QVERIFY(files.size() < served.size());
-        for (const QString &file : files) {
-            QVERIFY2(served.contains(file), qPrintable("unexpected " + file));
-            QFile saved(folder.filePath(file));
-            QVERIFY(saved.open(QIODevice::ReadOnly));
-            QVERIFY2(saved.readAll() == catalog.imageBytes(served.value(file)),
-                     qPrintable("incomplete " + file));
-        }
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            QVERIFY2(served.contains(it.key())
+                             && it.value() == catalog.imageBytes(served[it.key()]),
+                     qPrintable("unexpected or incomplete " + it.key()));
     }
 
     // Whatever stops the writing, the run ends with exit 4 and one line naming the folder and
@@ -222,16 +195,14 @@ private slots:
         }
 
         PhotoCatalog catalog;
-        const auto served = imageFiles("count40", catalog.photos("count40", false));
-        for (const QString &file : filesUnder(folder.path())) {
-            QFile saved(folder.filePath(file));
-            QVERIFY(saved.open(QIODevice::ReadOnly));
-            QVERIFY2(saved.readAll() == catalog.imageBytes(served.value(file)),
-                     qPrintable("not whole: " + file));
-        }
+        const auto served = imageAddresses("count40", catalog.photos("count40", false));
+        const QMap<QString, QByteArray> files = filesUnder(folder.path());
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            QVERIFY2(it.value() == catalog.imageBytes(served.value(it.key())),
+                     qPrintable("not whole: " + it.key()));
         const CliRun again = cli.run(arguments);
         QVERIFY2(again.exitCode == 0, again.err.constData());
-        QCOMPARE(filesUnder(folder.path()), served.keys());
+        QCOMPARE(filesUnder(folder.path()).keys(), served.keys());
     }
 
 private:

@@ -2,6 +2,7 @@
 #include "controls/buttonpalette.h"
 #include "controls/buttonregion.h"
 #include "controls/buttonrenderer.h"
+#include "rows.h"
 
 #include <QPalette>
 #include <QTest>
@@ -71,12 +72,9 @@ class TestButtonRenderer : public QObject
 private slots:
     void schemeFromColours_data()
     {
-        QTest::addColumn<Colour>("back");
-        QTest::addColumn<QList<Colour>>("expected");
-        QTest::newRow("Start") << Colour(0xFDDBE7) << QList<Colour>{0xFDDBE7, 0xFFFAFF, 0xFFFFFF,
-                                                                    0xBD9BA7, 0x3D1B27, 0x123456};
-        QTest::newRow("Add") << Colour(0xE0E0E0) << QList<Colour>{0xE0E0E0, 0xFFFFFF, 0xFFFFFF,
-                                                                  0xA0A0A0, 0x202020, 0x123456};
+        const auto row = columns<Colour, QList<Colour>>("back", "expected");
+        row("Start", 0xFDDBE7, {0xFDDBE7, 0xFFFAFF, 0xFFFFFF, 0xBD9BA7, 0x3D1B27, 0x123456});
+        row("Add", 0xE0E0E0, {0xE0E0E0, 0xFFFFFF, 0xFFFFFF, 0xA0A0A0, 0x202020, 0x123456});
     }
 
     void schemeFromColours()
@@ -88,16 +86,13 @@ private slots:
 
     void shiftColor_data()
     {
-        QTest::addColumn<Colour>("colour");
-        QTest::addColumn<int>("amount");
-        QTest::addColumn<bool>("blueScaled");
-        QTest::addColumn<Colour>("expected");
-        QTest::newRow("clamped at black") << Colour(0x000000) << -10 << false << Colour(0x000000);
-        QTest::newRow("each channel") << Colour(0x102030) << 5 << false << Colour(0x152535);
-        QTest::newRow("clamped at white") << Colour(0xF0FAFF) << 20 << false << Colour(0xFFFFFF);
-        QTest::newRow("blue scaled") << Colour(0x600000) << 48 << true << Colour(0x783030);
-        QTest::newRow("blue scaled truncates toward zero")
-                << Colour(0x646464) << -10 << true << Colour(0x5F5A5A);
+        const auto row
+                = columns<Colour, int, bool, Colour>("colour", "amount", "blueScaled", "expected");
+        row("clamped at black", 0x000000, -10, false, 0x000000);
+        row("each channel", 0x102030, 5, false, 0x152535);
+        row("clamped at white", 0xF0FAFF, 20, false, 0xFFFFFF);
+        row("blue scaled", 0x600000, 48, true, 0x783030);
+        row("blue scaled truncates toward zero", 0x646464, -10, true, 0x5F5A5A);
     }
 
     void shiftColor()
@@ -110,24 +105,19 @@ private slots:
 
     void looks_data()
     {
-        QTest::addColumn<QString>("look");
-        QTest::addColumn<QString>("expected");
+        const auto row = columns<QString, QString>("look", "expected");
         const QString type7Up = "HHHHHHHS HFFFFFFS HFFFFFFS HFFFFFFS HFFFFFFS SSSSSSSS";
-        QTest::newRow("type 7 up") << "7" << type7Up;
-        QTest::newRow("type 7 down") << "7 down"
-                                     << "SSSSSSSH SFFFFFFH SFFFFFFH SFFFFFFH SFFFFFFH HHHHHHHH";
-        QTest::newRow("type 7 disabled, focus not shown") << "7 down disabled focused" << type7Up;
-        QTest::newRow("type 7 up focused")
-                << "7 focused"
-                << "HHHHHHHHHHHS HFFFFFFFFFFS HFFFFFFFFFFS HFFFFFFFFFFS "
-                   "HFFFIFIFFFFS HFFFFIFIFFFS HFFFFFFFFFFS HFFFFFFFFFFS HFFFFFFFFFFS SSSSSSSSSSSS";
-        QTest::newRow("type 2 default ends with a dark frame")
-                << "2 focused default"
-                << "DDDDDDDDDDDD DHHHHHHHHHDD DHLLLLLLLSDD DHLFFFFFFSDD DHLFIFIFFSDD "
-                   "DHLFFIFIFSDD DHLFFFFFFSDD DHSSSSSSSSDD DDDDDDDDDDDD DDDDDDDDDDDD";
-        QTest::newRow("unknown type is plain face")
-                << "9 focused"
-                << "FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF";
+        row("type 7 up", "7", type7Up);
+        row("type 7 down", "7 down", "SSSSSSSH SFFFFFFH SFFFFFFH SFFFFFFH SFFFFFFH HHHHHHHH");
+        row("type 7 disabled, focus not shown", "7 down disabled focused", type7Up);
+        row("type 7 up focused", "7 focused",
+            "HHHHHHHHHHHS HFFFFFFFFFFS HFFFFFFFFFFS HFFFFFFFFFFS "
+            "HFFFIFIFFFFS HFFFFIFIFFFS HFFFFFFFFFFS HFFFFFFFFFFS HFFFFFFFFFFS SSSSSSSSSSSS");
+        row("type 2 default ends with a dark frame", "2 focused default",
+            "DDDDDDDDDDDD DHHHHHHHHHDD DHLLLLLLLSDD DHLFFFFFFSDD DHLFIFIFFSDD "
+            "DHLFFIFIFSDD DHLFFFFFFSDD DHSSSSSSSSDD DDDDDDDDDDDD DDDDDDDDDDDD");
+        row("unknown type is plain face", "9 focused",
+            "FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF");
     }
 
     void looks()
@@ -142,16 +132,15 @@ private slots:
 
     void cornerCuts_data()
     {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QList<QPoint>>("cut");
+        const auto row = columns<int, QList<QPoint>>("type", "cut");
         const QList<QPoint> roundCorners{{0, 0}, {1, 0}, {0, 1}, {8, 0}, {9, 0}, {9, 1},
                                          {0, 6}, {0, 7}, {1, 7}, {9, 6}, {8, 7}, {9, 7}};
-        QTest::newRow("type 1") << 1 << QList<QPoint>{{0, 0}, {0, 7}, {9, 0}, {9, 7}};
-        QTest::newRow("type 3") << 3 << roundCorners;
-        QTest::newRow("type 4") << 4 << roundCorners;
-        QTest::newRow("type 5") << 5 << QList<QPoint>{{0, 7}, {9, 0}};
+        row("type 1", 1, {{0, 0}, {0, 7}, {9, 0}, {9, 7}});
+        row("type 3", 3, roundCorners);
+        row("type 4", 4, roundCorners);
+        row("type 5", 5, {{0, 7}, {9, 0}});
         for (const int uncut : {2, 6, 7})
-            QTest::addRow("type %d", uncut) << uncut << QList<QPoint>();
+            row(qPrintable(QStringLiteral("type %1").arg(uncut)), uncut, {});
     }
 
     void cornerCuts()

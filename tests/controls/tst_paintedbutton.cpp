@@ -55,32 +55,23 @@ private slots:
     // at the end the button that has the focus.
     void keys_data()
     {
-        QTest::addColumn<Qt::Key>("pressed");
-        QTest::addColumn<Qt::Key>("released");
-        QTest::addColumn<bool>("cancel");
-        QTest::addColumn<QStringList>("events");
-        QTest::newRow("space clicks")
-                << Qt::Key_Space << Qt::Key_Space << false
-                << QStringList{"KeyDown 32", "MouseDown 1 1 1 1", "KeyPress 32", "held down",
-                               "KeyUp 32",   "MouseUp 1 1 1 1",   "Click",       "button"};
-        QTest::newRow("space cancelled")
-                << Qt::Key_Space << Qt::Key_Space << true
-                << QStringList{"KeyDown 32", "KeyPress 32", "KeyUp 32", "button"};
-        QTest::newRow("space release alone")
-                << Qt::Key_A << Qt::Key_Space << false
-                << QStringList{"KeyDown 65", "KeyPress 97", "KeyUp 32", "button"};
-        QTest::newRow("right") << Qt::Key_Right << Qt::Key_Right << false
-                               << QStringList{"KeyDown 39", "KeyUp 39", "after"};
-        QTest::newRow("down") << Qt::Key_Down << Qt::Key_Down << false
-                              << QStringList{"KeyDown 40", "KeyUp 40", "after"};
-        QTest::newRow("left") << Qt::Key_Left << Qt::Key_Left << false
-                              << QStringList{"KeyDown 37", "KeyUp 37", "before"};
-        QTest::newRow("up") << Qt::Key_Up << Qt::Key_Up << false
-                            << QStringList{"KeyDown 38", "KeyUp 38", "before"};
-        QTest::newRow("right cancelled") << Qt::Key_Right << Qt::Key_Right << true
-                                         << QStringList{"KeyDown 39", "KeyUp 39", "button"};
-        QTest::newRow("up cancelled") << Qt::Key_Up << Qt::Key_Up << true
-                                      << QStringList{"KeyDown 38", "KeyUp 38", "button"};
+        using K = Qt::Key;
+        const auto row
+                = columns<K, K, bool, QStringList>("pressed", "released", "cancel", "events");
+        row("space clicks", Qt::Key_Space, Qt::Key_Space, false,
+            {"KeyDown 32", "MouseDown 1 1 1 1", "KeyPress 32", "held down", "KeyUp 32",
+             "MouseUp 1 1 1 1", "Click", "button"});
+        row("space cancelled", Qt::Key_Space, Qt::Key_Space, true,
+            {"KeyDown 32", "KeyPress 32", "KeyUp 32", "button"});
+        row("space release alone", Qt::Key_A, Qt::Key_Space, false,
+            {"KeyDown 65", "KeyPress 97", "KeyUp 32", "button"});
+        row("right", Qt::Key_Right, Qt::Key_Right, false, {"KeyDown 39", "KeyUp 39", "after"});
+        row("down", Qt::Key_Down, Qt::Key_Down, false, {"KeyDown 40", "KeyUp 40", "after"});
+        row("left", Qt::Key_Left, Qt::Key_Left, false, {"KeyDown 37", "KeyUp 37", "before"});
+        row("up", Qt::Key_Up, Qt::Key_Up, false, {"KeyDown 38", "KeyUp 38", "before"});
+        row("right cancelled", Qt::Key_Right, Qt::Key_Right, true,
+            {"KeyDown 39", "KeyUp 39", "button"});
+        row("up cancelled", Qt::Key_Up, Qt::Key_Up, true, {"KeyDown 38", "KeyUp 38", "button"});
     }
 
     void keys()

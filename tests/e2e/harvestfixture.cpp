@@ -3,8 +3,6 @@
 #include "common/text.h"
 #include "net/tcpconnection.h"
 
-#include <QDirIterator>
-#include <QFile>
 #include <QSignalSpy>
 
 #include <algorithm>
@@ -62,46 +60,37 @@ int HarvestFixture::pagesQueued(const QByteArray &keyword, const HarvestRequest 
 
 QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &request)
 {
-    PhotoCatalog &catalog = m_site.catalog();
+    const HarvestSettings &wanted = request.settings;
+    const QString ticked = QString(wanted.thumbnails ? "t" : "") + (wanted.standard ? "s" : "")
+                           + (wanted.largest ? "l" : "");
     QMap<QString, QByteArray> files;
     for (const QByteArray &keyword : request.keywords) {
-        const QString folder = QString::fromUtf8(keyword) + QLatin1Char('/');
         for (int page = 1; page <= pagesQueued(keyword, request); ++page) {
-            for (const Photo &photo :
-                 catalog.photosOnPage(keyword, request.settings.commercial, page)) {
-                if (request.settings.thumbnails && !photo.portalThumbnail)
-                    files.insert(folder + "thumbnails/"
-                                         + QString::fromLatin1(photo.thumbnailFileName()),
-                                 catalog.imageBytes(photo.thumbnailImage));
-                if (request.settings.standard)
-                    files.insert(folder + QString::fromLatin1(photo.standardFileName()),
-                                 catalog.imageBytes(photo.standardImage));
-                if (request.settings.largest)
-                    files.insert(folder + "largest/" + QString::fromLatin1(photo.largestFileName()),
-                                 catalog.imageBytes(photo.largestImage));
-            }
+            const QList<Photo> photos
+                    = m_site.catalog().photosOnPage(keyword, wanted.commercial, page);
+            files.insert(imageAddresses(keyword, photos, ticked));
         }
     }
+    for (QByteArray &bytes : files)
+        bytes = m_site.catalog().imageBytes(bytes);
     return files;
 }
 
 QMap<QString, QByteArray> HarvestFixture::filesOnDisk() const
 {
-    QMap<QString, QByteArray> files;
-    QDirIterator it(m_folder.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile file(it.next());
-        if (file.open(QIODevice::ReadOnly))
-            files.insert(QDir(m_folder.path()).relativeFilePath(file.fileName()), file.readAll());
-    }
-    return files;
+    return filesUnder(m_folder.path());
 }
 
-int HarvestFixture::imageRequests() const
+QList<Photo> HarvestFixture::plainPhotos(const QByteArray &keyword, int count)
 {
-    const QList<RequestRecord> requests = m_site.requests();
-    return int(std::count_if(requests.begin(), requests.end(),
-                             [](const RequestRecord &r) { return r.path.contains(".jpg"); }));
+    const PhotoCatalog catalog;
+    QList<Photo> photos;
+    for (int index = 0; photos.size() < count; ++index) {
+        const Photo photo = catalog.photoAt(keyword, false, index);
+        if (!photo.portalThumbnail && !photo.standardRedirects)
+            photos.append(photo);
+    }
+    return photos;
 }
 
 }

@@ -2,6 +2,7 @@
 
 #include "engine/harvestengine.h"
 #include "photosite/photosite.h"
+#include "savedfiles.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -44,7 +45,9 @@ public:
     QMap<QString, QByteArray> expectedFiles(const HarvestRequest &request);
     // Every file under the save folder, hidden ones included.
     QMap<QString, QByteArray> filesOnDisk() const;
-    int imageRequests() const;
+    // The first photos of keyword with no habit of their own (portal thumbnail, redirected
+    // image), so a fault is the only thing unusual about them.
+    static QList<Photo> plainPhotos(const QByteArray &keyword, int count);
 
 private:
     int pagesQueued(const QByteArray &keyword, const HarvestRequest &request);

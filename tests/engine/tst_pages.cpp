@@ -1,5 +1,6 @@
 #include "common/text.h"
 #include "engine/harvestengine.h"
+#include "harvesterrequest.h"
 #include "rows.h"
 #include "scriptedconnection.h"
 
@@ -57,11 +58,6 @@ QByteArray header(const QByteArray &status, int length = -1)
 QByteArray heading(const QByteArray &count, const QByteArray &marker = "Results")
 {
     return "<h2>Search</h2><div class=\"" + marker + "\">Photos (" + count + " results)</div>";
-}
-
-QByteArray request(const QByteArray &path)
-{
-    return "GET " + path + " HTTP/1.0\nHost: " + host + "\nUser-Agent: Mozilla/5.0\n\n";
 }
 
 // The page side of the engine on scripted connections, fetching on slot 2 so the pool's slot
@@ -184,12 +180,8 @@ class TestPages : public QObject
 private slots:
     void transfer_data()
     {
-        QTest::addColumn<QByteArray>("path");
-        QTest::addColumn<QString>("ticked");
-        QTest::addColumn<QByteArrayList>("chunks");
-        QTest::addColumn<bool>("peerCloses");
-        QTest::addColumn<QString>("outcome");
-        QTest::addColumn<QByteArrayList>("left");
+        columns<QByteArray, QString, QByteArrayList, bool, QString, QByteArrayList>(
+                "path", "ticked", "chunks", "peerCloses", "outcome", "left");
         const QByteArray b = body(300);
         const QByteArray head = header("200 OK", 300);
         const QByteArray split = "HTTP/1.0 200 OK\r\nContent-Le";
@@ -261,7 +253,7 @@ private slots:
 
         QTEST(f.outcome(), "outcome");
         QCOMPARE(f.connection()->sent().value(0),
-                 path.contains('\n') ? QByteArray() : request(path));
+                 path.contains('\n') ? QByteArray() : harvesterRequest(host, path));
         QCOMPARE(f.exchange.totalReceived(), 10 + f.delivered);
         QCOMPARE(f.fetched.size(), int(chunks.join().contains("</html>")));
         QVERIFY(!f.fileTooEarly);
@@ -283,12 +275,9 @@ private slots:
     // the same file bytes or none, the same end, the same requests sent and addresses queued.
     void chunkingInvariance_data()
     {
-        QTest::addColumn<QByteArray>("path");
-        QTest::addColumn<QByteArray>("response");
-        QTest::addColumn<QString>(
-                "end"); // what the server does after the last byte: "", "close", "reset"
-        QTest::addColumn<QString>("outcome");
-        QTest::addColumn<QByteArray>("file");
+        // end: what the server does after the last byte: "", "close", "reset".
+        const auto row = columns<QByteArray, QByteArray, QString, QString, QByteArray>(
+                "path", "response", "end", "outcome", "file");
         const QByteArray b = body(300);
         const QByteArray jpeg = "\xFF\xD8" + body(296) + "\xFF\xD9";
         const QByteArray head = header("200 OK", 300);
@@ -302,11 +291,10 @@ private slots:
         const auto ok10 = [&b](const QByteArray &fields) {
             return "HTTP/1.0 200 OK\r\n" + fields + "\r\n" + b;
         };
-        const auto add = [](const char *name, const QByteArray &response, const char *end,
-                            const char *outcome, const QByteArray &file = {},
-                            const QByteArray &path = image) {
-            QTest::newRow(name) << path << response << QString::fromLatin1(end)
-                                << QString::fromLatin1(outcome) << file;
+        const auto add = [&row](const char *name, const QByteArray &response, const char *end,
+                                const char *outcome, const QByteArray &file = {},
+                                const QByteArray &path = image) {
+            row(name, path, response, end, outcome, file);
         };
         add("image with a length", head + b, "", "saved", b);
         add("image without a length, whole at the close", header("200 OK") + jpeg, "close", "saved",
@@ -345,7 +333,6 @@ private slots:
         add("no status line, begins like one", "HTTq" + b, "close", "retried");
         add("junk before the status line", QByteArray("\0\xffjunk", 6) + head + b, "close",
             "retried");
-        add("page", ok + pageText, "close", "ended", {}, "/photos/u/1/");
         add("chunked page",
             "HTTP/1.1 200 OK\r\ntransfer-encoding: Chunked\r\n\r\n"
                     + QByteArray::number(pageText.size() - 3, 16) + "\r\n" + pageText.chopped(3)
@@ -462,15 +449,9 @@ private slots:
 
     void redirect_data()
     {
-        QTest::addColumn<QByteArray>("location");
-        QTest::addColumn<QString>("outcome");
-        QTest::addColumn<QByteArray>("newPath");
+        const auto row = columns<QByteArray, QString, QByteArray>("location", "outcome", "newPath");
         const QByteArray p186 = "/" + QByteArray(179, 'a') + "/p.jpg";
         const QByteArray same = "/photos/u/1/";
-        const auto row = [](const char *name, const QByteArray &location, const char *outcome,
-                            const QByteArray &newPath) {
-            QTest::newRow(name) << location << QString(outcome) << newPath;
-        };
         row("lower-case field", "location: /a/p.jpg ", "pending", "/a/p.jpg");
         row("186-character target followed", "location: " + p186, "pending", p186);
         row("187-character target fails", "location: /" + p186, "retried", same);
@@ -490,7 +471,7 @@ private slots:
         QCOMPARE(f.record().path, newPath);
         QCOMPARE(f.record().fileName, urlFileName(newPath));
         f.connection()->acceptConnection();
-        QCOMPARE(f.connection()->sent().constLast(), request(newPath));
+        QCOMPARE(f.connection()->sent().constLast(), harvesterRequest(host, newPath));
     }
 
     void redirectsAreCappedAcrossRetries()
@@ -528,22 +509,18 @@ private slots:
 
     void resultPages_data()
     {
-        QTest::addColumn<QByteArray>("page");
-        QTest::addColumn<QString>("maxImages");
-        QTest::addColumn<bool>("commercial");
-        QTest::addColumn<double>("returned");
-        QTest::addColumn<int>("queued");
+        const auto row = columns<QByteArray, QString, bool, double, int>(
+                "page", "maxImages", "commercial", "returned", "queued");
         const QByteArray count = heading("1,234");
-        QTest::newRow("commas, max in a word") << count << "Maximum" << false << 21.0 << 21;
-        QTest::newRow("limit of 70") << heading("100,000") << "MAX" << false << 1667.0 << 70;
-        QTest::newRow("60 images") << count << "60" << false << 21.0 << 1;
-        QTest::newRow("600 images") << count << "600" << false << 21.0 << 10;
-        QTest::newRow("100 images, not rounded") << count << "100" << false << 21.0 << 1;
-        QTest::newRow("not a number") << count << "abc" << false << 21.0 << 0;
-        QTest::newRow("count 0, commercial") << heading("0") << "max" << true << 1.0 << 1;
-        QTest::newRow("exact multiple") << heading("120") << "max" << false << 3.0 << 3;
-        QTest::newRow("wrong-case marker")
-                << heading("1,234", "results") << "max" << false << 0.0 << 0;
+        row("commas, max in a word", count, "Maximum", false, 21.0, 21);
+        row("limit of 70", heading("100,000"), "MAX", false, 1667.0, 70);
+        row("60 images", count, "60", false, 21.0, 1);
+        row("600 images", count, "600", false, 21.0, 10);
+        row("100 images, not rounded", count, "100", false, 21.0, 1);
+        row("not a number", count, "abc", false, 21.0, 0);
+        row("count 0, commercial", heading("0"), "max", true, 1.0, 1);
+        row("exact multiple", heading("120"), "max", false, 3.0, 3);
+        row("wrong-case marker", heading("1,234", "results"), "max", false, 0.0, 0);
     }
 
     void resultPages()
@@ -570,20 +547,18 @@ private slots:
 
     void queueRefusals_data()
     {
-        QTest::addColumn<QByteArray>("url");
-        QTest::addColumn<bool>("queued");
-        QTest::newRow("plain, twice") << QByteArray("a.com/1/x.jpg") << true;
-        QTest::newRow("empty") << QByteArray() << true;
-        QTest::newRow(".png") << QByteArray("a.com/x.png") << false;
-        QTest::newRow(".PNG") << QByteArray("a.com/x.PNG") << true;
-        QTest::newRow("scheme in a query") << QByteArray("a.com/?u=http://b.com/") << false;
-        QTest::newRow("domain marker") << QByteArray("x.photosite.example.come/") << false;
-        QTest::newRow("line feed") << QByteArray("a.com/x\nHost: b") << false;
-        QTest::newRow("delete") << QByteArray("a.com/x\x7f") << false;
-        QTest::newRow("1 KiB") << "a.com/" + QByteArray(AddressQueue::MaxAddressLength - 6, 'x')
-                               << true;
-        QTest::newRow("longer than 1 KiB")
-                << "a.com/" + QByteArray(AddressQueue::MaxAddressLength - 5, 'x') << false;
+        const auto row = columns<QByteArray, bool>("url", "queued");
+        row("plain, twice", "a.com/1/x.jpg", true);
+        row("empty", {}, true);
+        row(".png", "a.com/x.png", false);
+        row(".PNG", "a.com/x.PNG", true);
+        row("scheme in a query", "a.com/?u=http://b.com/", false);
+        row("domain marker", "x.photosite.example.come/", false);
+        row("line feed", "a.com/x\nHost: b", false);
+        row("delete", "a.com/x\x7f", false);
+        row("1 KiB", "a.com/" + QByteArray(AddressQueue::MaxAddressLength - 6, 'x'), true);
+        row("longer than 1 KiB", "a.com/" + QByteArray(AddressQueue::MaxAddressLength - 5, 'x'),
+            false);
     }
 
     void queueRefusals()

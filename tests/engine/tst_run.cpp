@@ -59,13 +59,11 @@ private slots:
     void nextEmptySockByState_data()
     {
         using S = SocketState;
-        QTest::addColumn<SocketState>("first");
-        QTest::addColumn<SocketState>("second");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("connected, closing") << S::Connected << S::Closing << 2;
-        QTest::newRow("closing, closed") << S::Closing << S::Closed << 1;
-        QTest::newRow("connecting, closed") << S::Connecting << S::Closed << 2;
-        QTest::newRow("error, resolving") << S::Error << S::ResolvingHost << 0;
+        const auto row = columns<S, S, int>("first", "second", "expected");
+        row("connected, closing", S::Connected, S::Closing, 2);
+        row("closing, closed", S::Closing, S::Closed, 1);
+        row("connecting, closed", S::Connecting, S::Closed, 2);
+        row("error, resolving", S::Error, S::ResolvingHost, 0);
     }
 
     void nextEmptySockByState()
@@ -84,19 +82,15 @@ private slots:
     {
         using S = SocketState;
         const QByteArray a = "a.com";
-        QTest::addColumn<QByteArray>("host");
-        QTest::addColumn<SocketState>("state");
-        QTest::addColumn<bool>("paused");
-        QTest::addColumn<qint64>("arrived");
-        QTest::addColumn<int>("retries");
-        QTest::newRow("no host") << QByteArray() << S::Connected << false << qint64(0) << 0;
-        QTest::newRow("closing") << a << S::Closing << false << qint64(0) << 0;
-        QTest::newRow("paused") << a << S::Connected << true << qint64(0) << 0;
-        QTest::newRow("quiet") << a << S::Error << false << qint64(0) << 2;
-        QTest::newRow("moving, then quiet") << a << S::Connected << false << qint64(1024) << 1;
-        QTest::newRow("dripping") << a << S::Connected << false << qint64(1023) << 2;
-        QTest::newRow("failed attempt without host")
-                << QByteArray() << S::Error << false << qint64(0) << 1;
+        const auto row = columns<QByteArray, S, bool, qint64, int>("host", "state", "paused",
+                                                                   "arrived", "retries");
+        row("no host", {}, S::Connected, false, 0, 0);
+        row("closing", a, S::Closing, false, 0, 0);
+        row("paused", a, S::Connected, true, 0, 0);
+        row("quiet", a, S::Error, false, 0, 2);
+        row("moving, then quiet", a, S::Connected, false, 1024, 1);
+        row("dripping", a, S::Connected, false, 1023, 2);
+        row("failed attempt without host", {}, S::Error, false, 0, 1);
     }
 
     void stallWatch()
@@ -202,12 +196,11 @@ private slots:
 
     void saveFolderNormalisation_data()
     {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("normalised");
-        QTest::newRow("no trailing slash") << "c:/pics" << QString("c:/pics/");
-        QTest::newRow("trailing slash kept single") << "/srv/pics/" << QString("/srv/pics/");
-        QTest::newRow("network path") << "\\\\host\\share" << QString("/host/share/");
-        QTest::newRow("three in a row become two") << "/a///b" << QString("/a//b/");
+        const auto row = columns<QString, QString>("folder", "normalised");
+        row("no trailing slash", "c:/pics", "c:/pics/");
+        row("trailing slash kept single", "/srv/pics/", "/srv/pics/");
+        row("network path", "\\\\host\\share", "/host/share/");
+        row("three in a row become two", "/a///b", "/a//b/");
     }
 
     void saveFolderNormalisation()
@@ -218,12 +211,10 @@ private slots:
 
     void routing_data()
     {
-        QTest::addColumn<QByteArray>("address");
-        QTest::addColumn<QString>("keywordFolder");
-        QTest::addColumn<QString>("route");
-        const auto row = [](const char *name, const char *address, const char *route,
-                            const QString &keywordFolder = QStringLiteral("/k")) {
-            QTest::newRow(name) << QByteArray(address) << keywordFolder << QString(route);
+        const auto add = columns<QByteArray, QString, QString>("address", "keywordFolder", "route");
+        const auto row = [&add](const char *name, const char *address, const char *route,
+                                const char *keywordFolder = "/k") {
+            add(name, address, keywordFolder, route);
         };
         row("_m. to _t.", "a.com/x_m.jpg", "a.com /x_t.jpg /k/thumbnails/ x_t.jpg");
         row("large", "a.com/1/x_b.jpg", "a.com /1/x_b.jpg /k/largest/ x_b.jpg");
@@ -307,14 +298,11 @@ private slots:
     void connectionRow_data()
     {
         using S = SocketState;
-        QTest::addColumn<SocketState>("state");
-        QTest::addColumn<qint64>("received");
-        QTest::addColumn<qint64>("length");
-        QTest::addColumn<QStringList>("row");
-        const auto row = [](const char *name, SocketState state, qint64 received, qint64 length,
-                            const char *status, qint64 size, const char *percent) {
-            QTest::newRow(name) << state << received << length
-                                << QStringList{status, formatByteSize(size), percent};
+        const auto add
+                = columns<S, qint64, qint64, QStringList>("state", "received", "length", "row");
+        const auto row = [&add](const char *name, S state, qint64 received, qint64 length,
+                                const char *status, qint64 size, const char *percent) {
+            add(name, state, received, length, {status, formatByteSize(size), percent});
         };
         const qint64 big = Q_INT64_C(3000000000);
         row("half", S::Connected, 512, 1024, "CONNECTED", 512, "50%");

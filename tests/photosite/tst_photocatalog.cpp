@@ -2,58 +2,12 @@
 #include "photosite/photocatalog.h"
 
 #include <QImage>
+#include <QLocale>
 #include <QTest>
 
 #include <algorithm>
 
 using namespace mosscatch;
-
-namespace {
-
-// The harvester's cuts, applied to the site's pages as it applies them.
-
-// What follows the first `after` up to `before`; empty when either is missing.
-QByteArray between(const QByteArray &text, const QByteArray &after, const QByteArray &before)
-{
-    const qsizetype start = text.indexOf(after);
-    if (start < 0)
-        return {};
-    const QByteArray rest = text.mid(start + after.size());
-    return rest.left(rest.indexOf(before));
-}
-
-QByteArray from(const QByteArray &text, const QByteArray &marker)
-{
-    const qsizetype at = text.indexOf(marker);
-    return at < 0 ? QByteArray() : text.mid(at);
-}
-
-int headingCount(const QByteArray &page)
-{
-    const QByteArray heading = from(page, "<div class=\"Results\">").left(99);
-    return heading.isEmpty() ? -1 : between(heading, "(", " ").replace(",", "").trimmed().toInt();
-}
-
-QByteArray quotedAfter(const QByteArray &text, const QByteArray &marker)
-{
-    return between(from(text, marker), "\"", "\"");
-}
-
-QByteArray standardImageOf(const QByteArray &page)
-{
-    QByteArray address = quotedAfter(from(page, "class=\"photo-div\""), "img");
-    address.truncate(address.contains('?') ? address.indexOf('?') : address.size());
-    return address.toLower().trimmed().startsWith("http://") ? address.mid(7) : address;
-}
-
-QByteArray lastSizeCell(const QByteArray &page)
-{
-    const QByteArray row
-            = between(page, "allsizes-sizes", "</tr>").replace("\r", "").replace("\n", "");
-    return row.mid(row.lastIndexOf("<td") + 3);
-}
-
-}
 
 class tst_PhotoCatalog : public QObject
 {
@@ -99,24 +53,25 @@ private slots:
 
         const QByteArray html = m_catalog.resultsPage(keyword, commercial, page);
         QCOMPARE(m_catalog.resultCount(keyword, commercial), count);
-        QCOMPARE(headingCount(html), count);
-        QCOMPARE(between(html, "<div class=\"Results\">(", " ").contains(','), count >= 1000);
+        const QByteArray grouped = QLocale(QLocale::English).toString(count).toLatin1();
+        QVERIFY(html.contains("<div class=\"Results\">(" + grouped + " results)"));
         QVERIFY(html.contains("</html>"));
 
-        const QList<QByteArray> blocks
-                = QByteArray(html).replace("photo_container", "\x01").split('\x01');
         const QList<Photo> listed = m_catalog.photosOnPage(keyword, commercial, page);
         QCOMPARE(listed.size(), photos);
-        QCOMPARE(blocks.size(), photos + 1);
-        QVERIFY(between(blocks.first(), "=\"", "\"").contains("http://"));
-        QVERIFY(quotedAfter(blocks.first(), "img src").contains(m_catalog.site().portalMarker));
+        QCOMPARE(html.count("photo_container"), photos);
+        // A full address and the site's own portal image come before the first photo, where a
+        // scraper may trip.
+        QCOMPARE(html.mid(html.indexOf("=\"") + 2, 7), "http://");
+        const qsizetype firstPhoto
+                = QByteArray(html + "photo_container").indexOf("photo_container");
+        QVERIFY(html.left(firstPhoto).contains(m_catalog.site().portalMarker));
         const int first = (qMax(page, 1) - 1) * PhotoCatalog::PhotosPerPage;
         const QList<Photo> all = m_catalog.photos(keyword, commercial, first + photos);
         for (int i = 0; i < photos; ++i) {
             const Photo &photo = listed.at(i);
             QCOMPARE(photo.pagePath, all.at(first + i).pagePath);
-            QCOMPARE(between(blocks.at(i + 1), "=\"", "\""), photo.pagePath);
-            QCOMPARE(quotedAfter(blocks.at(i + 1), "img src"), photo.thumbnailAddress);
+            QVERIFY(html.contains("\"" + photo.thumbnailAddress + "\""));
             QCOMPARE(photo.thumbnailAddress.contains(m_catalog.site().portalMarker),
                      photo.portalThumbnail);
         }
@@ -128,21 +83,14 @@ private slots:
         QSet<QByteArray> variants;
         for (const Photo &photo : m_catalog.photos("count600", false)) {
             const QByteArray html = m_catalog.photoPage(photo);
-            QVERIFY(html.contains("</html>"));
-            QCOMPARE(standardImageOf(html), photo.standardImage);
-            QCOMPARE(photo.standardImage, photo.standardImage.toLower());
-
             const QByteArray sizes = m_catalog.sizesPage(photo, {});
-            QVERIFY(lastSizeCell(sizes).contains("href"));
-            QCOMPARE(between(lastSizeCell(sizes), "=\"", "\"").trimmed(),
-                     photo.largestSizePagePath);
-            QCOMPARE(photo.largestSizePagePath, photo.sizesPagePath + photo.largestSize + '/');
-
             const QByteArray largest = m_catalog.sizesPage(photo, QByteArray(1, photo.largestSize));
-            QVERIFY(!lastSizeCell(largest).isEmpty());
-            QVERIFY(!lastSizeCell(largest).contains("href"));
-            QCOMPARE(quotedAfter(from(largest, "allsizes-photo"), "src"),
-                     "http://" + photo.largestImage);
+            QVERIFY(html.contains("</html>") && html.contains(photo.standardImageAddress));
+            QCOMPARE(photo.standardImage, photo.standardImage.toLower());
+            QCOMPARE(photo.largestSizePagePath, photo.sizesPagePath + photo.largestSize + '/');
+            QVERIFY(sizes.contains(photo.largestSizePagePath));
+            QVERIFY(largest.contains("http://" + photo.largestImage)
+                    && !largest.contains(photo.largestSizePagePath));
             for (const QByteArray &page : {html, sizes, largest})
                 QVERIFY(!page.contains("photo_container"));
             variants << photo.standardImageAddress.left(4) << QByteArray(1, photo.largestSize)

@@ -1,6 +1,7 @@
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
 #include "photosite/photosite.h"
+#include "rows.h"
 #include "scriptedconnection.h"
 #include "ui/connectionrows.h"
 #include "ui/frmmain.h"
@@ -68,11 +69,10 @@ private slots:
 
     void addPutsEntryOnTop_data()
     {
-        QTest::addColumn<bool>("byEnter");
-        QTest::addColumn<QString>("second");
-        QTest::newRow("Add button") << false << "blue sky";
-        QTest::newRow("Enter in the entry box") << true << "blue sky";
-        QTest::newRow("empty entry is added too") << true << "";
+        const auto row = columns<bool, QString>("byEnter", "second");
+        row("Add button", false, "blue sky");
+        row("Enter in the entry box", true, "blue sky");
+        row("empty entry is added too", true, "");
     }
 
     void addPutsEntryOnTop()
@@ -94,11 +94,10 @@ private slots:
 
     void deleteRemovesOnlySelected_data()
     {
-        QTest::addColumn<int>("selectedRow");
-        QTest::addColumn<QStringList>("left");
-        QTest::newRow("middle entry") << 1 << QStringList{"c", "a"};
-        QTest::newRow("top entry") << 0 << QStringList{"b", "a"};
-        QTest::newRow("nothing selected") << -1 << QStringList{"c", "b", "a"};
+        const auto row = columns<int, QStringList>("selectedRow", "left");
+        row("middle entry", 1, {"c", "a"});
+        row("top entry", 0, {"b", "a"});
+        row("nothing selected", -1, {"c", "b", "a"});
     }
 
     void deleteRemovesOnlySelected()
@@ -191,12 +190,9 @@ private slots:
 
     void clicksOpenFolderAndWebPage_data()
     {
-        QTest::addColumn<QByteArray>("control");
-        QTest::addColumn<QUrl>("expected");
-        QTest::newRow("folder picture")
-                << QByteArray("Picture6") << QUrl::fromLocalFile("/no/such folder/");
-        QTest::newRow("web address")
-                << QByteArray("Label9") << QUrl("http://www.mosscatch.example.com");
+        const auto row = columns<QByteArray, QUrl>("control", "expected");
+        row("folder picture", "Picture6", QUrl::fromLocalFile("/no/such folder/"));
+        row("web address", "Label9", QUrl("http://www.mosscatch.example.com"));
     }
 
     void clicksOpenFolderAndWebPage()
@@ -285,15 +281,12 @@ private slots:
 
     void sizeFolderFromPath_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<SizeFolder>("folder");
-        QTest::newRow("thumbnail") << "/pics/moss/thumbnails/1_t.jpg" << SizeFolder::Thumbnail;
-        QTest::newRow("largest") << "/pics/moss/largest/1_o.jpg" << SizeFolder::Largest;
-        QTest::newRow("standard") << "/pics/moss/1.jpg" << SizeFolder::Standard;
-        QTest::newRow("standard of keyword largest")
-                << "/pics/largest/1.jpg" << SizeFolder::Standard;
-        QTest::newRow("largest of keyword largest")
-                << "/pics/largest/largest/1_o.jpg" << SizeFolder::Largest;
+        const auto row = columns<QString, SizeFolder>("path", "folder");
+        row("thumbnail", "/pics/moss/thumbnails/1_t.jpg", SizeFolder::Thumbnail);
+        row("largest", "/pics/moss/largest/1_o.jpg", SizeFolder::Largest);
+        row("standard", "/pics/moss/1.jpg", SizeFolder::Standard);
+        row("standard of keyword largest", "/pics/largest/1.jpg", SizeFolder::Standard);
+        row("largest of keyword largest", "/pics/largest/largest/1_o.jpg", SizeFolder::Largest);
     }
 
     void sizeFolderFromPath()
@@ -307,13 +300,11 @@ private slots:
     // A 300 x 60 strip with a gap of 4 between tiles.
     void keepsOnlyWhatFitsNewestFirst_data()
     {
-        QTest::addColumn<QSize>("imageSize");
-        QTest::addColumn<int>("added");
-        QTest::addColumn<int>("shown");
-        QTest::newRow("4:3 burst") << QSize(800, 600) << 20 << 4;
-        QTest::newRow("portrait") << QSize(60, 120) << 20 << 9;
-        QTest::newRow("panorama") << QSize(1000, 250) << 6 << 2;
-        QTest::newRow("fewer than fit") << QSize(80, 60) << 2 << 2;
+        const auto row = columns<QSize, int, int>("imageSize", "added", "shown");
+        row("4:3 burst", {800, 600}, 20, 4);
+        row("portrait", {60, 120}, 20, 9);
+        row("panorama", {1000, 250}, 6, 2);
+        row("fewer than fit", {80, 60}, 2, 2);
     }
 
     void keepsOnlyWhatFitsNewestFirst()
