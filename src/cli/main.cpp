@@ -85,8 +85,9 @@ int harvest(CliOptions cli)
     bool anySucceeded = false;
     bool anyStarted = false;
     bool anyFailed = false;
+    QString certificateProblem;
     {
-        HarvestEngine engine(cli.site, TcpConnection::factory(cli.hostMap));
+        HarvestEngine engine(cli.site, TcpConnection::factory(cli.hostMap, cli.tls));
         engine.options().apply(cli.settings);
         engine.addKeywordsInOrder(cli.keywords);
         applyTestIntervals(engine);
@@ -126,12 +127,15 @@ int harvest(CliOptions cli)
         anySucceeded = recorder.anyTransferSucceeded();
         anyStarted = recorder.anyTransferStarted();
         anyFailed = recorder.anyKeywordFailed();
+        certificateProblem = recorder.certificateProblem();
         if (!cli.summaryJson.isEmpty() && !writeSummary(cli.summaryJson, recorder))
             return fail(QStringLiteral("cannot write the summary to \"%1\"").arg(cli.summaryJson),
                         1);
     }
     if (interrupted)
         return fail(QStringLiteral("interrupted; unfinished files removed"), 130);
+    if (!anySucceeded && anyStarted && !certificateProblem.isEmpty())
+        return fail(QStringLiteral("nothing fetched: %1").arg(certificateProblem), 1);
     if (!anySucceeded && anyStarted)
         return fail(QStringLiteral("no transfer succeeded: is the photo site reachable?"), 1);
     if (anyFailed)
@@ -162,6 +166,10 @@ int main(int argc, char *argv[])
     cli.settings.saveFolder = engineSaveFolder(cli.settings.saveFolder);
     if (const QString problem = saveFolderProblem(cli.settings.saveFolder); !problem.isEmpty())
         return fail(problem);
+    if (cli.tls.insecure)
+        QTextStream(stdout) << QStringLiteral("insecure: certificates are not verified; anyone "
+                                              "on the way can read and change what is fetched")
+                            << Qt::endl;
     if (!cli.quiet)
         QTextStream(stdout) << QStringLiteral("saving into %1/").arg(cli.settings.saveFolder)
                             << Qt::endl;

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QList>
+#include <QMap>
 #include <QObject>
 
 namespace mosscatch {
@@ -26,6 +27,9 @@ public:
     bool anyTransferSucceeded() const;
     bool anyTransferStarted() const;
     bool anyKeywordFailed() const;
+    // The reason a host's certificate was last rejected for, of the host
+    // rejected most often; empty when none was.
+    QString certificateProblem() const;
     QJsonObject summary() const;
     // Closes the figures of a keyword cut short (an interrupted run).
     void finishRun() { finishKeyword(); }
@@ -48,6 +52,13 @@ private:
     qint64 m_receivedAtStart = 0;
     qint64 m_refusedAtStart = 0;
     bool m_running = false;
+
+    struct Rejections
+    {
+        int count = 0;
+        QString reason;
+    };
+    QMap<QByteArray, Rejections> m_rejections;
 };
 
 }

@@ -121,10 +121,10 @@ void HttpExchange::onConnected(int index)
 {
     SlotRecord &record = m_pool.record(index);
     Connection *connection = m_pool.connection(index);
-    if (!connection || record.host.isEmpty())
+    if (!connection || record.target.host.isEmpty())
         return;
     startAttempt(record);
-    if (holdsControlCharacter(record.host) || holdsControlCharacter(record.path)) {
+    if (holdsControlCharacter(record.target.host) || holdsControlCharacter(record.path)) {
         giveUp(index);
         return;
     }
@@ -139,7 +139,7 @@ void HttpExchange::onDataArrival(int index)
     connection->getData(m_chunk);
     m_totalReceived += m_chunk.size();
     SlotRecord &record = m_pool.record(index);
-    if (record.host.isEmpty() || m_chunk.isEmpty())
+    if (record.target.host.isEmpty() || m_chunk.isEmpty())
         return;
     record.arrived += m_chunk.size();
     if (handleArrival(index, record) == Step::Failed)
@@ -149,7 +149,7 @@ void HttpExchange::onDataArrival(int index)
 void HttpExchange::onPeerClosed(int index)
 {
     SlotRecord &record = m_pool.record(index);
-    if (record.host.isEmpty())
+    if (record.target.host.isEmpty())
         return;
     // Only an orderly close can end a body: a reset (the connection's state
     // reads Error) cuts it short wherever the platform tells the two apart.
@@ -174,7 +174,7 @@ void HttpExchange::onPeerClosed(int index)
 
 QByteArray HttpExchange::request(const SlotRecord &record)
 {
-    return "GET " + record.path + " HTTP/1.0\nHost: " + record.host
+    return "GET " + record.path + " HTTP/1.0\nHost: " + record.target.host
            + "\nUser-Agent: Mozilla/5.0\n\n";
 }
 
@@ -287,13 +287,25 @@ HttpExchange::Step HttpExchange::followRedirect(int index, SlotRecord &record,
         giveUp(index);
         return Step::Finished;
     }
-    record.path = target;
-    record.fileName = urlFileName(target);
+    QByteArray path = target;
+    const ConnectionTarget to = ConnectionTarget::fromAddress(target, &path);
+    const bool absolute = target.contains("://");
+    // Upgrading to TLS on the same host is followed; leaving TLS never is.
+    if (absolute && record.target.isEncrypted() && !to.isEncrypted()) {
+        giveUp(index);
+        return Step::Finished;
+    }
+    if (absolute && to.host.compare(record.target.host, Qt::CaseInsensitive) == 0)
+        record.target = to;
+    else
+        path = target;
+    record.path = path;
+    record.fileName = urlFileName(path);
     record.data.clear();
-    record.url = record.host + record.path;
+    record.url = record.target.origin() + record.path;
     Connection *connection = m_pool.connection(index);
     connection->close();
-    connection->connectToHost(record.host, ConnectionPool::Port);
+    connection->connectTo(record.target);
     return Step::Finished;
 }
 

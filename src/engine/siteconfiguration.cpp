@@ -4,7 +4,8 @@ namespace mosscatch {
 
 QByteArray SiteConfiguration::searchQuery(const QString &keyword, bool commercial) const
 {
-    return siteHost + "/search/?q=" + keyword.toUtf8() + (commercial ? "&l=comm" : "")
+    const QByteArray origin = scheme == Scheme::Https ? "https://" + siteHost : siteHost;
+    return origin + "/search/?q=" + keyword.toUtf8() + (commercial ? "&l=comm" : "")
            + "&ct=0&mt=photos&adv=1";
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/chunkeddecoder.h"
 #include "engine/partialimage.h"
+#include "net/connectiontarget.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,8 +17,8 @@ struct SlotRecord
 {
     // Response bytes received for the current request and not yet consumed.
     QByteArray data;
-    // Host the connection talks to; empty means the slot holds no transfer.
-    QByteArray host;
+    // Where the connection goes; an empty host means the slot holds no transfer.
+    ConnectionTarget target;
     // Address shown in the slot's status row.
     QByteArray url;
     // Request target sent after "GET ".

@@ -84,13 +84,13 @@ struct Pages
     // Slot 2 fetching path, connected, with its request sent.
     void start(const QByteArray &path)
     {
-        record().host = host;
+        record().target.host = host;
         record().path = path;
         record().url = host + path;
         record().folder = folder.path() + QStringLiteral("/");
         record().fileName = urlFileName(path);
         destination = folder.filePath(QString::fromLatin1(record().fileName));
-        connection()->connectToHost(host, ConnectionPool::Port);
+        connection()->connectToHost(host, 80);
         connection()->acceptConnection();
     }
 
@@ -100,7 +100,7 @@ struct Pages
     {
         const int connects = connection()->connectCount();
         for (const QByteArray &chunk : chunks) {
-            if (connection()->connectCount() != connects || record().host.isEmpty())
+            if (connection()->connectCount() != connects || record().target.host.isEmpty())
                 return;
             connection()->deliver(chunk);
             delivered += chunk.size();
@@ -113,7 +113,7 @@ struct Pages
         return QString::fromLatin1(!saved.isEmpty()                ? "saved"
                                    : !givenUp.isEmpty()            ? "given up"
                                    : !retried.isEmpty()            ? "retried"
-                                   : pool.record(2).host.isEmpty() ? "ended"
+                                   : pool.record(2).target.host.isEmpty() ? "ended"
                                                                    : "pending");
     }
 

@@ -106,7 +106,7 @@ private slots:
         QFETCH(qint64, arrived);
         Run r({QStringLiteral("kw")});
         SlotRecord &record = r.pool.record(2);
-        record.host = host;
+        record.target.host = host;
         record.arrived = arrived;
         r.slot(2)->setState(state);
         r.options.setPaused(paused);
@@ -122,7 +122,7 @@ private slots:
         QVERIFY(QFile(earlier).open(QIODevice::WriteOnly));
         for (int i : {1, 2}) {
             SlotRecord &record = r.pool.record(i);
-            record.host = "a.com";
+            record.target.host = "a.com";
             record.folder = r.driver.keywordFolder() + QStringLiteral("/");
             record.fileName = "x.jpg";
             record.received = 7;
@@ -242,7 +242,7 @@ private slots:
         QFETCH(QByteArray, address);
         QFETCH(QString, keywordFolder);
         const Dispatcher::Route route = Dispatcher::route(address, keywordFolder);
-        QTEST(QString::fromLatin1(route.host + ' ' + route.path + ' ') + route.folder + ' '
+        QTEST(QString::fromLatin1(route.target.host + ' ' + route.path + ' ') + route.folder + ' '
                       + QString::fromLatin1(route.fileName),
               "route");
     }
@@ -257,7 +257,7 @@ private slots:
             r.queue.addUrl(address);
         r.ticks(1);
         QCOMPARE(r.slot(1)->connectCount(), 0);
-        QVERIFY(r.pool.record(1).host.isEmpty());
+        QVERIFY(r.pool.record(1).target.host.isEmpty());
         r.ticks(1);
         QCOMPARE(r.pool.record(1).folder + r.pool.record(1).fileName,
                  r.driver.keywordFolder() + "/thumbnails/x_t.jpg");
@@ -377,12 +377,12 @@ private slots:
         QSignalSpy started(engine, &HarvestEngine::keywordStarted);
         QVERIFY(engine->start());
         SlotRecord &record = engine->pool()->record(1);
-        record.host = "a.com";
+        record.target.host = "a.com";
         record.image = std::make_unique<PartialImage>(engine->driver()->keywordFolder() + "/x.jpg");
         const QString temporary = record.image->temporaryPath();
         QVERIFY(QFile::exists(temporary));
         engine->driver()->nextMajorKeyword();
-        QVERIFY(!QFile::exists(temporary) && engine->pool()->record(1).host.isEmpty());
+        QVERIFY(!QFile::exists(temporary) && engine->pool()->record(1).target.host.isEmpty());
         QVERIFY(!engine->start());
         QCOMPARE(started.value(0).value(0).toString(), QStringLiteral("b"));
         QCOMPARE(started.value(1).value(0).toString(), QStringLiteral("a"));
