@@ -102,7 +102,10 @@ void ConnectionPool::retrySock(int index)
     ++slot.retries;
     if (slot.retries > MaxRetries) {
         const QByteArray url = slot.url;
+        const Connection *slotConnection = connection(index);
+        const QString failure = slotConnection ? slotConnection->failure() : QString();
         resetSock(index);
+        keepFailure(index, url, failure);
         emit addressGivenUp(url);
         return;
     }
@@ -126,8 +129,18 @@ void ConnectionPool::rejectCertificate(int index, const QString &reason)
     const QByteArray host = slot.target.host;
     const QByteArray url = slot.url;
     resetSock(index);
+    keepFailure(index, url, reason);
     emit certificateRejected(host, reason);
     emit addressGivenUp(url);
+}
+
+// The slot stays free (no host), yet its row still says what became of its address.
+void ConnectionPool::keepFailure(int index, const QByteArray &url, const QString &failure)
+{
+    if (failure.isEmpty())
+        return;
+    record(index).url = url;
+    record(index).failure = failure;
 }
 
 void ConnectionPool::giveUpRunning()

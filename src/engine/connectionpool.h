@@ -74,6 +74,7 @@ signals:
 
 private:
     void rejectCertificate(int index, const QString &reason);
+    void keepFailure(int index, const QByteArray &url, const QString &failure);
     Connection *createWorkingConnection(int index);
     bool isWatched(int index) const;
 

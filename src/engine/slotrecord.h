@@ -21,6 +21,9 @@ struct SlotRecord
     ConnectionTarget target;
     // Address shown in the slot's status row.
     QByteArray url;
+    // Why the connection failed, in words: kept with the address on a slot
+    // that gave it up, until the slot takes the next one.
+    QString failure;
     // Request target sent after "GET ".
     QByteArray path;
     qint16 retries = 0;

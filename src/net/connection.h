@@ -27,7 +27,10 @@ public:
     // Returns at once; connected() follows once the connection (and its TLS
     // handshake) is up, otherwise state() ends at Error.
     virtual void connectTo(const ConnectionTarget &target) = 0;
-    void connectToHost(const QByteArray &host, quint16 port) { connectTo({Scheme::Http, host, port}); }
+    void connectToHost(const QByteArray &host, quint16 port)
+    {
+        connectTo({Scheme::Http, host, port});
+    }
     virtual void sendData(const QByteArray &bytes) = 0;
     // Replaces the contents of into with every byte received and not yet
     // fetched (each byte exactly once, in order), reusing its capacity.

@@ -140,15 +140,13 @@ void TcpConnection::listenToSocket()
             forThisAttempt(&TcpConnection::onSocketConnected), queued);
     connect(m_socket, &QSslSocket::encrypted, this,
             forThisAttempt(&TcpConnection::onSocketEncrypted), queued);
-    // Unignored errors fail the handshake; they are only read for their words,
-    // so they need not be handled inside the signal.
-    connect(
-            m_socket, &QSslSocket::sslErrors, this,
+    // Unignored errors fail the handshake; they are only noted for their
+    // words here, which raises nothing, so this one handler runs at once.
+    connect(m_socket, &QSslSocket::sslErrors, this,
             [this, attempt](const QList<QSslError> &errors) {
                 if (attempt == m_attempt)
                     onSslErrors(errors);
-            },
-            queued);
+            });
     connect(m_socket, &QIODevice::readyRead, this,
             forThisAttempt(&TcpConnection::onSocketReadyRead), queued);
     connect(m_socket, &QAbstractSocket::disconnected, this,
@@ -257,7 +255,9 @@ void TcpConnection::onSocketError(QAbstractSocket::SocketError error)
         return;
     }
     m_failure = m_certificateProblem;
-    emit untrusted(m_failure);
+    // A copy: whoever hears this may close the connection, which clears m_failure.
+    const QString reason = m_failure;
+    emit untrusted(reason);
 }
 
 }

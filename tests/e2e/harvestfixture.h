@@ -1,7 +1,9 @@
 #pragma once
 
 #include "engine/harvestengine.h"
+#include "net/tlspolicy.h"
 #include "photosite/photosite.h"
+#include "testcertificates.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -25,7 +27,9 @@ struct HarvestRequest
 class HarvestFixture
 {
 public:
-    HarvestFixture();
+    // With certificates, the site speaks TLS with their trusted one, the
+    // harvest trusts their CA and the site's own addresses take "https://".
+    explicit HarvestFixture(const TestCertificates *certificates = nullptr);
 
     PhotoSite &site() { return m_site; }
     QString saveFolder() const { return m_folder.path() + QStringLiteral("/"); }
@@ -38,6 +42,7 @@ public:
     int givenUp() const { return m_givenUp; }
     int cutShort() const { return m_cutShort; }
     int transfersStarted() const { return m_transfers; }
+    int retries() const { return m_retries; }
     QStringList failedKeywords() const { return m_failed; }
 
     // The files the harvest must leave, relative to the save folder, with their bytes.
@@ -50,12 +55,15 @@ private:
     int pagesQueued(const QByteArray &keyword, const HarvestRequest &request);
 
     PhotoSite m_site;
+    SiteConfiguration m_siteConfiguration;
+    TlsPolicy m_tls;
     QTemporaryDir m_folder;
     std::unique_ptr<HarvestEngine> m_engine;
     QStringList m_started;
     int m_givenUp = 0;
     int m_cutShort = 0;
     int m_transfers = 0;
+    int m_retries = 0;
     QStringList m_failed;
 };
 

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include <memory>
+
 using namespace mosscatch;
 
 Q_DECLARE_METATYPE(mosscatch::FaultRule::Kind)
@@ -13,10 +15,15 @@ using K = FaultRule::Kind;
 // The interval only matters to the paced kinds; 5 ms is quick enough that the
 // stall watch (a second here) sees no stall.
 void addRow(const QByteArray &name, K kind, const char *target, bool lost, int times = -1,
-            int bytes = 0, int intervalMs = 5)
+            int bytes = 0, int intervalMs = 5, bool tls = false)
 {
     QTest::newRow(name.constData())
-            << kind << times << bytes << intervalMs << QString::fromLatin1(target) << lost;
+            << kind << times << bytes << intervalMs << QString::fromLatin1(target) << lost << tls;
+}
+
+void addTlsRow(const QByteArray &name, K kind, const char *target, bool lost, int bytes = 0)
+{
+    addRow("TLS: " + name, kind, target, lost, -1, bytes, 5, true);
 }
 
 }
@@ -38,6 +45,7 @@ private slots:
         QTest::addColumn<int>("intervalMs");
         QTest::addColumn<QString>("target"); // which address of the chosen photo is faulted
         QTest::addColumn<bool>("lost"); // the image cannot be had
+        QTest::addColumn<bool>("tls");
         addRow("stalled image given up", K::Stall, "standard", true);
         addRow("photo page stalled once", K::Stall, "photo page", false, 1);
         addRow("cut-off image given up", K::CloseEarly, "thumbnail", true);
@@ -68,6 +76,11 @@ private slots:
         addRow("duplicate lengths", K::DuplicateLength, "thumbnail", false);
         addRow("contradicting lengths", K::ContradictingLengths, "largest", true);
         addRow("length inside another field's name", K::LengthInOtherField, "standard", false);
+        addTlsRow("no length, closed with close_notify", K::NoContentLength, "largest", false);
+        // All of the image, yet a cut: nothing says the server meant to end there.
+        addTlsRow("no length, cut without close_notify", K::CutNoLength, "largest", true, 1 << 30);
+        addTlsRow("redirect to plain HTTP", K::Redirect, "standard", true);
+        addTlsRow("stalled image given up", K::Stall, "thumbnail", true);
     }
 
     void noWrongFile()
@@ -76,8 +89,11 @@ private slots:
         QFETCH(int, times);
         QFETCH(QString, target);
         QFETCH(bool, lost);
+        QFETCH(bool, tls);
         const HarvestRequest wanted{{"count15", "count4"}, {true, true, true}};
-        HarvestFixture fixture;
+        const auto certificates = tls ? std::make_unique<TestCertificates>() : nullptr;
+        QVERIFY(!certificates || certificates->isValid());
+        HarvestFixture fixture(certificates.get());
         // A photo of plain habits, so the fault is the only thing unusual about it.
         Photo photo;
         for (int index = 0; index < 15; ++index) {
@@ -105,6 +121,7 @@ private slots:
         QFETCH(int, intervalMs);
         rule.bytes = bytes;
         rule.intervalMs = intervalMs;
+        rule.text = "http://" + photo.standardImage;
         fixture.site().addFault(rule);
 
         QVERIFY(fixture.harvest(wanted));
@@ -120,6 +137,9 @@ private slots:
             QVERIFY2(onDisk.value(it.key()) == it.value(),
                      qPrintable("different bytes " + it.key()));
         QCOMPARE(fixture.givenUp(), lost ? 1 : 0);
+        // A refused downgrade is given up at once, never tried in plain text.
+        if (kind == K::Redirect)
+            QCOMPARE(fixture.retries(), 0);
     }
 };
 

@@ -232,7 +232,15 @@ private slots:
         row("star means largest", "a.com/x.jpg*", "a.com /x.jpg /k/largest/ x.jpg");
         row("search page", "w.p.com/search/?q=c", "w.p.com /search/?q=c /k/ ?q=c");
         row("page", "w.p.com/photos/u/1/", "w.p.com /photos/u/1/ /k/ ");
-        row("no .com/", "host.org/a/b", "host.org/a/b / /k/ ");
+        row("no .com/", "host.org/a/b", "host.org /a/b /k/ b");
+        row("bare host", "a.com", "a.com / /k/ ");
+        row("https keeps its scheme", "https://f.p.com/1/x_o.jpg",
+            "https://f.p.com /1/x_o.jpg /k/largest/ x_o.jpg");
+        row("explicit port", "https://f.p.com:8443/x.jpg", "https://f.p.com:8443 /x.jpg /k/ x.jpg");
+        row("http in capitals, port", "HTTP://a.com:81/x.jpg", "a.com:81 /x.jpg /k/ x.jpg");
+        row("no host", "//a.com/x.jpg", " //a.com/x.jpg /k/ x.jpg");
+        row("unknown scheme", "ftp://a.com/x.jpg", "  /k/ ");
+        row("port out of range", "a.com:65536/x.jpg", " /x.jpg /k/ x.jpg");
         row("empty keyword's folder", "a.com/x_t.jpg", "a.com /x_t.jpg /s/thumbnails/ x_t.jpg",
             "/s/");
     }
@@ -242,8 +250,8 @@ private slots:
         QFETCH(QByteArray, address);
         QFETCH(QString, keywordFolder);
         const Dispatcher::Route route = Dispatcher::route(address, keywordFolder);
-        QTEST(QString::fromLatin1(route.target.host + ' ' + route.path + ' ') + route.folder + ' '
-                      + QString::fromLatin1(route.fileName),
+        QTEST(QString::fromLatin1(route.target.origin() + ' ' + route.path + ' ') + route.folder
+                      + ' ' + QString::fromLatin1(route.fileName),
               "route");
     }
 
