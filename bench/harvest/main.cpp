@@ -87,11 +87,12 @@ void print(QTextStream &out, const QString &label, const Figures &f, double cpu)
 bool makeCertificate(const QTemporaryDir &dir)
 {
     QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                   "-nodes", "-keyout", dir.filePath("key.pem"), "-out", dir.filePath("cert.pem"),
-                   "-days", "1", "-subj", "/CN=www.photosite.example.com", "-addext",
-                   "subjectAltName=DNS:*.photosite.example.com"});
+    openssl.start(
+            QStringLiteral("openssl"),
+            {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+             "-keyout", dir.filePath("key.pem"), "-out", dir.filePath("cert.pem"), "-days", "1",
+             "-subj", "/CN=www.photosite.example.com", "-addext",
+             "subjectAltName=DNS:*.photosite.example.com,DNS:*.static.photosite.example.com"});
     return openssl.waitForFinished(30000) && openssl.exitCode() == 0;
 }
 

@@ -41,11 +41,10 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
     m_engine->addKeywordsInOrder(keywords);
 
     m_started.clear();
-    m_givenUp = m_cutShort = m_transfers = m_retries = 0;
+    m_givenUp = m_cutShort = m_transfers = 0;
     m_failed.clear();
     QObject::connect(m_engine.get(), &HarvestEngine::keywordCutShort, [this] { ++m_cutShort; });
     QObject::connect(m_engine.get(), &HarvestEngine::transferStarted, [this] { ++m_transfers; });
-    QObject::connect(m_engine.get(), &HarvestEngine::transferRetried, [this] { ++m_retries; });
     QObject::connect(m_engine.get(), &HarvestEngine::keywordFailed,
                      [this](const QString &keyword) { m_failed.append(keyword); });
     QObject::connect(m_engine.get(), &HarvestEngine::keywordStarted,

@@ -42,7 +42,6 @@ public:
     int givenUp() const { return m_givenUp; }
     int cutShort() const { return m_cutShort; }
     int transfersStarted() const { return m_transfers; }
-    int retries() const { return m_retries; }
     QStringList failedKeywords() const { return m_failed; }
 
     // The files the harvest must leave, relative to the save folder, with their bytes.
@@ -63,7 +62,6 @@ private:
     int m_givenUp = 0;
     int m_cutShort = 0;
     int m_transfers = 0;
-    int m_retries = 0;
     QStringList m_failed;
 };
 

@@ -31,7 +31,9 @@ QString leafName(TestCertificates::Kind kind)
 
 TestCertificates::TestCertificates()
 {
-    const QString site = QStringLiteral("*.photosite.example.com");
+    // A wildcard covers one label, so the image hosts (farm1.static...) need their own.
+    const QStringList site{QStringLiteral("*.photosite.example.com"),
+                           QStringLiteral("*.static.photosite.example.com")};
     m_valid = m_dir.isValid()
               && openssl(QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ecKey
                          + QStringList{"-keyout", path("ca.key"), "-out", caFile(), "-days", "2",
@@ -40,9 +42,9 @@ TestCertificates::TestCertificates()
                          + QStringList{"-keyout", path("selfsigned.key"), "-out",
                                        path("selfsigned.pem"), "-days", "2", "-subj",
                                        "/CN=www.photosite.example.com", "-addext",
-                                       "subjectAltName=DNS:" + site})
+                                       "subjectAltName=DNS:" + site.join(QStringLiteral(",DNS:"))})
               && makeLeaf(QStringLiteral("trusted"), site, QStringLiteral("2"))
-              && makeLeaf(QStringLiteral("wrongname"), QStringLiteral("*.elsewhere.example.org"),
+              && makeLeaf(QStringLiteral("wrongname"), {QStringLiteral("*.elsewhere.example.org")},
                           QStringLiteral("2"))
               && makeLeaf(QStringLiteral("expired"), site, QStringLiteral("-1"));
 }
@@ -59,16 +61,19 @@ bool TestCertificates::openssl(const QStringList &arguments) const
     return made;
 }
 
-bool TestCertificates::makeLeaf(const QString &name, const QString &dnsName, const QString &days)
+bool TestCertificates::makeLeaf(const QString &name, const QStringList &dnsNames,
+                                const QString &days)
 {
     QFile extensions(path(name + ".ext"));
     if (!extensions.open(QIODevice::WriteOnly)
-        || extensions.write("subjectAltName=DNS:" + dnsName.toLatin1() + '\n') < 0)
+        || extensions.write(
+                   "subjectAltName=DNS:" + dnsNames.join(QStringLiteral(",DNS:")).toLatin1() + '\n')
+                   < 0)
         return false;
     extensions.close();
     return openssl(QStringList{QStringLiteral("req")} + ecKey
                    + QStringList{"-keyout", path(name + ".key"), "-out", path(name + ".csr"),
-                                 "-subj", "/CN=" + dnsName})
+                                 "-subj", "/CN=" + dnsNames.first()})
            && openssl({"x509", "-req", "-in", path(name + ".csr"), "-CA", caFile(), "-CAkey",
                        path("ca.key"), "-CAcreateserial", "-out", path(name + ".pem"), "-days",
                        days, "-extfile", extensions.fileName()});

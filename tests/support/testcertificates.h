@@ -24,7 +24,7 @@ public:
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
     bool openssl(const QStringList &arguments) const;
-    bool makeLeaf(const QString &name, const QString &dnsName, const QString &days);
+    bool makeLeaf(const QString &name, const QStringList &dnsNames, const QString &days);
 
     QTemporaryDir m_dir;
     bool m_valid = false;
