@@ -105,17 +105,17 @@ struct Harness
     std::optional<QByteArray> run(const QByteArray &path, const QByteArrayList &pieces, int end)
     {
         SlotRecord &record = pool.record(1);
-        record.host = host;
+        record.target.host = host;
         record.path = path;
         record.url = host + path;
         record.folder = scratchFolder() + QStringLiteral("/");
         record.fileName = urlFileName(path);
         const QString destination = record.folder + QString::fromLatin1(record.fileName);
-        connection()->connectToHost(host, ConnectionPool::Port);
+        connection()->connectToHost(host, 80);
         connection()->acceptConnection();
         const int connects = connection()->connectCount();
         for (const QByteArray &piece : pieces) {
-            if (connection()->connectCount() != connects || pool.record(1).host.isEmpty())
+            if (connection()->connectCount() != connects || pool.record(1).target.host.isEmpty())
                 break;
             connection()->deliver(piece);
         }

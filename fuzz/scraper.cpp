@@ -54,9 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     queue.clear();
 
     SlotRecord record;
-    record.host = "www.photosite.example.com";
+    record.target.host = "www.photosite.example.com";
     record.path = paths[flags & 3];
-    record.url = record.host + record.path;
+    record.url = record.target.host + record.path;
     record.data = QByteArray(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
     (void)scraper.process(record);
     scraper.setResultPageCount(0);

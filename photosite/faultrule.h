@@ -47,6 +47,8 @@ struct FaultRule
                        // a reset (RST)
         CloseEarlyNoLength, // header without a length, the first `bytes` body bytes (half when 0),
                             // then close
+        CutNoLength, // as CloseEarlyNoLength, but the TCP connection ends without a TLS
+                     // close_notify
         Chunked, // "Transfer-Encoding: chunked", the body in chunks of chunkBytes, then close
         GzipEncoded, // "Content-Encoding: gzip" over a compressed body
         PartialContent, // 206 with the first `bytes` body bytes (half when 0) and their

@@ -4,8 +4,35 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QSslConfiguration>
+#include <QSslKey>
 
 #include <cstdio>
+#include <optional>
+
+namespace {
+
+// The certificate chain and key for TLS; nullopt when either cannot be read.
+std::optional<QSslConfiguration> tlsConfiguration(const QString &certFile, const QString &keyFile)
+{
+    QFile keyDevice(keyFile);
+    if (!keyDevice.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray keyPem = keyDevice.readAll();
+    QSslKey key(keyPem, QSsl::Rsa);
+    if (key.isNull())
+        key = QSslKey(keyPem, QSsl::Ec);
+    const QList<QSslCertificate> chain = QSslCertificate::fromPath(certFile);
+    if (key.isNull() || chain.isEmpty())
+        return std::nullopt;
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setLocalCertificateChain(chain);
+    configuration.setPrivateKey(key);
+    return configuration;
+}
+
+}
 
 int main(int argc, char *argv[])
 {
@@ -24,6 +51,15 @@ int main(int argc, char *argv[])
                                         QStringLiteral("Port to listen on (0 picks a free one)."),
                                         QStringLiteral("N"), QStringLiteral("0"));
     parser.addOption(portOption);
+    const QCommandLineOption certOption(
+            QStringLiteral("tls-cert"),
+            QStringLiteral("Speak TLS with this PEM certificate (chain); needs --tls-key."),
+            QStringLiteral("FILE"));
+    const QCommandLineOption keyOption(QStringLiteral("tls-key"),
+                                       QStringLiteral("The PEM private key of --tls-cert."),
+                                       QStringLiteral("FILE"));
+    parser.addOption(certOption);
+    parser.addOption(keyOption);
     parser.process(app);
 
     bool ok = false;
@@ -35,6 +71,17 @@ int main(int argc, char *argv[])
     }
 
     mosscatch::PhotoSite site;
+    if (parser.isSet(certOption) || parser.isSet(keyOption)) {
+        const std::optional<QSslConfiguration> tls
+                = tlsConfiguration(parser.value(certOption), parser.value(keyOption));
+        if (!tls) {
+            std::fputs("mosscatch-photosite: --tls-cert and --tls-key must name a readable PEM "
+                       "certificate and its key\n",
+                       stderr);
+            return 2;
+        }
+        site.serveTls(*tls);
+    }
     // On its own the site can afford to keep every image of a long harvest.
     site.catalog().setImageCacheBytes(256 * 1024 * 1024);
     if (!site.listen(QHostAddress::LocalHost, quint16(port))) {

@@ -83,7 +83,7 @@ QByteArray PageBuilder::sizesPage(const Photo &photo, const QByteArray &shownLet
             + "</a></h1>\r\n";
     html += "<div id=\"allsizes-sizes\">\r\n<table class=\"SizeList\">\r\n"
             + sizeRow(photo, shownLetter, letters) + "</table>\r\n</div>\r\n";
-    html += "<div id=\"allsizes-photo\">\r\n<img src=\"http://" + image + "\" "
+    html += "<div id=\"allsizes-photo\">\r\n<img src=\"" + photo.imageScheme + image + "\" "
             + dimensionAttributes(image) + " alt=\"" + title + "\" />\r\n</div>\r\n";
     html += "</div>\r\n";
     return html + pageBottom();

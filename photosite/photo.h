@@ -18,6 +18,7 @@ struct Photo
     QByteArray secret; // ten lower-case hex digits
     QByteArray title;
     QByteArray imageHost; // "farmN.static.photosite.example.com"
+    QByteArray imageScheme = "http://"; // what the site's pages write before image hosts
 
     QByteArray pagePath; // "/photos/<owner>/<id>/"
     QByteArray sizesPagePath; // pagePath + "sizes/"

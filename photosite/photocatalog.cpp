@@ -112,11 +112,14 @@ std::optional<Photo> PhotoCatalog::photoById(quint64 id) const
     const QByteArray thumbnailHost
             = photo.portalThumbnail ? "img." + m_site.portalMarker + '.' + m_site.siteDomainMarker
                                     : photo.imageHost;
-    photo.thumbnailAddress = "http://" + thumbnailHost + imagePath(hash, id, photo.secret, "_m");
+    photo.imageScheme = m_secure ? "https://" : "http://";
+    photo.thumbnailAddress
+            = photo.imageScheme + thumbnailHost + imagePath(hash, id, photo.secret, "_m");
     photo.thumbnailImage = thumbnailHost + imagePath(hash, id, photo.secret, "_t");
 
     const QByteArray standardPath = imagePath(hash, id, photo.secret, {});
-    const QByteArray scheme = (hash >> 34) % 4 == 0 ? "HTTP://" : "http://";
+    const QByteArray scheme
+            = (hash >> 34) % 4 == 0 ? photo.imageScheme.toUpper() : photo.imageScheme;
     const QByteArray query = (hash >> 38) % 3 == 0
                                      ? "?v=" + QByteArray::number((hash >> 42) % 9000 + 1000)
                                      : QByteArray();

@@ -77,6 +77,8 @@ public:
     QByteArray imageBytes(const QByteArray &hostAndPath) const;
     // Bounds the memory that encoded images are kept in.
     void setImageCacheBytes(qint64 bytes) { m_images.setCacheBytes(bytes); }
+    // Pages then write their image addresses with "https://".
+    void setSecure(bool secure) { m_secure = secure; }
 
     // Addresses the harvester builds, host + path.
     QByteArray searchAddress(const QByteArray &keyword, bool commercial) const;
@@ -95,6 +97,7 @@ private:
 
     const SiteConfiguration m_site;
     ImageFactory m_images;
+    bool m_secure = false;
 };
 
 }

@@ -2,6 +2,7 @@
 
 #include "photosite/siteconnection.h"
 
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -11,7 +12,19 @@ PhotoSite::PhotoSite(QObject *parent)
     : QObject(parent), m_server(new QTcpServer(this)), m_router(m_catalog), m_shaper(m_router)
 {
     m_server->setMaxPendingConnections(128);
-    connect(m_server, &QTcpServer::newConnection, this, &PhotoSite::acceptConnections);
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &PhotoSite::acceptConnections);
+}
+
+void PhotoSite::serveTls(const QSslConfiguration &configuration)
+{
+    auto *server = new QSslServer(this);
+    server->setSslConfiguration(configuration);
+    server->setMaxPendingConnections(128);
+    connect(server, &QSslServer::startedEncryptionHandshake, this, [this] { ++m_handshakes; });
+    connect(server, &QTcpServer::pendingConnectionAvailable, this, &PhotoSite::acceptConnections);
+    delete m_server;
+    m_server = server;
+    m_catalog.setSecure(true);
 }
 
 bool PhotoSite::listen(const QHostAddress &address, quint16 port)

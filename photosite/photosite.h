@@ -10,6 +10,7 @@
 #include <QList>
 #include <QObject>
 
+class QSslConfiguration;
 class QTcpServer;
 
 namespace mosscatch {
@@ -26,7 +27,12 @@ class PhotoSite : public QObject
 public:
     explicit PhotoSite(QObject *parent = nullptr);
 
+    // From now on the site speaks TLS with this certificate and key, and its
+    // pages give image addresses with "https://"; before listen().
+    void serveTls(const QSslConfiguration &configuration);
     bool listen(const QHostAddress &address = QHostAddress::LocalHost, quint16 port = 0);
+    // TLS handshakes begun since start-up.
+    int handshakes() const { return m_handshakes; }
     quint16 serverPort() const;
 
     PhotoCatalog &catalog() { return m_catalog; }
@@ -47,7 +53,8 @@ private:
     Delivery deliveryFor(RequestRecord &record);
     void log(const RequestRecord &record);
 
-    QTcpServer *const m_server;
+    QTcpServer *m_server;
+    int m_handshakes = 0;
     PhotoCatalog m_catalog;
     const SiteRouter m_router;
     const ResponseShaper m_shaper;

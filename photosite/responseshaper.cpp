@@ -80,15 +80,18 @@ Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &
         return {Delivery::Mode::PacedFirst, response.header(), response.body, 1,
                 qMax(0, rule.intervalMs)};
     case Kind::ResetNoLength:
+    case Kind::CutNoLength:
     case Kind::CloseEarlyNoLength: {
         const QByteArray cut
                 = response.header({}) + response.body.left(rule.bytes > 0 ? rule.bytes : size / 2);
+        if (rule.kind == Kind::CloseEarlyNoLength)
+            return {Delivery::Mode::Whole, cut, {}, 0, 0};
         const bool reset = rule.kind == Kind::ResetNoLength;
-        return {reset ? Delivery::Mode::Reset : Delivery::Mode::Whole,
+        return {reset ? Delivery::Mode::Reset : Delivery::Mode::Cut,
                 cut,
                 {},
                 0,
-                reset ? qMax(20, rule.intervalMs) : 0};
+                qMax(20, rule.intervalMs)};
     }
     case Kind::Chunked: {
         QByteArray chunked;

@@ -13,7 +13,8 @@ struct Delivery
 {
     // PacedFirst: `first` in pieces of chunkBytes, then `rest` at once.
     // Reset: `first`, then a reset (RST) intervalMs later.
-    enum class Mode { Whole, Paced, Endless, Stall, Reset, PacedFirst };
+    // Cut: `first`, then the TCP connection ends intervalMs later, TLS or not.
+    enum class Mode { Whole, Paced, Endless, Stall, Reset, PacedFirst, Cut };
 
     Mode mode = Mode::Whole;
     QByteArray first;

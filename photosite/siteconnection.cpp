@@ -37,10 +37,13 @@ void SiteConnection::deliver(const Delivery &delivery)
         close();
         return;
     case Delivery::Mode::Reset:
+    case Delivery::Mode::Cut:
         m_state = State::Answering;
         m_socket->write(delivery.first);
         m_socket->flush();
-        QTimer::singleShot(delivery.intervalMs, this, &SiteConnection::reset);
+        QTimer::singleShot(delivery.intervalMs, this,
+                           delivery.mode == Delivery::Mode::Reset ? &SiteConnection::reset
+                                                                  : &SiteConnection::cut);
         return;
     case Delivery::Mode::Paced:
     case Delivery::Mode::Endless:
@@ -142,6 +145,16 @@ void SiteConnection::reset()
     m_state = State::Closing;
     m_pacer.stop();
     m_idle.stop();
+    m_socket->abort();
+}
+
+// Ends the TCP connection under any TLS session, so no close_notify is sent.
+void SiteConnection::cut()
+{
+    m_state = State::Closing;
+    m_pacer.stop();
+    m_idle.stop();
+    ::shutdown(int(m_socket->socketDescriptor()), SHUT_RDWR);
     m_socket->abort();
 }
 

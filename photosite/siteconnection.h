@@ -38,6 +38,7 @@ private:
     void writeNextPiece();
     void close();
     void reset();
+    void cut();
 
     static constexpr qsizetype MaximumRequest = 64 * 1024;
     static constexpr int IdleLimitMs = 120000;

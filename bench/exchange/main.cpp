@@ -48,12 +48,12 @@ struct Harness
     void start(const QByteArray &path)
     {
         SlotRecord &record = pool.record(1);
-        record.host = "www.photosite.example.com";
+        record.target.host = "www.photosite.example.com";
         record.path = path;
-        record.url = record.host + path;
+        record.url = record.target.host + path;
         record.folder = folder.path() + QStringLiteral("/");
         record.fileName = path.mid(path.lastIndexOf('/') + 1);
-        connection()->connectToHost(record.host, ConnectionPool::Port);
+        connection()->connectTo(record.target);
         connection()->acceptConnection();
     }
 

@@ -1,6 +1,7 @@
 // Harvest figures against the local photo site over loopback: wall time,
 // transfers started a second, bytes a second, CPU time and peak memory of the
 // harvester alone (the site runs as a process of its own beside it).
+// Then the same harvest over TLS beside plain TCP, CPU time per transfer.
 // Prints figures only; it asserts nothing.
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
@@ -44,12 +45,15 @@ long peakKilobytes()
 }
 
 Figures harvest(quint16 sitePort, const QStringList &keywords,
-                const HarvestEngine::Intervals &intervals)
+                const HarvestEngine::Intervals &intervals, const TlsPolicy *tls = nullptr)
 {
     QTemporaryDir folder;
     HostMap hostMap;
     hostMap.addLocalSite(sitePort);
-    HarvestEngine engine(SiteConfiguration(), TcpConnection::factory(hostMap));
+    SiteConfiguration site;
+    if (tls)
+        site.scheme = Scheme::Https;
+    HarvestEngine engine(site, TcpConnection::factory(hostMap, tls ? *tls : TlsPolicy()));
     engine.setIntervals(intervals);
     engine.options().setSaveFolder(folder.path());
     engine.options().setLargest(true);
@@ -79,6 +83,47 @@ void print(QTextStream &out, const QString &label, const Figures &f, double cpu)
     out.flush();
 }
 
+// A self-signed certificate for every host of the site, trusted as its own CA.
+bool makeCertificate(const QTemporaryDir &dir)
+{
+    QProcess openssl;
+    openssl.start(
+            QStringLiteral("openssl"),
+            {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+             "-keyout", dir.filePath("key.pem"), "-out", dir.filePath("cert.pem"), "-days", "1",
+             "-subj", "/CN=www.photosite.example.com", "-addext",
+             "subjectAltName=DNS:*.photosite.example.com,DNS:*.static.photosite.example.com"});
+    return openssl.waitForFinished(30000) && openssl.exitCode() == 0;
+}
+
+// CPU time per transfer over plain TCP and over TLS, same keyword, 1 ms tick.
+void compareTls(QTextStream &out, quint16 plainPort)
+{
+    QTemporaryDir dir;
+    if (!makeCertificate(dir)) {
+        out << "no TLS figures: the openssl command failed\n";
+        return;
+    }
+    const SiteProcess tlsSite({QStringLiteral("--tls-cert"), dir.filePath("cert.pem"),
+                               QStringLiteral("--tls-key"), dir.filePath("key.pem")});
+    TlsPolicy tls;
+    tls.addCaFile(dir.filePath("cert.pem"));
+    const QStringList keyword{QStringLiteral("count120")};
+    const HarvestEngine::Intervals fast{.next = 1, .stats = 250, .speed = 2000, .timeout = 20000};
+    harvest(tlsSite.port(), keyword, fast, &tls);
+
+    double cpu = cpuSeconds();
+    const Figures plain = harvest(plainPort, keyword, fast);
+    const double plainCpu = (cpuSeconds() - cpu) / plain.transfers;
+    cpu = cpuSeconds();
+    const Figures secure = harvest(tlsSite.port(), keyword, fast, &tls);
+    const double tlsCpu = (cpuSeconds() - cpu) / secure.transfers;
+    print(out, QStringLiteral("plain TCP, 1 ms tick"), plain, plainCpu * plain.transfers);
+    print(out, QStringLiteral("TLS, 1 ms tick"), secure, tlsCpu * secure.transfers);
+    out << "CPU per transfer: plain " << plainCpu * 1000 << " ms, TLS " << tlsCpu * 1000
+        << " ms, ratio " << tlsCpu / plainCpu << "\n";
+}
+
 }
 
 int main(int argc, char *argv[])
@@ -105,6 +150,7 @@ int main(int argc, char *argv[])
     const Figures real = harvest(port, {QStringLiteral("count60")}, {});
     print(out, QStringLiteral("product intervals (50 ms tick)"), real, cpuSeconds() - cpu);
 
+    compareTls(out, port);
     out << "peak resident memory of the harvester: " << peakKilobytes() / 1024 << " MiB\n";
     return 0;
 }

@@ -4,10 +4,10 @@
 
 namespace mosscatch {
 
-SiteProcess::SiteProcess()
+SiteProcess::SiteProcess(const QStringList &arguments)
 {
     m_process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/mosscatch-photosite"),
-                    {QStringLiteral("--port"), QStringLiteral("0")});
+                    QStringList{QStringLiteral("--port"), QStringLiteral("0")} + arguments);
     if (!m_process.waitForStarted() || !m_process.waitForReadyRead(10000))
         return;
     const QByteArray line = m_process.readLine().trimmed();

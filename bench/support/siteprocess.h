@@ -9,7 +9,7 @@ namespace mosscatch {
 class SiteProcess
 {
 public:
-    SiteProcess();
+    explicit SiteProcess(const QStringList &arguments = {});
     ~SiteProcess();
     SiteProcess(const SiteProcess &) = delete;
     SiteProcess &operator=(const SiteProcess &) = delete;

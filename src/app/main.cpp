@@ -5,6 +5,7 @@
 #include "photosite/photosite.h"
 #include "ui/artwork.h"
 #include "ui/frmmain.h"
+#include "ui/settingsstore.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -141,8 +142,19 @@ int main(int argc, char *argv[])
         paceImagesLikeANetwork(*site);
     }
 
-    HarvestEngine engine(SiteConfiguration(), TcpConnection::factory(hostMap));
+    const SettingsStore settings;
+    SiteConfiguration siteConfiguration;
+    if (settings.readSettingValue(QStringLiteral("SiteScheme"), QStringLiteral("http")).trimmed()
+        == QLatin1String("https"))
+        siteConfiguration.scheme = Scheme::Https;
+    TlsPolicy tls;
+    tls.insecure
+            = settings.readSettingValue(QStringLiteral("Insecure")).trimmed() == QLatin1String("1");
+    HarvestEngine engine(siteConfiguration, TcpConnection::factory(hostMap, tls));
     FrmMain window(engine);
+    if (tls.insecure)
+        window.setWindowTitle(window.windowTitle()
+                              + QStringLiteral(" (insecure: certificates are not verified)"));
     if (options.demo)
         engine.addKeyword(QStringLiteral("moss"));
     window.show();

@@ -63,6 +63,15 @@ void addOptions(QCommandLineParser &parser)
     parser.addOption({QStringLiteral("resolve"),
                       QStringLiteral("Host map entry; repeatable; wildcards like *.example.com."),
                       QStringLiteral("HOST=ADDR:PORT")});
+    parser.addOption({QStringLiteral("site-scheme"),
+                      QStringLiteral("Scheme of the site's own pages: http (default) or https."),
+                      QStringLiteral("http|https")});
+    parser.addOption({QStringLiteral("ca-file"),
+                      QStringLiteral("Also trust the CAs of this PEM bundle; repeatable."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("insecure"),
+                      QStringLiteral("Do not verify certificates (anyone on the way can read "
+                                     "and change what is fetched).")});
     parser.addOption({QStringLiteral("quiet"), QStringLiteral("No progress display.")});
     parser.addOption({QStringLiteral("summary-json"),
                       QStringLiteral("Write the run's figures as JSON to FILE when it ends."),
@@ -116,6 +125,16 @@ QString applySite(const QCommandLineParser &parser, CliOptions &options)
     if (options.site.siteHost.isEmpty() || options.site.siteDomainMarker.isEmpty()
         || options.site.portalMarker.isEmpty())
         return QStringLiteral("site host, site domain and portal marker must not be empty");
+    const QString scheme = parser.value(QStringLiteral("site-scheme"));
+    if (scheme == QLatin1String("https"))
+        options.site.scheme = Scheme::Https;
+    else if (!scheme.isEmpty() && scheme != QLatin1String("http"))
+        return QStringLiteral("--site-scheme takes http or https, not \"%1\"").arg(scheme);
+    options.tls.insecure = parser.isSet(QStringLiteral("insecure"));
+    for (const QString &file : parser.values(QStringLiteral("ca-file"))) {
+        if (!options.tls.addCaFile(file))
+            return QStringLiteral("no PEM certificate can be read from --ca-file \"%1\"").arg(file);
+    }
     for (const QString &spec : parser.values(QStringLiteral("resolve"))) {
         if (!options.hostMap.addSpec(spec))
             return QStringLiteral("malformed --resolve \"%1\" (expected HOST=ADDR:PORT)").arg(spec);

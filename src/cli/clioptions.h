@@ -3,6 +3,7 @@
 #include "engine/harvestsettings.h"
 #include "engine/siteconfiguration.h"
 #include "net/hostmap.h"
+#include "net/tlspolicy.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,7 @@ struct CliOptions
     QString logFile;
     SiteConfiguration site;
     HostMap hostMap;
+    TlsPolicy tls;
 
     struct Parsed;
     // The options, or a one-line error; help and version texts come back as

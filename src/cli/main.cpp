@@ -89,8 +89,9 @@ int harvest(CliOptions cli)
     bool anyFailed = false;
     std::optional<WriteError> writeError;
     int imagesSaved = 0;
+    QString certificateProblem;
     {
-        HarvestEngine engine(cli.site, TcpConnection::factory(cli.hostMap));
+        HarvestEngine engine(cli.site, TcpConnection::factory(cli.hostMap, cli.tls));
         engine.options().apply(cli.settings);
         engine.addKeywordsInOrder(cli.keywords);
         applyTestIntervals(engine);
@@ -133,6 +134,7 @@ int harvest(CliOptions cli)
         anyFailed = recorder.anyKeywordFailed();
         writeError = recorder.writeError();
         imagesSaved = recorder.imagesSaved();
+        certificateProblem = recorder.certificateProblem();
         if (!cli.summaryJson.isEmpty() && !writeSummary(cli.summaryJson, recorder))
             return fail(QStringLiteral("cannot write the summary to \"%1\"").arg(cli.summaryJson),
                         1);
@@ -146,6 +148,8 @@ int harvest(CliOptions cli)
                             .arg(writeError->isLackOfRoom() ? QStringLiteral("there is room")
                                                             : QStringLiteral("it can be written")),
                     4);
+    if (!anySucceeded && anyStarted && !certificateProblem.isEmpty())
+        return fail(QStringLiteral("nothing fetched: %1").arg(certificateProblem), 1);
     if (!anySucceeded && anyStarted)
         return fail(QStringLiteral("no transfer succeeded: is the photo site reachable?"), 1);
     if (anyFailed)
@@ -176,6 +180,10 @@ int main(int argc, char *argv[])
     cli.settings.saveFolder = engineSaveFolder(cli.settings.saveFolder);
     if (const QString problem = saveFolderProblem(cli.settings.saveFolder); !problem.isEmpty())
         return fail(problem);
+    if (cli.tls.insecure)
+        QTextStream(stdout) << QStringLiteral("insecure: certificates are not verified; anyone "
+                                              "on the way can read and change what is fetched")
+                            << Qt::endl;
     if (!cli.quiet)
         QTextStream(stdout) << QStringLiteral("saving into %1/").arg(cli.settings.saveFolder)
                             << Qt::endl;

@@ -26,6 +26,12 @@ RunRecorder::RunRecorder(HarvestEngine &engine, QObject *parent) : QObject(paren
         if (KeywordFigures *figures = active())
             ++figures->givenUp;
     });
+    connect(&engine, &HarvestEngine::certificateRejected, this,
+            [this](const QByteArray &host, const QString &reason) {
+                Rejections &rejections = m_rejections[host];
+                ++rejections.count;
+                rejections.reason = reason;
+            });
     connect(&engine, &HarvestEngine::transferRetried, this, [this] {
         if (KeywordFigures *figures = active())
             ++figures->retries;
@@ -145,6 +151,14 @@ bool RunRecorder::anyKeywordFailed() const
                        [](const KeywordFigures &k) { return !k.failure.isEmpty(); });
 }
 
+QString RunRecorder::certificateProblem() const
+{
+    const auto most = std::max_element(
+            m_rejections.cbegin(), m_rejections.cend(),
+            [](const Rejections &a, const Rejections &b) { return a.count < b.count; });
+    return most == m_rejections.cend() ? QString() : most->reason;
+}
+
 QJsonObject RunRecorder::summary() const
 {
     KeywordFigures total{.keyword = {}};
@@ -175,6 +189,13 @@ QJsonObject RunRecorder::summary() const
                   int(std::count_if(m_keywords.begin(), m_keywords.end(),
                                     [](const KeywordFigures &k) { return k.cutShort; })));
     totals.insert(QStringLiteral("keywords"), int(m_keywords.size()));
+    QJsonObject rejected;
+    for (auto host = m_rejections.cbegin(); host != m_rejections.cend(); ++host) {
+        rejected.insert(QString::fromLatin1(host.key()),
+                        QJsonObject{{QStringLiteral("count"), host->count},
+                                    {QStringLiteral("reason"), host->reason}});
+    }
+    totals.insert(QStringLiteral("certificatesRejected"), rejected);
     totals.insert(QStringLiteral("transfersPerSecond"),
                   total.elapsedSeconds > 0 ? total.transfers / total.elapsedSeconds : 0.0);
     QJsonValue writeError;

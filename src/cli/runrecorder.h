@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QList>
+#include <QMap>
 #include <QObject>
 
 #include <optional>
@@ -28,6 +29,9 @@ public:
     bool anyTransferSucceeded() const;
     bool anyTransferStarted() const;
     bool anyKeywordFailed() const;
+    // The reason a host's certificate was last rejected for, of the host
+    // rejected most often; empty when none was.
+    QString certificateProblem() const;
     QJsonObject summary() const;
     // Closes the figures of a keyword cut short (an interrupted run, or one
     // that could not write).
@@ -57,6 +61,13 @@ private:
     bool m_running = false;
     bool m_stoppedEarly = false;
     std::optional<WriteError> m_writeError;
+
+    struct Rejections
+    {
+        int count = 0;
+        QString reason;
+    };
+    QMap<QByteArray, Rejections> m_rejections;
 };
 
 }

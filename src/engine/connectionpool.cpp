@@ -55,6 +55,8 @@ Connection *ConnectionPool::createWorkingConnection(int index)
     connect(connection, &Connection::connected, this, [this, index] { emit connected(index); });
     connect(connection, &Connection::dataArrival, this, [this, index] { emit dataArrival(index); });
     connect(connection, &Connection::peerClosed, this, [this, index] { emit peerClosed(index); });
+    connect(connection, &Connection::untrusted, this,
+            [this, index](const QString &reason) { rejectCertificate(index, reason); });
     return connection;
 }
 
@@ -100,7 +102,10 @@ void ConnectionPool::retrySock(int index)
     ++slot.retries;
     if (slot.retries > MaxRetries) {
         const QByteArray url = slot.url;
+        const Connection *slotConnection = connection(index);
+        const QString failure = slotConnection ? slotConnection->failure() : QString();
         resetSock(index);
+        keepFailure(index, url, failure);
         emit addressGivenUp(url);
         return;
     }
@@ -112,14 +117,36 @@ void ConnectionPool::retrySock(int index)
         slotConnection->close();
     slot.received = 0;
     if (slotConnection)
-        slotConnection->connectToHost(slot.host, Port);
+        slotConnection->connectTo(slot.target);
     emit transferRetried(index);
+}
+
+void ConnectionPool::rejectCertificate(int index, const QString &reason)
+{
+    const SlotRecord &slot = record(index);
+    if (slot.target.host.isEmpty())
+        return;
+    const QByteArray host = slot.target.host;
+    const QByteArray url = slot.url;
+    resetSock(index);
+    keepFailure(index, url, reason);
+    emit certificateRejected(host, reason);
+    emit addressGivenUp(url);
+}
+
+// The slot stays free (no host), yet its row still says what became of its address.
+void ConnectionPool::keepFailure(int index, const QByteArray &url, const QString &failure)
+{
+    if (failure.isEmpty())
+        return;
+    record(index).url = url;
+    record(index).failure = failure;
 }
 
 void ConnectionPool::giveUpRunning()
 {
     for (int i = 1; i < count(); ++i) {
-        if (isFree(m_connections[size_t(i)]) && record(i).host.isEmpty())
+        if (isFree(m_connections[size_t(i)]) && record(i).target.host.isEmpty())
             continue;
         const QByteArray url = record(i).url;
         resetSock(i);
@@ -139,7 +166,7 @@ bool ConnectionPool::isWatched(int index) const
     const SocketState state = m_connections[size_t(index)]->state();
     if (state == SocketState::Error)
         return true;
-    return !record(index).host.isEmpty() && state != SocketState::Closing;
+    return !record(index).target.host.isEmpty() && state != SocketState::Closing;
 }
 
 void ConnectionPool::timeoutTick()

@@ -22,7 +22,6 @@ class ConnectionPool : public QObject
 public:
     static constexpr int RecordCount = 13;
     static constexpr int WorkingSlots = 2;
-    static constexpr quint16 Port = 80;
     static constexpr int MaxRetries = 3;
     // A transfer must bring at least 1 KiB, headers included, per 20-second
     // stall-watch tick (about 51 bytes a second) to keep its slot. The slowest
@@ -70,8 +69,12 @@ signals:
     void peerClosed(int index);
     void transferRetried(int index);
     void addressGivenUp(const QByteArray &url);
+    // The address was given up at once: its host's certificate is not trusted.
+    void certificateRejected(const QByteArray &host, const QString &reason);
 
 private:
+    void rejectCertificate(int index, const QString &reason);
+    void keepFailure(int index, const QByteArray &url, const QString &failure);
     Connection *createWorkingConnection(int index);
     bool isWatched(int index) const;
 

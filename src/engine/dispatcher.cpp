@@ -40,14 +40,7 @@ void Dispatcher::beginKeyword(const QString &keywordFolder)
 Dispatcher::Route Dispatcher::route(const QByteArray &address, const QString &keywordFolder)
 {
     Route route;
-    if (address.contains(".com/")) {
-        const qsizetype slash = address.indexOf('/');
-        route.host = address.left(slash);
-        route.path = address.mid(slash);
-    } else {
-        route.host = address;
-        route.path = "/";
-    }
+    route.target = ConnectionTarget::fromAddress(address, &route.path);
     route.path.replace("_m.", "_t.");
     route.folder = destinationFolder(route.path, keywordFolder);
     route.path.replace("*", "");
@@ -108,13 +101,13 @@ void Dispatcher::dispatch(int index)
     const QByteArray address = m_queue.takeFirst();
     Route target = route(address, m_keywordFolder);
     record.url = address;
-    record.origin = address;
-    record.host = std::move(target.host);
+    record.queuedAs = address;
+    record.target = std::move(target.target);
     record.path = std::move(target.path);
     record.folder = std::move(target.folder);
     record.fileName = std::move(target.fileName);
 
-    if (record.host.isEmpty()) {
+    if (record.target.host.isEmpty()) {
         m_pool.resetSock(index);
         emit addressGivenUp(address);
         return;
@@ -126,7 +119,7 @@ void Dispatcher::dispatch(int index)
     ++m_transfers;
     Connection *connection = m_pool.connection(index);
     connection->close();
-    connection->connectToHost(record.host, ConnectionPool::Port);
+    connection->connectTo(record.target);
     emit transferStarted(index, record.url);
 }
 

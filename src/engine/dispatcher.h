@@ -21,7 +21,7 @@ public:
     // Where one address is fetched from and where its image goes.
     struct Route
     {
-        QByteArray host;
+        ConnectionTarget target;
         QByteArray path;
         QString folder;
         QByteArray fileName;

@@ -44,6 +44,8 @@ void HarvestEngine::connectParts()
     connect(&m_pool, &ConnectionPool::peerClosed, &m_exchange, &HttpExchange::onPeerClosed);
     connect(&m_pool, &ConnectionPool::addressGivenUp, this, &HarvestEngine::addressGivenUp);
     connect(&m_pool, &ConnectionPool::transferRetried, this, &HarvestEngine::transferRetried);
+    connect(&m_pool, &ConnectionPool::certificateRejected, this,
+            &HarvestEngine::certificateRejected);
 
     connect(&m_exchange, &HttpExchange::imageSaved, this, &HarvestEngine::imageSaved);
     connect(&m_exchange, &HttpExchange::imageSaved, this, [this](const QString &path) {

@@ -95,6 +95,8 @@ signals:
     void imageCommitted(const QString &path, mosscatch::SizeFolder folder);
     void pageFetched(const QByteArray &url);
     void addressGivenUp(const QByteArray &url);
+    // Given up at once: the host's certificate is not trusted.
+    void certificateRejected(const QByteArray &host, const QString &reason);
     void transferRetried(int index);
     void transferStarted(int index, const QByteArray &url);
     // The keyword cannot be harvested (folder, search page); the run goes on.

@@ -52,7 +52,11 @@ HarvestStatistics::ConnectionRow HarvestStatistics::rowFor(int index) const
 {
     const SlotRecord &record = m_pool.record(index);
     ConnectionRow row;
-    row.status = sockStateName(int(m_pool.connection(index)->state())).toUpper();
+    const Connection *connection = m_pool.connection(index);
+    row.status = sockStateName(int(connection->state())).toUpper();
+    const QString failure = record.failure.isEmpty() ? connection->failure() : record.failure;
+    if (!failure.isEmpty())
+        row.status += QStringLiteral(": ") + failure;
     row.url = QString::fromLatin1(record.url);
     if (record.contentLength == 0) {
         row.size = formatByteSize(record.data.size());

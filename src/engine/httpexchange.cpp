@@ -122,10 +122,10 @@ void HttpExchange::onConnected(int index)
 {
     SlotRecord &record = m_pool.record(index);
     Connection *connection = m_pool.connection(index);
-    if (!connection || record.host.isEmpty())
+    if (!connection || record.target.host.isEmpty())
         return;
     startAttempt(record);
-    if (holdsControlCharacter(record.host) || holdsControlCharacter(record.path)) {
+    if (holdsControlCharacter(record.target.host) || holdsControlCharacter(record.path)) {
         giveUp(index);
         return;
     }
@@ -140,7 +140,7 @@ void HttpExchange::onDataArrival(int index)
     connection->getData(m_chunk);
     m_totalReceived += m_chunk.size();
     SlotRecord &record = m_pool.record(index);
-    if (record.host.isEmpty() || m_chunk.isEmpty())
+    if (record.target.host.isEmpty() || m_chunk.isEmpty())
         return;
     record.arrived += m_chunk.size();
     if (handleArrival(index, record) == Step::Failed)
@@ -150,7 +150,7 @@ void HttpExchange::onDataArrival(int index)
 void HttpExchange::onPeerClosed(int index)
 {
     SlotRecord &record = m_pool.record(index);
-    if (record.host.isEmpty())
+    if (record.target.host.isEmpty())
         return;
     // Only an orderly close can end a body: a reset (the connection's state
     // reads Error) cuts it short wherever the platform tells the two apart.
@@ -175,7 +175,7 @@ void HttpExchange::onPeerClosed(int index)
 
 QByteArray HttpExchange::request(const SlotRecord &record)
 {
-    return "GET " + record.path + " HTTP/1.0\nHost: " + record.host
+    return "GET " + record.path + " HTTP/1.0\nHost: " + record.target.host
            + "\nUser-Agent: Mozilla/5.0\n\n";
 }
 
@@ -291,13 +291,25 @@ HttpExchange::Step HttpExchange::followRedirect(int index, SlotRecord &record,
         giveUp(index);
         return Step::Finished;
     }
-    record.path = target;
-    record.fileName = urlFileName(target);
+    QByteArray path = target;
+    const ConnectionTarget to = ConnectionTarget::fromAddress(target, &path);
+    const bool absolute = target.contains("://");
+    // Upgrading to TLS on the same host is followed; leaving TLS never is.
+    if (absolute && record.target.isEncrypted() && !to.isEncrypted()) {
+        giveUp(index);
+        return Step::Finished;
+    }
+    if (absolute && to.host.compare(record.target.host, Qt::CaseInsensitive) == 0)
+        record.target = to;
+    else
+        path = target;
+    record.path = path;
+    record.fileName = urlFileName(path);
     record.data.clear();
-    record.url = record.host + record.path;
+    record.url = record.target.origin() + record.path;
     Connection *connection = m_pool.connection(index);
     connection->close();
-    connection->connectToHost(record.host, ConnectionPool::Port);
+    connection->connectTo(record.target);
     return Step::Finished;
 }
 
@@ -409,12 +421,12 @@ void HttpExchange::stopWriting(int index, SlotRecord &record)
 {
     const WriteError error{QFileInfo(record.image->destination()).path(), record.image->error()};
     const QByteArray url = record.url;
-    const QByteArray origin = record.origin;
+    const QByteArray queuedAs = record.queuedAs;
     m_pool.resetSock(index);
     if (error.concernsTheName())
         emit addressGivenUp(url);
     else
-        emit imageNotWritten(origin, error);
+        emit imageNotWritten(queuedAs, error);
 }
 
 QString HttpExchange::destination(const SlotRecord &record)

@@ -62,13 +62,13 @@ PageScraper::Outcome PageScraper::processResultsPage(const SlotRecord &record)
         return Outcome::Done;
     }
     const QList<QByteArray> pieces = splitAt(record.data, SiteConfiguration::PhotoEntryMarker);
-    queuePhotoPages(record.host, pieces);
+    queuePhotoPages(record.target.origin(), pieces);
     if (m_options.thumbnails())
         return queueThumbnails(record.url, pieces);
     return Outcome::Done;
 }
 
-void PageScraper::queuePhotoPages(const QByteArray &host, const QList<QByteArray> &pieces)
+void PageScraper::queuePhotoPages(const QByteArray &origin, const QList<QByteArray> &pieces)
 {
     for (const QByteArray &piece : pieces) {
         QByteArray link = piece;
@@ -80,12 +80,12 @@ void PageScraper::queuePhotoPages(const QByteArray &host, const QList<QByteArray
             link.truncate(close);
         // Only what the queue takes is recorded, so the registry stays as
         // bounded as the queue whatever a page holds; the queue counts the rest.
-        const QByteArray photoPage = host + link;
+        const QByteArray photoPage = origin + link;
         if (m_options.standard()
             && (!m_queue.accepts(photoPage) || !m_registry.isAlreadyDone(link)))
             m_queue.addUrl(photoPage);
         if (m_options.largest())
-            m_queue.addUrl(host + link + "sizes/");
+            m_queue.addUrl(origin + link + "sizes/");
     }
 }
 
@@ -124,7 +124,7 @@ PageScraper::Outcome PageScraper::processSizesPage(const SlotRecord &record)
         if (!link)
             return Outcome::UnexpectedShape;
         const QByteArray path = trimSpaces(*link);
-        m_queue.addUrl(record.host + path);
+        m_queue.addUrl(record.target.origin() + path);
         emit logLine(record.url + " --: " + path);
         return Outcome::Done;
     }

@@ -27,7 +27,7 @@ public:
     PageScraper(const SiteConfiguration &site, const HarvestOptions &options,
                 const RunDriver &driver, AddressQueue &queue, QObject *parent = nullptr);
 
-    // Scrapes the page held by record (data, host, url, path). On a page of
+    // Scrapes the page held by record (data, target, url, path). On a page of
     // unexpected shape it stops at once; what it queued before stays queued.
     [[nodiscard]] Outcome process(const SlotRecord &record);
 
@@ -49,7 +49,7 @@ signals:
 
 private:
     Outcome processResultsPage(const SlotRecord &record);
-    void queuePhotoPages(const QByteArray &host, const QList<QByteArray> &pieces);
+    void queuePhotoPages(const QByteArray &origin, const QList<QByteArray> &pieces);
     Outcome queueThumbnails(const QByteArray &pageUrl, const QList<QByteArray> &pieces);
     Outcome processSizesPage(const SlotRecord &record);
     Outcome queueDisplayedLargest(const SlotRecord &record);

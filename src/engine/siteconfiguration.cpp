@@ -6,7 +6,9 @@ QByteArray SiteConfiguration::searchQuery(const QString &keyword, bool commercia
 {
     // Spaces, already "+", stay so; any other character that could end or
     // add a query field is percent-encoded.
-    return siteHost + "/search/?q=" + keyword.toUtf8().toPercentEncoding("+") + (commercial ? "&l=comm" : "")
+    const QByteArray origin = scheme == Scheme::Https ? "https://" + siteHost : siteHost;
+    return origin + "/search/?q=" + keyword.toUtf8().toPercentEncoding("+")
+           + (commercial ? "&l=comm" : "")
            + "&ct=0&mt=photos&adv=1";
 }
 

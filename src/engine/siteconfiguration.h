@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/connectiontarget.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -13,6 +15,9 @@ struct SiteConfiguration
 {
     // Web host that begins every search and result-page address.
     QByteArray siteHost = "www.photosite.example.com";
+    // The scheme of the site's own pages; image addresses keep the scheme
+    // their page gives them.
+    Scheme scheme = Scheme::Http;
     // The site's own domain: a thumbnail address must contain it.
     QByteArray siteDomainMarker = "photosite.example.com";
     // Marks image hosts of the site's parent portal: such thumbnails are skipped.

@@ -2,6 +2,7 @@
 
 #include "engine/chunkeddecoder.h"
 #include "engine/partialimage.h"
+#include "net/connectiontarget.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,13 +17,16 @@ struct SlotRecord
 {
     // Response bytes received for the current request and not yet consumed.
     QByteArray data;
-    // Host the connection talks to; empty means the slot holds no transfer.
-    QByteArray host;
+    // Where the connection goes; an empty host means the slot holds no transfer.
+    ConnectionTarget target;
     // Address shown in the slot's status row.
     QByteArray url;
     // The queued address this transfer began with; redirects leave it as it
     // is, so an image fetched again goes to the same folder.
-    QByteArray origin;
+    QByteArray queuedAs;
+    // Why the connection failed, in words: kept with the address on a slot
+    // that gave it up, until the slot takes the next one.
+    QString failure;
     // Request target sent after "GET ".
     QByteArray path;
     qint16 retries = 0;

@@ -1,18 +1,73 @@
 #include "net/tcpconnection.h"
 
 #include <QPointer>
-#include <QTcpSocket>
+#include <QSslConfiguration>
+#include <QSslSocket>
 
 namespace mosscatch {
 
-TcpConnection::TcpConnection(HostMap hostMap, QObject *parent)
-    : Connection(parent), m_hostMap(std::move(hostMap)), m_socket(new QTcpSocket(this))
+namespace {
+
+QString certificateWords(const QSslError &error, const QString &host)
 {
+    const QString certificate = QStringLiteral("certificate for %1 ").arg(host);
+    switch (error.error()) {
+    case QSslError::CertificateExpired:
+        return certificate + QStringLiteral("has expired");
+    case QSslError::CertificateNotYetValid:
+        return certificate + QStringLiteral("is not valid yet");
+    case QSslError::SelfSignedCertificate:
+        return certificate + QStringLiteral("is self-signed");
+    case QSslError::HostNameMismatch:
+        return certificate + QStringLiteral("is made out to another name");
+    case QSslError::CertificateRevoked:
+        return certificate + QStringLiteral("has been revoked");
+    case QSslError::UnableToGetLocalIssuerCertificate:
+    case QSslError::UnableToGetIssuerCertificate:
+    case QSslError::UnableToVerifyFirstCertificate:
+    case QSslError::SelfSignedCertificateInChain:
+    case QSslError::CertificateUntrusted:
+        return certificate + QStringLiteral("is signed by an unknown issuer");
+    default:
+        return certificate + QStringLiteral("is not trusted: ") + error.errorString();
+    }
 }
 
-ConnectionFactory TcpConnection::factory(const HostMap &hostMap)
+QString failureWords(QAbstractSocket::SocketError error, const QString &host)
 {
-    return [hostMap](QObject *parent) { return new TcpConnection(hostMap, parent); };
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return QStringLiteral("connection refused");
+    case QAbstractSocket::HostNotFoundError:
+        return QStringLiteral("host not found");
+    case QAbstractSocket::SocketTimeoutError:
+        return QStringLiteral("connection timed out");
+    case QAbstractSocket::RemoteHostClosedError:
+        return QStringLiteral("connection closed by %1").arg(host);
+    case QAbstractSocket::NetworkError:
+        return QStringLiteral("network unreachable");
+    case QAbstractSocket::SslHandshakeFailedError:
+        return QStringLiteral("TLS handshake with %1 failed").arg(host);
+    default:
+        return QStringLiteral("connection to %1 failed").arg(host);
+    }
+}
+
+}
+
+TcpConnection::TcpConnection(HostMap hostMap, const TlsPolicy &tls, QObject *parent)
+    : Connection(parent), m_hostMap(std::move(hostMap)), m_socket(new QSslSocket(this))
+{
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.addCaCertificates(tls.extraCas);
+    if (tls.insecure)
+        configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    m_socket->setSslConfiguration(configuration);
+}
+
+ConnectionFactory TcpConnection::factory(const HostMap &hostMap, const TlsPolicy &tls)
+{
+    return [hostMap, tls](QObject *parent) { return new TcpConnection(hostMap, tls, parent); };
 }
 
 TcpConnection::~TcpConnection()
@@ -25,15 +80,23 @@ void TcpConnection::close()
     dropSocket();
     m_received.resize(0);
     m_state = SocketState::Closed;
+    m_failure.clear();
+    m_certificateProblem.clear();
+    m_closeReports = 0;
 }
 
-void TcpConnection::connectToHost(const QByteArray &host, quint16 port)
+void TcpConnection::connectTo(const ConnectionTarget &target)
 {
     close();
-    const HostMap::Endpoint endpoint = m_hostMap.resolve(QString::fromLatin1(host), port);
+    m_target = target;
+    const QString host = QString::fromLatin1(target.host);
+    const HostMap::Endpoint endpoint = m_hostMap.resolve(host, target.port);
     m_state = SocketState::ResolvingHost;
     listenToSocket();
-    m_socket->connectToHost(endpoint.address, endpoint.port);
+    if (target.isEncrypted())
+        m_socket->connectToHostEncrypted(endpoint.address, endpoint.port, host);
+    else
+        m_socket->connectToHost(endpoint.address, endpoint.port);
 }
 
 void TcpConnection::sendData(const QByteArray &bytes)
@@ -75,12 +138,26 @@ void TcpConnection::listenToSocket()
             queued);
     connect(m_socket, &QAbstractSocket::connected, this,
             forThisAttempt(&TcpConnection::onSocketConnected), queued);
+    connect(m_socket, &QSslSocket::encrypted, this,
+            forThisAttempt(&TcpConnection::onSocketEncrypted), queued);
+    // Unignored errors fail the handshake; they are only noted for their
+    // words here, which raises nothing, so this one handler runs at once.
+    connect(m_socket, &QSslSocket::sslErrors, this,
+            [this, attempt](const QList<QSslError> &errors) {
+                if (attempt == m_attempt)
+                    onSslErrors(errors);
+            });
     connect(m_socket, &QIODevice::readyRead, this,
             forThisAttempt(&TcpConnection::onSocketReadyRead), queued);
     connect(m_socket, &QAbstractSocket::disconnected, this,
             forThisAttempt(&TcpConnection::onSocketDisconnected), queued);
-    connect(m_socket, &QAbstractSocket::errorOccurred, this,
-            forThisAttempt(&TcpConnection::onSocketError), queued);
+    connect(
+            m_socket, &QAbstractSocket::errorOccurred, this,
+            [this, attempt](QAbstractSocket::SocketError error) {
+                if (attempt == m_attempt)
+                    onSocketError(error);
+            },
+            queued);
 }
 
 bool TcpConnection::isConnecting() const
@@ -112,10 +189,24 @@ void TcpConnection::onSocketStateChanged(QAbstractSocket::SocketState socketStat
 
 void TcpConnection::onSocketConnected()
 {
+    if (!isConnecting() || m_target.isEncrypted())
+        return;
+    m_state = SocketState::Connected;
+    emit connected();
+}
+
+void TcpConnection::onSocketEncrypted()
+{
     if (!isConnecting())
         return;
     m_state = SocketState::Connected;
     emit connected();
+}
+
+void TcpConnection::onSslErrors(const QList<QSslError> &errors)
+{
+    if (!errors.isEmpty())
+        m_certificateProblem = certificateWords(errors.first(), QString::fromLatin1(m_target.host));
 }
 
 void TcpConnection::onSocketReadyRead()
@@ -138,16 +229,35 @@ void TcpConnection::onSocketDisconnected()
         if (!alive || attempt != m_attempt)
             return;
     }
-    m_state = SocketState::Closing;
+    // Under TLS only the peer's close_notify ends the stream; a bare TCP close
+    // may be an attacker's cut. Qt reports that close_notify as a close of its
+    // own, ahead of the socket's.
+    const bool orderly = !m_target.isEncrypted() || m_closeReports >= 2;
+    m_state = orderly ? SocketState::Closing : SocketState::Error;
+    if (!orderly)
+        m_failure = QStringLiteral("TLS connection to %1 cut without close_notify")
+                            .arg(QString::fromLatin1(m_target.host));
     emit peerClosed();
 }
 
 // Errors of an established connection end in disconnected(); only a failed
 // attempt is an error here.
-void TcpConnection::onSocketError()
+void TcpConnection::onSocketError(QAbstractSocket::SocketError error)
 {
-    if (isConnecting())
-        m_state = SocketState::Error;
+    if (m_state == SocketState::Connected && error == QAbstractSocket::RemoteHostClosedError)
+        ++m_closeReports;
+    if (!isConnecting())
+        return;
+    m_state = SocketState::Error;
+    const QString host = QString::fromLatin1(m_target.host);
+    if (m_certificateProblem.isEmpty()) {
+        m_failure = failureWords(error, host);
+        return;
+    }
+    m_failure = m_certificateProblem;
+    // A copy: whoever hears this may close the connection, which clears m_failure.
+    const QString reason = m_failure;
+    emit untrusted(reason);
 }
 
 }

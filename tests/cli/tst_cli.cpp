@@ -2,10 +2,12 @@
 #include "photosite/photosite.h"
 #include "rows.h"
 #include "savedfiles.h"
+#include "testcertificates.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -13,6 +15,8 @@
 #include <sys/resource.h>
 
 using namespace mosscatch;
+
+Q_DECLARE_METATYPE(mosscatch::TestCertificates::Kind)
 
 namespace {
 
@@ -95,6 +99,8 @@ private slots:
         row("contradicting sizes", {"--largest", "--no-largest", "cats"}, "contradict");
         row("save folder is a file", {"--folder", "/proc/version/x", "cats"}, "save folder");
         row("log in no folder", {"--log", "/proc/version/x", "cats"}, "log");
+        row("unknown site scheme", {"--site-scheme", "ftp", "cats"}, "--site-scheme");
+        row("CA file without certificates", {"--ca-file", "/proc/version", "cats"}, "--ca-file");
     }
 
     void refusesBadInput()
@@ -107,14 +113,71 @@ private slots:
         QCOMPARE(run.err.count('\n'), 1);
     }
 
-    void unreachableSiteFails()
+    void failsWhenNothingCanBeFetched_data()
     {
-        // Nothing listens on port 1 of the loopback address.
-        const CliRun run = m_cli.run({"--folder", m_home.filePath("images"), "--resolve",
-                                      "*.example.com=127.0.0.1:1", "--quiet", "cats"});
+        using Kind = TestCertificates::Kind;
+        QTest::addColumn<QString>("server"); // nothing, silent (never answers) or TLS
+        QTest::addColumn<Kind>("certificate");
+        QTest::addColumn<bool>("trustTestCa");
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<int>("attempts"); // connections the server accepted
+        const auto row = [](const char *name, const char *server, Kind certificate, bool trust,
+                            const char *message, int attempts) {
+            QTest::newRow(name) << QString::fromLatin1(server) << certificate << trust
+                                << QByteArray(message) << attempts;
+        };
+        row("connection refused", "nothing", Kind::Trusted, true, "no transfer succeeded", 0);
+        row("handshake never ends", "silent", Kind::Trusted, true, "no transfer succeeded", 4);
+        const QByteArray certificate = "certificate for www.photosite.example.com ";
+        row("unknown issuer", "TLS", Kind::Trusted, false, certificate + "is signed by an unknown",
+            1);
+        row("wrong name", "TLS", Kind::WrongName, true, certificate + "is made out to another", 1);
+        row("expired", "TLS", Kind::Expired, true, certificate + "has expired", 1);
+        row("self-signed", "TLS", Kind::SelfSigned, true, certificate + "is self-signed", 1);
+    }
+
+    void failsWhenNothingCanBeFetched()
+    {
+        QFETCH(QString, server);
+        QFETCH(TestCertificates::Kind, certificate);
+        QFETCH(bool, trustTestCa);
+        const TestCertificates certificates;
+        QVERIFY(certificates.isValid());
+        PhotoSite site;
+        QTcpServer silent;
+        int accepted = 0;
+        connect(&silent, &QTcpServer::newConnection, this, [&] {
+            while (silent.nextPendingConnection())
+                ++accepted;
+        });
+        quint16 port = 1; // nothing listens on port 1 of the loopback address
+        if (server == "TLS") {
+            site.serveTls(certificates.server(certificate));
+            QVERIFY(site.listen());
+            port = site.serverPort();
+        } else if (server == "silent") {
+            QVERIFY(silent.listen(QHostAddress::LocalHost));
+            port = silent.serverPort();
+        }
+        const QString folder = m_home.filePath("untrusted");
+        QStringList arguments{
+                "--folder",      folder,
+                "--resolve",     QStringLiteral("*.example.com=127.0.0.1:%1").arg(port),
+                "--site-scheme", "https",
+                "--quiet",       "cats"};
+        if (trustTestCa)
+            arguments << "--ca-file" << certificates.caFile();
+        const CliRun run = m_cli.run(arguments);
+
         QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains("no transfer succeeded"), run.err.constData());
+        QFETCH(QByteArray, message);
+        // The keyword's own failure may come first; the run ends on the reason.
+        QVERIFY2(run.err.trimmed().split('\n').constLast().contains(message), run.err.constData());
         QVERIFY(run.out.isEmpty());
+        QCOMPARE(filesUnder(folder).keys(), QStringList());
+        QCOMPARE(site.requests().size(), 0);
+        QFETCH(int, attempts);
+        QCOMPARE(server == "TLS" ? site.handshakes() : accepted, attempts);
     }
 
     void interruptLeavesOnlyWholeImages()

@@ -10,8 +10,13 @@
 
 namespace mosscatch {
 
-HarvestFixture::HarvestFixture()
+HarvestFixture::HarvestFixture(const TestCertificates *certificates)
 {
+    if (certificates) {
+        m_site.serveTls(certificates->server(TestCertificates::Kind::Trusted));
+        m_tls.addCaFile(certificates->caFile());
+        m_siteConfiguration.scheme = Scheme::Https;
+    }
     m_site.listen(QHostAddress::LocalHost, 0);
 }
 
@@ -19,8 +24,8 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
 {
     HostMap hostMap;
     hostMap.addLocalSite(m_site.serverPort());
-    m_engine
-            = std::make_unique<HarvestEngine>(SiteConfiguration(), TcpConnection::factory(hostMap));
+    m_engine = std::make_unique<HarvestEngine>(m_siteConfiguration,
+                                               TcpConnection::factory(hostMap, m_tls));
     // A stall-watch tick of a second bounds the hand-over wait at a minute: room for the
     // slow trickles on a loaded machine, while a stall still costs only seconds.
     m_engine->setIntervals({.next = 2, .stats = 20, .speed = 200, .timeout = 1000});

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "engine/harvestengine.h"
+#include "net/tlspolicy.h"
 #include "photosite/photosite.h"
 #include "savedfiles.h"
+#include "testcertificates.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -26,7 +28,9 @@ struct HarvestRequest
 class HarvestFixture
 {
 public:
-    HarvestFixture();
+    // With certificates, the site speaks TLS with their trusted one, the
+    // harvest trusts their CA and the site's own addresses take "https://".
+    explicit HarvestFixture(const TestCertificates *certificates = nullptr);
 
     PhotoSite &site() { return m_site; }
     QString saveFolder() const { return m_folder.path() + QStringLiteral("/"); }
@@ -53,6 +57,8 @@ private:
     int pagesQueued(const QByteArray &keyword, const HarvestRequest &request);
 
     PhotoSite m_site;
+    SiteConfiguration m_siteConfiguration;
+    TlsPolicy m_tls;
     QTemporaryDir m_folder;
     std::unique_ptr<HarvestEngine> m_engine;
     QStringList m_started;

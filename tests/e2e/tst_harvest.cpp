@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QTest>
 
+#include <memory>
+
 using namespace mosscatch;
 
 Q_DECLARE_METATYPE(mosscatch::HarvestRequest)
@@ -17,23 +19,30 @@ private slots:
     void savesWhatTheSiteServes_data()
     {
         QTest::addColumn<HarvestRequest>("wanted");
-        QTest::newRow("defaults") << Request{{"count37", "count12"}, {true, true, false}};
+        QTest::addColumn<bool>("tls");
+        const Request threeKeywords{{"count12", "count5", "m\xC3\xB6ss"}, {true, true, false}};
+        QTest::newRow("three keywords, one in UTF-8") << threeKeywords << false;
+        QTest::newRow("the same over TLS") << threeKeywords << true;
         QTest::newRow("every size, no limit, two pages")
-                << Request{{"count75", "count7"}, {true, true, true, false, "max"}};
+                << Request{{"count75", "count7"}, {true, true, true, false, "max"}} << false;
         QTest::newRow("largest only, commercial")
-                << Request{{"count90", "count20"}, {false, false, true, true, "Max"}};
+                << Request{{"count90", "count20"}, {false, false, true, true, "Max"}} << false;
         QTest::newRow("thumbnails only, limit of 120")
-                << Request{{"count130"}, {true, false, false, false, "120"}};
+                << Request{{"count130"}, {true, false, false, false, "120"}} << false;
         QTest::newRow("limit below one page")
-                << Request{{"count37", "count5"}, {true, true, true, false, "30"}};
-        QTest::newRow("nothing ticked") << Request{{"count37", "count5"}, {false, false, false}};
-        QTest::newRow("no results") << Request{{"count0", "count3"}, {true, true, true}};
+                << Request{{"count37", "count5"}, {true, true, true, false, "30"}} << false;
+        QTest::newRow("nothing ticked")
+                << Request{{"count37", "count5"}, {false, false, false}} << false;
+        QTest::newRow("no results") << Request{{"count0", "count3"}, {true, true, true}} << false;
     }
 
     void savesWhatTheSiteServes()
     {
         QFETCH(HarvestRequest, wanted);
-        HarvestFixture fixture;
+        QFETCH(bool, tls);
+        const auto certificates = tls ? std::make_unique<TestCertificates>() : nullptr;
+        QVERIFY(!certificates || certificates->isValid());
+        HarvestFixture fixture(certificates.get());
         QVERIFY(fixture.harvest(wanted));
 
         QStringList order;

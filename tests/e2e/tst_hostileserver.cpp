@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include <memory>
+
 using namespace mosscatch;
 
 Q_DECLARE_METATYPE(mosscatch::FaultRule::Kind)
@@ -13,10 +15,15 @@ using K = FaultRule::Kind;
 // The interval only matters to the paced kinds; 5 ms is quick enough that the
 // stall watch (a second here) sees no stall.
 void addRow(const QByteArray &name, K kind, const char *target, bool lost, int times = -1,
-            int bytes = 0, int intervalMs = 5)
+            int bytes = 0, int intervalMs = 5, bool tls = false)
 {
     QTest::newRow(name.constData())
-            << kind << times << bytes << intervalMs << QString::fromLatin1(target) << lost;
+            << kind << times << bytes << intervalMs << QString::fromLatin1(target) << lost << tls;
+}
+
+void addTlsRow(const QByteArray &name, K kind, const char *target, bool lost, int bytes = 0)
+{
+    addRow("TLS: " + name, kind, target, lost, -1, bytes, 5, true);
 }
 
 }
@@ -38,16 +45,24 @@ private slots:
         QTest::addColumn<int>("intervalMs");
         QTest::addColumn<QString>("target"); // which address of the chosen photo is faulted
         QTest::addColumn<bool>("lost"); // the image cannot be had
+        QTest::addColumn<bool>("tls");
         addRow("stalled image given up", K::Stall, "standard", true);
         addRow("photo page stalled once", K::Stall, "photo page", false, 1);
         addRow("cut-off image given up", K::CloseEarly, "thumbnail", true);
         addRow("cut-off once, then whole", K::CloseEarly, "largest", false, 1);
         addRow("server error once", K::ServerError, "standard", false, 1);
         addRow("503 results page once", K::Unavailable, "search", false, 1);
+        addRow("redirect loop", K::RedirectLoop, "standard", true);
+        addRow("photo page without its end", K::MissingHtmlEnd, "photo page", true);
         addRow("trickled", K::Trickle, "thumbnail", false, -1, 0, 50);
         addRow("reset mid-image without a length", K::ResetNoLength, "largest", true);
         addRow("reset once, then whole", K::ResetNoLength, "largest", false, 1);
         addRow("close mid-image without a length", K::CloseEarlyNoLength, "standard", true);
+        addTlsRow("no length, closed with close_notify", K::NoContentLength, "largest", false);
+        // All of the image, yet a cut: nothing says the server meant to end there.
+        addTlsRow("no length, cut without close_notify", K::CutNoLength, "largest", true, 1 << 30);
+        addTlsRow("redirect to plain HTTP", K::Redirect, "standard", true);
+        addTlsRow("stalled image given up", K::Stall, "thumbnail", true);
     }
 
     void noWrongFile()
@@ -56,8 +71,11 @@ private slots:
         QFETCH(int, times);
         QFETCH(QString, target);
         QFETCH(bool, lost);
+        QFETCH(bool, tls);
         const HarvestRequest wanted{{"count15", "count4"}, {true, true, true}};
-        HarvestFixture fixture;
+        const auto certificates = tls ? std::make_unique<TestCertificates>() : nullptr;
+        QVERIFY(!certificates || certificates->isValid());
+        HarvestFixture fixture(certificates.get());
         const Photo photo = HarvestFixture::plainPhotos("count15", 1).constFirst();
         const auto pathOf
                 = [](const QByteArray &address) { return address.mid(address.indexOf('/')); };
@@ -78,6 +96,7 @@ private slots:
         QFETCH(int, intervalMs);
         rule.bytes = bytes;
         rule.intervalMs = intervalMs;
+        rule.text = "http://" + photo.standardImage;
         fixture.site().addFault(rule);
 
         // Made first, this also fills the site's image cache: the site shares the harvester's

@@ -2,16 +2,22 @@
 #include "engine/harvestengine.h"
 #include "harvesterrequest.h"
 #include "rows.h"
+#include "net/tcpconnection.h"
 #include "scriptedconnection.h"
+#include "testcertificates.h"
 
 #include <QDir>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
+#include <sys/socket.h>
 
 using namespace mosscatch;
 
@@ -65,7 +71,9 @@ QByteArray heading(const QByteArray &count, const QByteArray &marker = "Results"
 // names the size options: t, s and l.
 struct Pages
 {
-    explicit Pages(const QString &ticked = QStringLiteral("ts"))
+    explicit Pages(const QString &ticked = QStringLiteral("ts"),
+                   ConnectionFactory factory = ScriptedConnection::factory())
+        : engine(SiteConfiguration(), std::move(factory))
     {
         options.setThumbnails(ticked.contains(QLatin1Char('t')));
         options.setStandard(ticked.contains(QLatin1Char('s')));
@@ -82,17 +90,18 @@ struct Pages
     SlotRecord &record() { return pool.record(2); }
 
     // Slot 2 fetching path, connected, with its request sent.
-    void start(const QByteArray &path)
+    void start(const QByteArray &path, const ConnectionTarget &target = {Scheme::Http, host, 80})
     {
-        record().host = host;
+        record().target = target;
         record().path = path;
-        record().url = host + path;
-        record().origin = record().url;
+        record().url = target.origin() + path;
+        record().queuedAs = record().url;
         record().folder = folder.path() + QStringLiteral("/");
         record().fileName = urlFileName(path);
         destination = folder.filePath(QString::fromLatin1(record().fileName));
-        connection()->connectToHost(host, ConnectionPool::Port);
-        connection()->acceptConnection();
+        pool.connection(2)->connectTo(target);
+        if (auto *scripted = qobject_cast<ScriptedConnection *>(pool.connection(2)))
+            scripted->acceptConnection();
     }
 
     // Delivers the chunks for as long as the attempt they belong to lasts: a
@@ -101,7 +110,7 @@ struct Pages
     {
         const int connects = connection()->connectCount();
         for (const QByteArray &chunk : chunks) {
-            if (connection()->connectCount() != connects || record().host.isEmpty())
+            if (connection()->connectCount() != connects || record().target.host.isEmpty())
                 return;
             connection()->deliver(chunk);
             delivered += chunk.size();
@@ -111,12 +120,12 @@ struct Pages
 
     QString outcome() const
     {
-        return QString::fromLatin1(!saved.isEmpty()                ? "saved"
-                                   : !givenUp.isEmpty()            ? "given up"
-                                   : !notWritten.isEmpty()         ? "not written"
-                                   : !retried.isEmpty()            ? "retried"
-                                   : pool.record(2).host.isEmpty() ? "ended"
-                                                                   : "pending");
+        return QString::fromLatin1(!saved.isEmpty()                       ? "saved"
+                                   : !givenUp.isEmpty()                   ? "given up"
+                                   : !notWritten.isEmpty()                ? "not written"
+                                   : !retried.isEmpty()                   ? "retried"
+                                   : pool.record(2).target.host.isEmpty() ? "ended"
+                                                                          : "pending");
     }
 
     QByteArrayList queued() const
@@ -135,7 +144,7 @@ struct Pages
     QString destination;
     qsizetype delivered = 0;
     bool fileTooEarly = false;
-    HarvestEngine engine{SiteConfiguration(), ScriptedConnection::factory()};
+    HarvestEngine engine;
     HarvestOptions &options = engine.options();
     AddressQueue &queue = *engine.queue();
     ConnectionPool &pool = *engine.pool();
@@ -147,6 +156,83 @@ struct Pages
     QSignalSpy notWritten{&exchange, &HttpExchange::imageNotWritten};
     QSignalSpy retried{&pool, &ConnectionPool::transferRetried};
 };
+
+// A TLS server on loopback: answers the first request with the pieces, each a TLS record of its
+// own, then ends as told ("close" with close_notify, "reset", or "" to keep the connection open).
+// Later connections are held unanswered.
+class TlsPeer : public QObject
+{
+public:
+    TlsPeer(const TestCertificates &certificates, const QByteArrayList &pieces, const QString &end)
+        : m_pieces(pieces), m_end(end)
+    {
+        m_server.setSslConfiguration(certificates.server(TestCertificates::Kind::Trusted));
+        m_server.listen(QHostAddress::LocalHost);
+        connect(&m_server, &QTcpServer::pendingConnectionAvailable, this, &TlsPeer::accept);
+    }
+
+    HostMap hostMap() const
+    {
+        HostMap map;
+        map.add(QString::fromLatin1(host), QStringLiteral("127.0.0.1"), m_server.serverPort());
+        return map;
+    }
+
+private:
+    void accept()
+    {
+        while (auto *socket = qobject_cast<QSslSocket *>(m_server.nextPendingConnection())) {
+            socket->setParent(this);
+            if (m_accepted++ > 0)
+                continue;
+            connect(socket, &QIODevice::readyRead, this, [this, socket] {
+                m_request += socket->readAll();
+                if (m_next == 0 && m_request.endsWith("\n\n"))
+                    writeNext(socket);
+            });
+            // One piece per write, each written only once the one before has gone out.
+            connect(socket, &QSslSocket::encryptedBytesWritten, this,
+                    [this, socket] { writeNext(socket); });
+        }
+    }
+
+    void writeNext(QSslSocket *socket)
+    {
+        if (m_next < m_pieces.size()) {
+            socket->write(m_pieces.at(m_next++));
+            return;
+        }
+        if (m_next++ > m_pieces.size())
+            return;
+        if (m_end == QLatin1String("close")) {
+            socket->disconnectFromHost();
+        } else if (m_end == QLatin1String("reset")) {
+            const linger abortive{1, 0};
+            ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive,
+                         sizeof abortive);
+            socket->abort();
+        }
+    }
+
+    QSslServer m_server;
+    const QByteArrayList m_pieces;
+    const QString m_end;
+    QByteArray m_request;
+    qsizetype m_next = 0;
+    int m_accepted = 0;
+};
+
+QByteArrayList randomPieces(const QByteArray &response, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArrayList pieces;
+    for (qsizetype at = 0; at < response.size();) {
+        const qsizetype size = random.bounded(1, 40);
+        pieces.append(response.mid(at, size));
+        at += size;
+    }
+    return pieces;
+}
 
 // What a transfer leaves: the saved image's bytes for an image, the addresses queued for a page.
 void row(const char *name, const QByteArray &path, const QByteArrayList &chunks, bool peerCloses,
@@ -376,15 +462,28 @@ private slots:
         for (qsizetype i = 0; i < response.size(); ++i)
             bytes.append(response.mid(i, 1));
         check(bytes, QStringLiteral("one byte per arrival"));
-        for (quint32 seed = 1; seed <= 10; ++seed) {
-            QRandomGenerator random(seed);
-            QByteArrayList pieces;
-            for (qsizetype at = 0; at < response.size();) {
-                const qsizetype size = random.bounded(1, 40);
-                pieces.append(response.mid(at, size));
-                at += size;
-            }
-            check(pieces, QStringLiteral("random pieces, seed %1").arg(seed));
+        for (quint32 seed = 1; seed <= 10; ++seed)
+            check(randomPieces(response, seed), QStringLiteral("random pieces, seed %1").arg(seed));
+
+        // The same through a real TLS connection, whose records cut the arrivals.
+        if (!m_certificates)
+            m_certificates = std::make_unique<TestCertificates>();
+        QVERIFY(m_certificates->isValid());
+        TlsPolicy tls;
+        tls.addCaFile(m_certificates->caFile());
+        for (const QByteArrayList &pieces : {bytes, randomPieces(response, 1)}) {
+            TlsPeer peer(*m_certificates, pieces, end);
+            Pages f(QStringLiteral("ts"), TcpConnection::factory(peer.hostMap(), tls));
+            f.start(path, {Scheme::Https, host, 443});
+            QTRY_VERIFY(f.exchange.totalReceived() >= response.size()
+                        || f.outcome() != QLatin1String("pending"));
+            if (!end.isEmpty())
+                QTRY_VERIFY(f.outcome() != QLatin1String("pending"));
+            QFile saved(f.destination);
+            QCOMPARE((QByteArrayList{f.outcome().toLatin1(), saved.open(QIODevice::ReadOnly)
+                                                                     ? saved.readAll()
+                                                                     : "(no file)"}),
+                     whole.mid(0, 2));
         }
     }
 
@@ -440,7 +539,7 @@ private slots:
         QCOMPARE(saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray(),
                  f.saved.isEmpty() ? QByteArray() : b);
         if (f.outcome() != QLatin1String("saved")) {
-            QVERIFY(f.record().host.isEmpty());
+            QVERIFY(f.record().target.host.isEmpty());
             QVERIFY(f.delivered < header("200 OK", 300).size() + b.size());
             QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
         }
@@ -449,27 +548,47 @@ private slots:
 
     void redirect_data()
     {
-        const auto row = columns<QByteArray, QString, QByteArray>("location", "outcome", "newPath");
+        QTest::addColumn<QByteArray>("from"); // the origin of the transfer
+        QTest::addColumn<QByteArray>("location");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QByteArray>("newPath");
+        QTest::addColumn<QByteArray>("newOrigin");
         const QByteArray p186 = "/" + QByteArray(179, 'a') + "/p.jpg";
         const QByteArray same = "/photos/u/1/";
+        const QByteArray tls = "https://" + host;
+        const auto row = [](const char *name, const QByteArray &location, const char *outcome,
+                            const QByteArray &newPath, const QByteArray &from = host,
+                            const QByteArray &newOrigin = host) {
+            QTest::newRow(name) << from << location << QString(outcome) << newPath << newOrigin;
+        };
         row("lower-case field", "location: /a/p.jpg ", "pending", "/a/p.jpg");
         row("186-character target followed", "location: " + p186, "pending", p186);
         row("187-character target fails", "location: /" + p186, "retried", same);
         row("control character gives up", "location: /a\x01/b", "given up", same);
+        row("upgrade to TLS on the same host", "location: " + tls + "/a/p.jpg", "pending",
+            "/a/p.jpg", host, tls);
+        row("TLS stays on its port", "location: " + tls + ":8443/a/p.jpg", "pending", "/a/p.jpg",
+            tls, tls + ":8443");
+        row("downgrade from TLS given up", "location: http://" + host + "/a/p.jpg", "given up",
+            same, tls);
+        row("another host is never reached", "location: https://elsewhere.example.org/p.jpg",
+            "pending", "https://elsewhere.example.org/p.jpg");
     }
 
     void redirect()
     {
+        QFETCH(QByteArray, from);
         QFETCH(QByteArray, location);
         QFETCH(QByteArray, newPath);
         Pages f;
-        f.start("/photos/u/1/");
+        f.start("/photos/u/1/", ConnectionTarget::fromAddress(from));
         f.connection()->deliver("HTTP/1.0 302 Found\r\n" + location + "\r\n\r\n");
         QTEST(f.outcome(), "outcome");
         if (f.outcome() == QLatin1String("given up"))
             return;
         QCOMPARE(f.record().path, newPath);
         QCOMPARE(f.record().fileName, urlFileName(newPath));
+        QTEST(f.connection()->target().origin(), "newOrigin");
         f.connection()->acceptConnection();
         QCOMPARE(f.connection()->sent().constLast(), harvesterRequest(host, newPath));
     }
@@ -583,6 +702,9 @@ private slots:
         registry.clear();
         QVERIFY(!registry.isAlreadyDone("photo"));
     }
+
+private:
+    std::unique_ptr<TestCertificates> m_certificates;
 };
 
 QTEST_GUILESS_MAIN(TestPages)

@@ -101,7 +101,7 @@ private slots:
         QFETCH(qint64, arrived);
         Run r({QStringLiteral("kw")});
         SlotRecord &record = r.pool.record(2);
-        record.host = host;
+        record.target.host = host;
         record.arrived = arrived;
         r.slot(2)->setState(state);
         r.options.setPaused(paused);
@@ -117,7 +117,7 @@ private slots:
         QVERIFY(QFile(earlier).open(QIODevice::WriteOnly));
         for (int i : {1, 2}) {
             SlotRecord &record = r.pool.record(i);
-            record.host = "a.com";
+            record.target.host = "a.com";
             record.folder = r.driver.keywordFolder() + QStringLiteral("/");
             record.fileName = "x.jpg";
             record.received = 7;
@@ -223,7 +223,15 @@ private slots:
         row("star means largest", "a.com/x.jpg*", "a.com /x.jpg /k/largest/ x.jpg");
         row("search page", "w.p.com/search/?q=c", "w.p.com /search/?q=c /k/ ?q=c");
         row("page", "w.p.com/photos/u/1/", "w.p.com /photos/u/1/ /k/ ");
-        row("no .com/", "host.org/a/b", "host.org/a/b / /k/ ");
+        row("no .com/", "host.org/a/b", "host.org /a/b /k/ b");
+        row("bare host", "a.com", "a.com / /k/ ");
+        row("https keeps its scheme", "https://f.p.com/1/x_o.jpg",
+            "https://f.p.com /1/x_o.jpg /k/largest/ x_o.jpg");
+        row("explicit port", "https://f.p.com:8443/x.jpg", "https://f.p.com:8443 /x.jpg /k/ x.jpg");
+        row("http in capitals, port", "HTTP://a.com:81/x.jpg", "a.com:81 /x.jpg /k/ x.jpg");
+        row("no host", "//a.com/x.jpg", " //a.com/x.jpg /k/ x.jpg");
+        row("unknown scheme", "ftp://a.com/x.jpg", "  /k/ ");
+        row("port out of range", "a.com:65536/x.jpg", " /x.jpg /k/ x.jpg");
         row("empty keyword's folder", "a.com/x_t.jpg", "a.com /x_t.jpg /s/thumbnails/ x_t.jpg",
             "/s/");
     }
@@ -233,8 +241,8 @@ private slots:
         QFETCH(QByteArray, address);
         QFETCH(QString, keywordFolder);
         const Dispatcher::Route route = Dispatcher::route(address, keywordFolder);
-        QTEST(QString::fromLatin1(route.host + ' ' + route.path + ' ') + route.folder + ' '
-                      + QString::fromLatin1(route.fileName),
+        QTEST(QString::fromLatin1(route.target.origin() + ' ' + route.path + ' ') + route.folder
+                      + ' ' + QString::fromLatin1(route.fileName),
               "route");
     }
 
@@ -248,7 +256,7 @@ private slots:
             r.queue.addUrl(address);
         r.ticks(1);
         QCOMPARE(r.slot(1)->connectCount(), 0);
-        QVERIFY(r.pool.record(1).host.isEmpty());
+        QVERIFY(r.pool.record(1).target.host.isEmpty());
         r.ticks(1);
         QCOMPARE(r.pool.record(1).folder + r.pool.record(1).fileName,
                  r.driver.keywordFolder() + "/thumbnails/x_t.jpg");
@@ -368,13 +376,13 @@ private slots:
         QVERIFY(engine->start());
         engine->queue()->addUrl("a.com/b/1.jpg");
         SlotRecord &record = engine->pool()->record(1);
-        record.host = "a.com";
+        record.target.host = "a.com";
         record.url = "a.com/b/0.jpg";
         record.image = std::make_unique<PartialImage>(engine->driver()->keywordFolder() + "/x.jpg");
         const QString temporary = record.image->temporaryPath();
         QVERIFY(QFile::exists(temporary));
         QVERIFY(engine->start());
-        QVERIFY(!QFile::exists(temporary) && engine->pool()->record(1).host.isEmpty());
+        QVERIFY(!QFile::exists(temporary) && engine->pool()->record(1).target.host.isEmpty());
         QCOMPARE(givenUp.value(0).value(0).toByteArray(), QByteArray("a.com/b/0.jpg"));
         QVERIFY(!engine->start());
         QCOMPARE(started.value(0).value(0).toString(), QStringLiteral("b"));

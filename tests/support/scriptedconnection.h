@@ -28,9 +28,10 @@ public:
         m_state = SocketState::Closed;
         m_pending.clear();
     }
-    void connectToHost(const QByteArray &host, quint16) override
+    void connectTo(const ConnectionTarget &target) override
     {
-        m_host = host;
+        m_host = target.host;
+        m_target = target;
         m_state = SocketState::Connecting;
         ++m_connectCount;
     }
@@ -65,12 +66,14 @@ public:
     }
 
     QByteArray host() const { return m_host; }
+    ConnectionTarget target() const { return m_target; }
     int connectCount() const { return m_connectCount; }
     const QByteArrayList &sent() const { return m_sent; }
 
 private:
     SocketState m_state = SocketState::Closed;
     QByteArray m_host;
+    ConnectionTarget m_target;
     QByteArray m_pending;
     QByteArrayList m_sent;
     int m_connectCount = 0;
