@@ -6,6 +6,8 @@
 #include <QByteArray>
 
 #include <deque>
+#include <functional>
+#include <optional>
 
 namespace mosscatch {
 
@@ -34,6 +36,9 @@ public:
     // True when addUrl would take url now.
     bool accepts(const QByteArray &url) const;
     QByteArray takeFirst();
+    // Takes the first of the top lookAhead addresses that wanted accepts.
+    std::optional<QByteArray> takeFirstWhere(const std::function<bool(const QByteArray &)> &wanted,
+                                             qsizetype lookAhead);
     void clear();
     qint64 refusedForRoom() const { return m_refusedForRoom; }
     // Only for tests: a smaller bound, so filling it takes moments.

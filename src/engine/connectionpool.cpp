@@ -2,16 +2,6 @@
 
 namespace mosscatch {
 
-namespace {
-
-bool isFree(const Connection *connection)
-{
-    const SocketState state = connection->state();
-    return state == SocketState::Closed || state == SocketState::Closing;
-}
-
-}
-
 ConnectionPool::ConnectionPool(ConnectionFactory factory, const HarvestOptions &options,
                                QObject *parent)
     : QObject(parent), m_factory(std::move(factory)), m_options(options)
@@ -72,7 +62,7 @@ void ConnectionPool::unloadSocks()
 int ConnectionPool::nextEmptySock() const
 {
     for (int i = 1; i < count(); ++i) {
-        if (isFree(m_connections[size_t(i)]))
+        if (isFree(i))
             return i;
     }
     return 0;
@@ -81,10 +71,17 @@ int ConnectionPool::nextEmptySock() const
 bool ConnectionPool::allWorkingSlotsFree() const
 {
     for (int i = 1; i < count(); ++i) {
-        if (!isFree(m_connections[size_t(i)]))
+        if (!isFree(i))
             return false;
     }
     return true;
+}
+
+// A held slot waits for its retry and is not to be handed another address.
+bool ConnectionPool::isFree(int index) const
+{
+    const SocketState state = m_connections[size_t(index)]->state();
+    return (state == SocketState::Closed || state == SocketState::Closing) && !record(index).held;
 }
 
 void ConnectionPool::resetSock(int index)
@@ -111,15 +108,33 @@ void ConnectionPool::retrySock(int index)
     if (slotConnection)
         slotConnection->close();
     slot.received = 0;
-    if (slotConnection)
-        slotConnection->connectToHost(slot.host, Port);
+    slot.held = m_holds.isHeld(slot.host);
+    if (!slot.held)
+        reconnect(index);
     emit transferRetried(index);
+}
+
+void ConnectionPool::resumeHeld()
+{
+    for (int i = 1; i < count(); ++i) {
+        SlotRecord &slot = record(i);
+        if (slot.held && !m_holds.isHeld(slot.host)) {
+            slot.held = false;
+            reconnect(i);
+        }
+    }
+}
+
+void ConnectionPool::reconnect(int index)
+{
+    if (Connection *slotConnection = connection(index))
+        slotConnection->connectToHost(record(index).host, Port);
 }
 
 void ConnectionPool::giveUpRunning()
 {
     for (int i = 1; i < count(); ++i) {
-        if (isFree(m_connections[size_t(i)]) && record(i).host.isEmpty())
+        if (isFree(i) && record(i).host.isEmpty())
             continue;
         const QByteArray url = record(i).url;
         resetSock(i);
@@ -139,7 +154,7 @@ bool ConnectionPool::isWatched(int index) const
     const SocketState state = m_connections[size_t(index)]->state();
     if (state == SocketState::Error)
         return true;
-    return !record(index).host.isEmpty() && state != SocketState::Closing;
+    return !record(index).host.isEmpty() && state != SocketState::Closing && !record(index).held;
 }
 
 void ConnectionPool::timeoutTick()

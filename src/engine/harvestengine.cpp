@@ -52,6 +52,7 @@ void HarvestEngine::connectParts()
     connect(&m_exchange, &HttpExchange::pageFetched, this, &HarvestEngine::pageFetched);
     connect(&m_exchange, &HttpExchange::addressGivenUp, this, &HarvestEngine::addressGivenUp);
     connect(&m_scraper, &PageScraper::logLine, this, &HarvestEngine::logLine);
+    connect(&m_scraper, &PageScraper::resultCountRead, &m_dispatcher, &Dispatcher::limitToResults);
 
     connect(this, &HarvestEngine::addressGivenUp, &m_driver, &RunDriver::noteGivenUp);
 }

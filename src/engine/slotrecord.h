@@ -39,6 +39,8 @@ struct SlotRecord
     qint64 arrived = 0;
     // Redirects followed for this address, across retries.
     int redirects = 0;
+    // The next attempt waits for its host's hold to run out; the slot stays taken.
+    bool held = false;
     // The open temporary file of an image transfer, if its body has begun.
     std::unique_ptr<PartialImage> image;
 
