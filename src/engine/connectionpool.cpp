@@ -127,6 +127,7 @@ void ConnectionPool::resumeHeld()
 
 void ConnectionPool::reconnect(int index)
 {
+    record(index).watched = false;
     if (Connection *slotConnection = connection(index))
         slotConnection->connectToHost(record(index).host, Port);
 }
@@ -165,8 +166,11 @@ void ConnectionPool::timeoutTick()
         if (!isWatched(i))
             continue;
         SlotRecord &slot = m_records[size_t(i)];
-        if (slot.arrived - slot.lastReceived < m_minimumPerTick)
+        // An attempt begun since the previous tick is judged from the next one on.
+        if (slot.watched && slot.arrived - slot.lastReceived < m_minimumPerTick)
             retrySock(i);
+        // A restart made here begins at the tick: the next one judges it.
+        slot.watched = !slot.held;
         slot.lastReceived = slot.arrived;
     }
 }

@@ -34,9 +34,9 @@ std::chrono::seconds RetryAfter::doubling(int failedAttempts)
 QDateTime RetryAfter::httpDate(const QByteArray &value, const QDateTime &now)
 {
     const QString text = QString::fromLatin1(value).simplified().section(QLatin1Char(' '), 1);
-    for (const QString &format : {QStringLiteral("dd MMM yyyy hh:mm:ss 'GMT'"),
-                                  QStringLiteral("dd-MMM-yy hh:mm:ss 'GMT'"),
-                                  QStringLiteral("MMM d hh:mm:ss yyyy")}) {
+    for (const QString &format :
+         {QStringLiteral("dd MMM yyyy hh:mm:ss 'GMT'"), QStringLiteral("dd-MMM-yy hh:mm:ss 'GMT'"),
+          QStringLiteral("MMM d hh:mm:ss yyyy")}) {
         QDateTime date = QDateTime::fromString(text, format);
         if (!date.isValid())
             continue;

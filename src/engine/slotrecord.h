@@ -25,6 +25,9 @@ struct SlotRecord
     qint16 retries = 0;
     // Arrived as seen by the previous stall-watch tick.
     qint64 lastReceived = 0;
+    // A stall-watch tick has seen the current attempt, which has therefore
+    // had a whole interval by the next one.
+    bool watched = false;
     // Body length announced by the response; 0 while none is known.
     qint64 contentLength = 0;
     // Destination folder of an image, ending in "/".

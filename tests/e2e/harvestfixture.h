@@ -18,6 +18,7 @@ struct HarvestRequest
     QByteArrayList keywords; // in the order they are to be harvested
     HarvestSettings settings = {}; // saved into the fixture's folder whatever it says
     HarvestEngine::Limits limits = {};
+    QList<FaultRule> faults = {}; // added to the site before the harvest
 };
 
 // A real harvest over loopback sockets against the local photo site, with
@@ -38,6 +39,7 @@ public:
     int givenUp() const { return m_givenUp; }
     int cutShort() const { return m_cutShort; }
     int transfersStarted() const { return m_transfers; }
+    int retries() const { return m_retries; }
     QStringList failedKeywords() const { return m_failed; }
 
     // The files the harvest must leave, relative to the save folder, with their bytes.
@@ -45,6 +47,8 @@ public:
     // Every file under the save folder, hidden ones included.
     QMap<QString, QByteArray> filesOnDisk() const;
     int imageRequests() const;
+    // Requests the site logged more than once in the run, as "host/path".
+    QByteArrayList repeatedRequests() const;
 
 private:
     int pagesQueued(const QByteArray &keyword, const HarvestRequest &request);
@@ -56,6 +60,7 @@ private:
     int m_givenUp = 0;
     int m_cutShort = 0;
     int m_transfers = 0;
+    int m_retries = 0;
     QStringList m_failed;
 };
 

@@ -28,6 +28,11 @@ private slots:
                 << Request{{"count37", "count5"}, {true, true, true, false, "30"}};
         QTest::newRow("nothing ticked") << Request{{"count37", "count5"}, {false, false, false}};
         QTest::newRow("no results") << Request{{"count0", "count3"}, {true, true, true}};
+        QTest::newRow("photos listed twice on page 1 and again on page 2")
+                << Request{{"count75", "count7"},
+                           {true, true, true, false, "max"},
+                           {},
+                           {FaultRule::pathPrefix("/search/", FaultRule::Kind::RepeatedPhotos)}};
     }
 
     void savesWhatTheSiteServes()
@@ -46,6 +51,8 @@ private slots:
         for (auto it = expected.cbegin(); it != expected.cend(); ++it)
             QVERIFY2(onDisk.value(it.key()) == it.value(),
                      qPrintable("different bytes " + it.key()));
+        // A request is sent twice only when the transfer is retried.
+        QVERIFY(fixture.repeatedRequests().size() <= fixture.retries());
         for (const QString &keyword : order) {
             QVERIFY(QDir(fixture.saveFolder() + keyword + "/thumbnails").exists());
             QVERIFY(QDir(fixture.saveFolder() + keyword + "/largest").exists());

@@ -80,8 +80,9 @@ private slots:
         QTEST(r.pool.nextEmptySock(), "expected");
     }
 
-    // Two ticks of the stall watch: a transfer that brought the minimum (1 KiB a
-    // 20-second tick, headers included) since the previous tick is left alone.
+    // Three ticks of the stall watch: a transfer that brought the minimum (1 KiB a 20-second
+    // tick, headers included) since the previous tick is left alone, and one begun since the
+    // previous tick is first judged at the next.
     void stallWatch_data()
     {
         using S = SocketState;
@@ -110,9 +111,10 @@ private slots:
         Run r({QStringLiteral("kw")});
         SlotRecord &record = r.pool.record(2);
         record.host = host;
-        record.arrived = arrived;
         r.slot(2)->setState(state);
         r.options.setPaused(paused);
+        r.pool.timeoutTick();
+        record.arrived = arrived;
         r.pool.timeoutTick();
         r.pool.timeoutTick();
         QTEST(int(record.retries), "retries");
