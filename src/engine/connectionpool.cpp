@@ -108,10 +108,16 @@ void ConnectionPool::retrySock(int index)
     if (slotConnection)
         slotConnection->close();
     slot.received = 0;
+    reconnectUnlessHeld(index);
+    emit transferRetried(index);
+}
+
+void ConnectionPool::reconnectUnlessHeld(int index)
+{
+    SlotRecord &slot = record(index);
     slot.held = m_holds.isHeld(slot.host);
     if (!slot.held)
         reconnect(index);
-    emit transferRetried(index);
 }
 
 void ConnectionPool::resumeHeld()

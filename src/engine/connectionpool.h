@@ -56,6 +56,8 @@ public:
     void retrySock(int index);
     // Restarts the held transfers whose host's hold has run out.
     void resumeHeld();
+    // Connects the slot to its host now, or once the host's hold has run out.
+    void reconnectUnlessHeld(int index);
     HostHolds &holds() { return m_holds; }
     const HostHolds &holds() const { return m_holds; }
     // Ends every transfer still running, each counting as given up.

@@ -305,9 +305,8 @@ HttpExchange::Step HttpExchange::followRedirect(int index, SlotRecord &record,
     record.fileName = urlFileName(target);
     record.data.clear();
     record.url = record.host + record.path;
-    Connection *connection = m_pool.connection(index);
-    connection->close();
-    connection->connectToHost(record.host, ConnectionPool::Port);
+    m_pool.connection(index)->close();
+    m_pool.reconnectUnlessHeld(index);
     return Step::Finished;
 }
 
