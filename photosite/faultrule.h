@@ -58,6 +58,10 @@ struct FaultRule
                               // when 0)
         LengthInOtherField, // "X-Original-Content-Length: " + `bytes` (12 when 0) before the right
                             // length
+        TooManyRequests, // 429 with an HTML body and "Retry-After: " + text (no such field when
+                         // text is empty)
+        RepeatedPhotos, // the normal results page with the blocks of the search's page 1 once
+                        // more: its photos twice on page 1, and again on every other page
     };
 
     Match match = Match::ExactPath;

@@ -140,6 +140,14 @@ Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &
                 0,
                 0};
     }
+    case Kind::TooManyRequests: {
+        SiteResponse busy = m_router.error(429, "Too Many Requests", path);
+        if (!rule.text.isEmpty())
+            busy.fields.append({"Retry-After", rule.text});
+        return normal(busy);
+    }
+    case Kind::RepeatedPhotos:
+        return normal(withBlocks(response, m_router.firstPageBlocks(path)));
     case Kind::LengthInOtherField:
         return {Delivery::Mode::Whole,
                 withFields(response,

@@ -86,6 +86,16 @@ QByteArray SiteRouter::farmBlocks(const QByteArray &path, int count) const
     return html;
 }
 
+QByteArray SiteRouter::firstPageBlocks(const QByteArray &path) const
+{
+    const QHash<QByteArray, QByteArray> items = queryItems(path.mid(path.indexOf('?') + 1));
+    QByteArray html;
+    for (const Photo &photo :
+         m_catalog.photosOnPage(items.value("q"), items.value("l") == "comm", 1))
+        html += PageBuilder::photoBlock(photo);
+    return html;
+}
+
 std::optional<SiteResponse> SiteRouter::search(const QByteArray &path) const
 {
     if (!path.startsWith("/search/?"))

@@ -21,6 +21,8 @@ public:
     SiteResponse redirect(const QByteArray &fieldName, const QByteArray &target) const;
     // Results blocks of `count` photos that a path picks, the same every time.
     QByteArray farmBlocks(const QByteArray &path, int count) const;
+    // Results blocks of page 1 of the search a results-page path names.
+    QByteArray firstPageBlocks(const QByteArray &path) const;
 
 private:
     std::optional<SiteResponse> search(const QByteArray &path) const;

@@ -57,7 +57,10 @@ void ProgressPrinter::redrawLiveLine()
         return;
     const KeywordFigures figures = m_recorder.current();
     const QString speed = m_engine.statistics()->speedText();
-    const int width = terminalWidth();
+    // A wait the site asked for goes last, and the line before it makes room.
+    const QString wait = m_engine.statistics()->waitText();
+    const QString waitTail = wait.isEmpty() ? QString() : QStringLiteral(", ") + wait;
+    const int width = terminalWidth() - int(waitTail.size());
     if (figures.expectationKnown()) {
         m_out << eraseLine << ProgressLine::text(figures, speed, width);
     } else {
@@ -71,6 +74,7 @@ void ProgressPrinter::redrawLiveLine()
                                  .arg(speed, ProgressLine::clockText(figures.elapsedSeconds)),
                          width);
     }
+    m_out << waitTail;
     m_out.flush();
 }
 

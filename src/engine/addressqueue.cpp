@@ -53,6 +53,24 @@ void AddressQueue::putBack(const QByteArray &url)
     endInsertRows();
 }
 
+std::optional<QByteArray>
+AddressQueue::takeFirstWhere(const std::function<bool(const QByteArray &)> &wanted,
+                             qsizetype lookAhead)
+{
+    const qsizetype reach = std::min(lookAhead, size());
+    for (qsizetype row = 0; row < reach; ++row) {
+        const auto entry = m_entries.begin() + row;
+        if (!wanted(*entry))
+            continue;
+        beginRemoveRows({}, int(row), int(row));
+        QByteArray taken = std::move(*entry);
+        m_entries.erase(entry);
+        endRemoveRows();
+        return taken;
+    }
+    return std::nullopt;
+}
+
 void AddressQueue::clear()
 {
     beginResetModel();

@@ -6,6 +6,8 @@
 #include <QByteArray>
 
 #include <deque>
+#include <functional>
+#include <optional>
 
 namespace mosscatch {
 
@@ -36,6 +38,9 @@ public:
     QByteArray takeFirst();
     // Returns a taken address to the top, to be handed out first again.
     void putBack(const QByteArray &url);
+    // Takes the first of the top lookAhead addresses that wanted accepts.
+    std::optional<QByteArray> takeFirstWhere(const std::function<bool(const QByteArray &)> &wanted,
+                                             qsizetype lookAhead);
     void clear();
     qint64 refusedForRoom() const { return m_refusedForRoom; }
     // Only for tests: a smaller bound, so filling it takes moments.

@@ -2,16 +2,6 @@
 
 namespace mosscatch {
 
-namespace {
-
-bool isFree(const Connection *connection)
-{
-    const SocketState state = connection->state();
-    return state == SocketState::Closed || state == SocketState::Closing;
-}
-
-}
-
 ConnectionPool::ConnectionPool(ConnectionFactory factory, const HarvestOptions &options,
                                QObject *parent)
     : QObject(parent), m_factory(std::move(factory)), m_options(options)
@@ -74,7 +64,7 @@ void ConnectionPool::unloadSocks()
 int ConnectionPool::nextEmptySock() const
 {
     for (int i = 1; i < count(); ++i) {
-        if (isFree(m_connections[size_t(i)]))
+        if (isFree(i))
             return i;
     }
     return 0;
@@ -83,10 +73,17 @@ int ConnectionPool::nextEmptySock() const
 bool ConnectionPool::allWorkingSlotsFree() const
 {
     for (int i = 1; i < count(); ++i) {
-        if (!isFree(m_connections[size_t(i)]))
+        if (!isFree(i))
             return false;
     }
     return true;
+}
+
+// A held slot waits for its retry and is not to be handed another address.
+bool ConnectionPool::isFree(int index) const
+{
+    const SocketState state = m_connections[size_t(index)]->state();
+    return (state == SocketState::Closed || state == SocketState::Closing) && !record(index).held;
 }
 
 void ConnectionPool::resetSock(int index)
@@ -116,8 +113,7 @@ void ConnectionPool::retrySock(int index)
     if (slotConnection)
         slotConnection->close();
     slot.received = 0;
-    if (slotConnection)
-        slotConnection->connectTo(slot.target);
+    reconnectUnlessHeld(index);
     emit transferRetried(index);
 }
 
@@ -143,10 +139,36 @@ void ConnectionPool::keepFailure(int index, const QByteArray &url, const QString
     record(index).failure = failure;
 }
 
+void ConnectionPool::reconnectUnlessHeld(int index)
+{
+    SlotRecord &slot = record(index);
+    slot.held = m_holds.isHeld(slot.target.host);
+    if (!slot.held)
+        reconnect(index);
+}
+
+void ConnectionPool::resumeHeld()
+{
+    for (int i = 1; i < count(); ++i) {
+        SlotRecord &slot = record(i);
+        if (slot.held && !m_holds.isHeld(slot.target.host)) {
+            slot.held = false;
+            reconnect(i);
+        }
+    }
+}
+
+void ConnectionPool::reconnect(int index)
+{
+    record(index).watched = false;
+    if (Connection *slotConnection = connection(index))
+        slotConnection->connectTo(record(index).target);
+}
+
 void ConnectionPool::giveUpRunning()
 {
     for (int i = 1; i < count(); ++i) {
-        if (isFree(m_connections[size_t(i)]) && record(i).target.host.isEmpty())
+        if (isFree(i) && record(i).target.host.isEmpty())
             continue;
         const QByteArray url = record(i).url;
         resetSock(i);
@@ -166,7 +188,8 @@ bool ConnectionPool::isWatched(int index) const
     const SocketState state = m_connections[size_t(index)]->state();
     if (state == SocketState::Error)
         return true;
-    return !record(index).target.host.isEmpty() && state != SocketState::Closing;
+    return !record(index).target.host.isEmpty() && state != SocketState::Closing
+           && !record(index).held;
 }
 
 void ConnectionPool::timeoutTick()
@@ -177,8 +200,11 @@ void ConnectionPool::timeoutTick()
         if (!isWatched(i))
             continue;
         SlotRecord &slot = m_records[size_t(i)];
-        if (slot.arrived - slot.lastReceived < m_minimumPerTick)
+        // An attempt begun since the previous tick is judged from the next one on.
+        if (slot.watched && slot.arrived - slot.lastReceived < m_minimumPerTick)
             retrySock(i);
+        // A restart made here begins at the tick: the next one judges it.
+        slot.watched = !slot.held;
         slot.lastReceived = slot.arrived;
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/harvestoptions.h"
+#include "engine/hostholds.h"
 #include "engine/slotrecord.h"
 #include "net/connection.h"
 
@@ -49,8 +50,15 @@ public:
     // Ends the transfer: blank record (an unfinished image file goes with it),
     // connection closed.
     void resetSock(int index);
-    // Restarts the transfer afresh, or gives the address up after MaxRetries.
+    // Restarts the transfer afresh (once its host's hold has run out), or
+    // gives the address up after MaxRetries.
     void retrySock(int index);
+    // Restarts the held transfers whose host's hold has run out.
+    void resumeHeld();
+    // Connects the slot to its host now, or once the host's hold has run out.
+    void reconnectUnlessHeld(int index);
+    HostHolds &holds() { return m_holds; }
+    const HostHolds &holds() const { return m_holds; }
     // Ends every transfer still running, each counting as given up.
     void giveUpRunning();
     // The stall watch's interval, which the minimum progress per tick follows.
@@ -76,12 +84,15 @@ private:
     void rejectCertificate(int index, const QString &reason);
     void keepFailure(int index, const QByteArray &url, const QString &failure);
     Connection *createWorkingConnection(int index);
+    bool isFree(int index) const;
     bool isWatched(int index) const;
+    void reconnect(int index);
 
     ConnectionFactory m_factory;
     const HarvestOptions &m_options;
     std::vector<Connection *> m_connections;
     std::array<SlotRecord, RecordCount> m_records;
+    HostHolds m_holds;
     double m_minimumPerTick = MinimumBytesPerSecond * 20;
 };
 

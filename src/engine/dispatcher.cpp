@@ -5,6 +5,9 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <cmath>
+
 namespace mosscatch {
 
 namespace {
@@ -35,6 +38,16 @@ void Dispatcher::beginKeyword(const QString &keywordFolder)
     m_keywordFolder = keywordFolder;
     m_transfers = 0;
     m_waitedTicks = 0;
+    m_keywordCap = m_transferCap;
+    m_dispatched = {};
+}
+
+void Dispatcher::limitToResults(double resultCount)
+{
+    const double pages = std::max(
+            0.0, std::floor(ResultPageWalker::lastPage(resultCount, m_options.maxImages())));
+    const double photos = std::min(resultCount, pages * ResultPageWalker::ResultsPerPage);
+    m_keywordCap = std::min(m_transferCap, transferCapFor(int(photos), int(pages)));
 }
 
 Dispatcher::Route Dispatcher::route(const QByteArray &address, const QString &keywordFolder)
@@ -52,6 +65,7 @@ void Dispatcher::tick()
 {
     if (m_options.paused())
         return;
+    m_pool.resumeHeld();
     // Waiting for the running transfers keeps their files and lets a keyword
     // whose search found little hand over all the same; the wait is bounded.
     if (nothingToHandOut()) {
@@ -62,12 +76,30 @@ void Dispatcher::tick()
     const int index = m_pool.nextEmptySock();
     if (index == 0)
         return;
-    dispatch(index);
+    for (int passed = 0; passed < MaxSkipsPerTick && !nothingToHandOut(); ++passed) {
+        const std::optional<QByteArray> address = nextAddress();
+        if (!address || dispatch(index, *address) == Dispatch::Started)
+            return;
+    }
 }
 
 bool Dispatcher::nothingToHandOut() const
 {
-    return m_queue.isEmpty() || m_transfers >= m_transferCap;
+    return m_queue.isEmpty() || m_transfers >= m_keywordCap;
+}
+
+// The top address, or while hosts are held the first near the top whose host
+// is not; none when every address in reach waits for a held host.
+std::optional<QByteArray> Dispatcher::nextAddress()
+{
+    const HostHolds &holds = m_pool.holds();
+    if (holds.isEmpty())
+        return m_queue.takeFirst();
+    return m_queue.takeFirstWhere(
+            [&](const QByteArray &address) {
+                return !holds.isHeld(route(address, m_keywordFolder).target.host);
+            },
+            MaxSkipsPerTick);
 }
 
 void Dispatcher::stallWatchTicked()
@@ -94,11 +126,18 @@ void Dispatcher::dropKeyword()
     m_queue.clear();
 }
 
-void Dispatcher::dispatch(int index)
+void Dispatcher::fetchAgain(const QByteArray &address)
 {
+    m_dispatched.remove(address);
+    m_queue.putBack(address);
+}
+
+Dispatcher::Dispatch Dispatcher::dispatch(int index, const QByteArray &address)
+{
+    if (m_dispatched.contains(address))
+        return Dispatch::PassedOver;
     SlotRecord &record = m_pool.record(index);
     record.reset();
-    const QByteArray address = m_queue.takeFirst();
     Route target = route(address, m_keywordFolder);
     record.url = address;
     record.queuedAs = address;
@@ -110,17 +149,19 @@ void Dispatcher::dispatch(int index)
     if (record.target.host.isEmpty()) {
         m_pool.resetSock(index);
         emit addressGivenUp(address);
-        return;
+        return Dispatch::PassedOver;
     }
     if (fileExists(record.folder + fileNameText(record.fileName))) {
         m_pool.resetSock(index);
-        return;
+        return Dispatch::PassedOver;
     }
+    m_dispatched.insert(address);
     ++m_transfers;
     Connection *connection = m_pool.connection(index);
     connection->close();
     connection->connectTo(record.target);
     emit transferStarted(index, record.url);
+    return Dispatch::Started;
 }
 
 }

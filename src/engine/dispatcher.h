@@ -7,12 +7,17 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSet>
 #include <QString>
+
+#include <optional>
 
 namespace mosscatch {
 
 // The 50 ms tick: hands the top queued address to a free slot, or moves the
 // run on to the next keyword once the current one has nothing left to fetch.
+// Addresses that need no request (the image is on disk, or the keyword sent
+// one for them already) are passed over within the same tick.
 class Dispatcher : public QObject
 {
     Q_OBJECT
@@ -28,13 +33,21 @@ public:
     };
 
     // One photo costs at most six transfers (photo page, standard image, sizes
-    // page, largest-size page, largest image, thumbnail), so 70 result pages of
-    // 60 photos and the pages themselves come to about 25,300. Twice that
-    // leaves room for odd pages and still stops a link farm in under an hour.
+    // page, largest-size page, largest image, thumbnail); a keyword's result
+    // pages and its search page come on top. Twice that leaves room for odd
+    // pages and still stops a site that lists more than it counted.
+    static constexpr int transferCapFor(int photos, int resultPages)
+    {
+        return 2 * (photos * 6 + resultPages + 1);
+    }
+    // The cap of a keyword whose result count was never read: 70 result pages
+    // of 60 photos.
     static constexpr int MaxTransfersPerKeyword
             = 2
               * (ResultPageWalker::MaxPages * ResultPageWalker::ResultsPerPage * 6
                  + ResultPageWalker::MaxPages + 1);
+    // Addresses passed over in one tick at most, so the window stays responsive.
+    static constexpr int MaxSkipsPerTick = 1000;
     // Once nothing is left to hand out, running transfers are waited for at
     // most this many stall-watch ticks (20 minutes), then given up. A stalled
     // or dripping transfer is given up by the stall watch within four ticks
@@ -48,16 +61,24 @@ public:
     static Route route(const QByteArray &address, const QString &keywordFolder);
 
     // Only for tests: a smaller cap, so a link farm ends in seconds.
-    void setTransferCap(int transfers) { m_transferCap = transfers; }
+    void setTransferCap(int transfers) { m_transferCap = m_keywordCap = transfers; }
+    // The current keyword's cap.
+    int keywordCap() const { return m_keywordCap; }
 
 public slots:
     // A keyword's harvest begins: its transfers are counted afresh and its
     // images go under keywordFolder.
     void beginKeyword(const QString &keywordFolder);
+    // The keyword's result count is known: its cap follows the photos listed
+    // on the result pages it queues.
+    void limitToResults(double resultCount);
     void tick();
     // Ends the keyword at hand without handing over: running transfers are
     // given up and what it left queued is dropped.
     void dropKeyword();
+    // Puts an address that was requested back at the top, to be requested
+    // again: its image could not be written.
+    void fetchAgain(const QByteArray &address);
     // Counts the stall-watch ticks spent waiting for running transfers.
     void stallWatchTicked();
 
@@ -72,16 +93,22 @@ signals:
     void keywordCutShort();
 
 private:
+    enum class Dispatch { Started, PassedOver };
+
     bool nothingToHandOut() const;
     void handOver();
-    void dispatch(int index);
+    std::optional<QByteArray> nextAddress();
+    Dispatch dispatch(int index, const QByteArray &address);
 
     const HarvestOptions &m_options;
     AddressQueue &m_queue;
     ConnectionPool &m_pool;
     QString m_keywordFolder;
     int m_transferCap = MaxTransfersPerKeyword;
+    int m_keywordCap = MaxTransfersPerKeyword;
     int m_transfers = 0;
+    // Every address the keyword sent a request for: at most its cap.
+    QSet<QByteArray> m_dispatched;
     int m_waitedTicks = 0;
 };
 

@@ -55,6 +55,7 @@ void HarvestEngine::connectParts()
     connect(&m_exchange, &HttpExchange::addressGivenUp, this, &HarvestEngine::addressGivenUp);
     connect(&m_exchange, &HttpExchange::imageNotWritten, this, &HarvestEngine::holdForWriteError);
     connect(&m_scraper, &PageScraper::logLine, this, &HarvestEngine::logLine);
+    connect(&m_scraper, &PageScraper::resultCountRead, &m_dispatcher, &Dispatcher::limitToResults);
 
     connect(this, &HarvestEngine::addressGivenUp, &m_driver, &RunDriver::noteGivenUp);
 }
@@ -108,7 +109,7 @@ bool HarvestEngine::start()
 
 void HarvestEngine::holdForWriteError(const QByteArray &url, const WriteError &error)
 {
-    m_queue.putBack(url);
+    m_dispatcher.fetchAgain(url);
     m_options.setPaused(true);
     emit writingStopped(error);
 }

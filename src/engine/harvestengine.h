@@ -28,12 +28,17 @@ namespace mosscatch {
 //     ConnectionPool, makes the keyword's folders and queues its search
 //     address on the AddressQueue.
 //  2. Each dispatch tick the Dispatcher hands the top queued address to a free
-//     slot of the pool and opens the slot's connection.
+//     slot of the pool and opens the slot's connection. Addresses whose image
+//     is on disk, or which the keyword requested already, are passed over in
+//     the same tick; addresses of a host that asked for a wait stay queued.
 //  3. The HttpExchange sends the request and reads the response: it writes an
-//     image to its file, or hands a whole page to the PageScraper.
+//     image to its file, or hands a whole page to the PageScraper. A 429 or
+//     503 holds the host (HostHolds) and the retry waits for the hold.
 //  4. On the keyword's first results page the scraper's ResultPageWalker reads
-//     the result count and queues the numbered result pages; other pages
-//     yield photo pages, sizes pages and images, each photo page once.
+//     the result count and queues the numbered result pages, and the
+//     Dispatcher's transfer cap follows the count; other results pages yield
+//     photo pages, sizes pages and thumbnails, each photo's pages once; photo
+//     and sizes pages yield images.
 //  5. The pool's stall watch restarts transfers that stopped moving; the
 //     HarvestStatistics turn the pool and the exchange into figures.
 //  6. Once nothing is left to hand out, the Dispatcher wants the next keyword

@@ -41,8 +41,12 @@ void HarvestStatistics::updateStats()
     if (count == 1)
         return;
     m_rows.resize(count - 1);
-    for (int i = 1; i < count; ++i)
+    m_waitText.clear();
+    for (int i = 1; i < count; ++i) {
         m_rows[i - 1] = rowFor(i);
+        if (m_pool.record(i).held && m_waitText.isEmpty())
+            m_waitText = m_rows[i - 1].url;
+    }
     m_queueText = QString::number(m_queue.size());
     m_totalText = formatByteSize(m_exchange.totalReceived());
     emit updated();
@@ -58,6 +62,11 @@ HarvestStatistics::ConnectionRow HarvestStatistics::rowFor(int index) const
     if (!failure.isEmpty())
         row.status += QStringLiteral(": ") + failure;
     row.url = QString::fromLatin1(record.url);
+    if (record.held) {
+        row.status = QStringLiteral("WAITING");
+        row.url = HostHolds::waitText(record.target.host,
+                                      m_pool.holds().remaining(record.target.host));
+    }
     if (record.contentLength == 0) {
         row.size = formatByteSize(record.data.size());
     } else {

@@ -38,6 +38,9 @@ public:
     QString queueText() const { return m_queueText; }
     QString totalText() const { return m_totalText; }
     QString speedText() const { return m_speedText; }
+    // "waiting for HOST: 30 s" while a transfer waits for its host's hold;
+    // empty otherwise.
+    QString waitText() const { return m_waitText; }
 
     // The speed over elapsedMs, which the speed tick measures.
     void speedTick(qint64 elapsedMs);
@@ -64,6 +67,7 @@ private:
     QString m_queueText = QStringLiteral("0");
     QString m_totalText = QStringLiteral("0");
     QString m_speedText = QStringLiteral("0");
+    QString m_waitText;
     qint64 m_previousTotal = 0;
     QElapsedTimer m_speedClock;
 };

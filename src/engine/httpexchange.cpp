@@ -1,6 +1,7 @@
 #include "engine/httpexchange.h"
 
 #include "common/text.h"
+#include "engine/retryafter.h"
 
 #include <QFileInfo>
 
@@ -58,6 +59,12 @@ bool isTransient(int status)
     return status == 408 || status == 429 || (status >= 500 && status < 600);
 }
 
+// The statuses by which a server says it wants fewer requests for a while.
+bool asksForAWait(int status)
+{
+    return status == 429 || status == 503;
+}
+
 QByteArray lowerValue(const QByteArray &line)
 {
     return line.mid(line.indexOf(':') + 1).trimmed().toLower();
@@ -73,6 +80,7 @@ struct HttpExchange::Header
     bool conflictingLengths = false;
     bool unreadable = false; // a content or transfer coding we cannot undo
     bool chunked = false;
+    QByteArray retryAfter;
 
     explicit Header(const QByteArray &text)
     {
@@ -95,6 +103,8 @@ struct HttpExchange::Header
                 chunked = true;
             else if (name == "transfer-encoding" && lowerValue(line) != "identity")
                 unreadable = true;
+            else if (name == "retry-after")
+                retryAfter = line.mid(line.indexOf(':') + 1);
         }
     }
 
@@ -140,7 +150,8 @@ void HttpExchange::onDataArrival(int index)
     connection->getData(m_chunk);
     m_totalReceived += m_chunk.size();
     SlotRecord &record = m_pool.record(index);
-    if (record.target.host.isEmpty() || m_chunk.isEmpty())
+    // A held slot has no attempt running; nothing that arrives belongs to one.
+    if (record.target.host.isEmpty() || record.held || m_chunk.isEmpty())
         return;
     record.arrived += m_chunk.size();
     if (handleArrival(index, record) == Step::Failed)
@@ -150,7 +161,7 @@ void HttpExchange::onDataArrival(int index)
 void HttpExchange::onPeerClosed(int index)
 {
     SlotRecord &record = m_pool.record(index);
-    if (record.target.host.isEmpty())
+    if (record.target.host.isEmpty() || record.held)
         return;
     // Only an orderly close can end a body: a reset (the connection's state
     // reads Error) cuts it short wherever the platform tells the two apart.
@@ -255,8 +266,11 @@ HttpExchange::Step HttpExchange::startBody(int index, SlotRecord &record, const 
     if (header.location)
         return followRedirect(index, record, *header.location);
     // A server in trouble gets another try, for pages as for images.
-    if (header.conflictingLengths || isTransient(header.status))
+    if (header.conflictingLengths || isTransient(header.status)) {
+        if (asksForAWait(header.status))
+            holdHost(record, header.retryAfter);
         return Step::Failed;
+    }
     // A body we cannot read as it is meant (compressed, or framed in a way we
     // do not know) is never written or scraped.
     const bool image = isImageTransfer(record);
@@ -307,9 +321,8 @@ HttpExchange::Step HttpExchange::followRedirect(int index, SlotRecord &record,
     record.fileName = urlFileName(path);
     record.data.clear();
     record.url = record.target.origin() + record.path;
-    Connection *connection = m_pool.connection(index);
-    connection->close();
-    connection->connectTo(record.target);
+    m_pool.connection(index)->close();
+    m_pool.reconnectUnlessHeld(index);
     return Step::Finished;
 }
 
@@ -405,6 +418,15 @@ void HttpExchange::completeImage(int index, SlotRecord &record)
         emit imageSaved(path);
     else
         emit addressGivenUp(url);
+}
+
+// Leaves the host alone for as long as it asks, or else for a while that
+// doubles with each failed attempt; the retry waits until then.
+void HttpExchange::holdHost(const SlotRecord &record, const QByteArray &retryAfter)
+{
+    const std::chrono::seconds wait = RetryAfter::parse(retryAfter, QDateTime::currentDateTimeUtc())
+                                              .value_or(RetryAfter::doubling(record.retries + 1));
+    m_pool.holds().hold(record.target.host, wait);
 }
 
 void HttpExchange::giveUp(int index)

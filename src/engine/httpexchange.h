@@ -53,6 +53,7 @@ private:
     Step takePage(int index, SlotRecord &record, QByteArrayView bytes);
     Step takeImage(int index, SlotRecord &record, QByteArrayView bytes, bool ended);
     void completeImage(int index, SlotRecord &record);
+    void holdHost(const SlotRecord &record, const QByteArray &retryAfter);
     void giveUp(int index);
     void stopWriting(int index, SlotRecord &record);
     static QString destination(const SlotRecord &record);

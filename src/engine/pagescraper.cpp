@@ -46,9 +46,10 @@ void PageScraper::beginKeyword()
 
 PageScraper::Outcome PageScraper::process(const SlotRecord &record)
 {
-    if (record.data.contains(SiteConfiguration::PhotoEntryMarker))
+    const bool photoPages = record.path.contains("/photos/");
+    if (!photoPages && record.data.contains(SiteConfiguration::PhotoEntryMarker))
         return processResultsPage(record);
-    if (!record.path.contains("/photos/") || record.path.contains(".jpg"))
+    if (!photoPages || record.path.contains(".jpg"))
         return Outcome::Done;
     if (record.path.contains("/sizes/"))
         return processSizesPage(record);
@@ -59,6 +60,8 @@ PageScraper::Outcome PageScraper::processResultsPage(const SlotRecord &record)
 {
     if (m_resultPageCount == 0) {
         m_resultPageCount = m_walker.getPagesOfResults(record.data);
+        if (m_resultPageCount > 0)
+            emit resultCountRead(m_walker.lastResultCount());
         return Outcome::Done;
     }
     const QList<QByteArray> pieces = splitAt(record.data, SiteConfiguration::PhotoEntryMarker);
@@ -78,15 +81,19 @@ void PageScraper::queuePhotoPages(const QByteArray &origin, const QList<QByteArr
         const qsizetype close = link.indexOf('"');
         if (close >= 0)
             link.truncate(close);
-        // Only what the queue takes is recorded, so the registry stays as
-        // bounded as the queue whatever a page holds; the queue counts the rest.
-        const QByteArray photoPage = origin + link;
-        if (m_options.standard()
-            && (!m_queue.accepts(photoPage) || !m_registry.isAlreadyDone(link)))
-            m_queue.addUrl(photoPage);
+        if (m_options.standard())
+            queueOnce(origin + link, link);
         if (m_options.largest())
-            m_queue.addUrl(origin + link + "sizes/");
+            queueOnce(origin + link + "sizes/", "sizes of " + link);
     }
+}
+
+// Only what the queue takes is recorded, so the registry stays as bounded as
+// the queue whatever a page holds; the queue counts the rest.
+void PageScraper::queueOnce(const QByteArray &address, const QByteArray &key)
+{
+    if (!m_queue.accepts(address) || !m_registry.isAlreadyDone(key))
+        m_queue.addUrl(address);
 }
 
 PageScraper::Outcome PageScraper::queueThumbnails(const QByteArray &pageUrl,

@@ -16,7 +16,9 @@
 namespace mosscatch {
 
 // Tells a fetched page's kind (results, photo, sizes) by plain substring
-// tests and queues the addresses it leads to, by the size options.
+// tests and queues the addresses it leads to, by the size options. Photos
+// listed on a photo or sizes page are not the keyword's: only results pages
+// add photos, and each photo's pages are queued once.
 class PageScraper : public QObject
 {
     Q_OBJECT
@@ -46,10 +48,13 @@ public slots:
 signals:
     // A page and an address found on it, as "page --: address".
     void logLine(const QByteArray &line);
+    // The keyword's first results page gave its result count.
+    void resultCountRead(double resultCount);
 
 private:
     Outcome processResultsPage(const SlotRecord &record);
     void queuePhotoPages(const QByteArray &origin, const QList<QByteArray> &pieces);
+    void queueOnce(const QByteArray &address, const QByteArray &key);
     Outcome queueThumbnails(const QByteArray &pageUrl, const QList<QByteArray> &pieces);
     Outcome processSizesPage(const SlotRecord &record);
     Outcome queueDisplayedLargest(const SlotRecord &record);

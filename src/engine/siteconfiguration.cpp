@@ -8,8 +8,7 @@ QByteArray SiteConfiguration::searchQuery(const QString &keyword, bool commercia
     // add a query field is percent-encoded.
     const QByteArray origin = scheme == Scheme::Https ? "https://" + siteHost : siteHost;
     return origin + "/search/?q=" + keyword.toUtf8().toPercentEncoding("+")
-           + (commercial ? "&l=comm" : "")
-           + "&ct=0&mt=photos&adv=1";
+           + (commercial ? "&l=comm" : "") + "&ct=0&mt=photos&adv=1";
 }
 
 QByteArray SiteConfiguration::searchAddress(const QString &keyword, bool commercial) const

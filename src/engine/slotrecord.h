@@ -32,6 +32,9 @@ struct SlotRecord
     qint16 retries = 0;
     // Arrived as seen by the previous stall-watch tick.
     qint64 lastReceived = 0;
+    // A stall-watch tick has seen the current attempt, which has therefore
+    // had a whole interval by the next one.
+    bool watched = false;
     // Body length announced by the response; 0 while none is known.
     qint64 contentLength = 0;
     // Destination folder of an image, ending in "/".
@@ -46,6 +49,8 @@ struct SlotRecord
     qint64 arrived = 0;
     // Redirects followed for this address, across retries.
     int redirects = 0;
+    // The next attempt waits for its host's hold to run out; the slot stays taken.
+    bool held = false;
     // The open temporary file of an image transfer, if its body has begun.
     std::unique_ptr<PartialImage> image;
 

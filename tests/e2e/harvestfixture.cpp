@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "net/tcpconnection.h"
 
+#include <QSet>
 #include <QSignalSpy>
 
 #include <algorithm>
@@ -28,7 +29,9 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
                                                TcpConnection::factory(hostMap, m_tls));
     // A stall-watch tick of a second bounds the hand-over wait at a minute: room for the
     // slow trickles on a loaded machine, while a stall still costs only seconds.
-    m_engine->setIntervals({.next = 2, .stats = 20, .speed = 200, .timeout = 1000});
+    m_engine->setIntervals({.next = 1, .stats = 20, .speed = 200, .timeout = 1000});
+    for (const FaultRule &fault : request.faults)
+        m_site.addFault(fault);
     m_engine->setLimits(request.limits);
     HarvestSettings settings = request.settings;
     settings.saveFolder = saveFolder();
@@ -39,10 +42,11 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
     m_engine->addKeywordsInOrder(keywords);
 
     m_started.clear();
-    m_givenUp = m_cutShort = m_transfers = 0;
+    m_givenUp = m_cutShort = m_transfers = m_retries = 0;
     m_failed.clear();
     QObject::connect(m_engine.get(), &HarvestEngine::keywordCutShort, [this] { ++m_cutShort; });
     QObject::connect(m_engine.get(), &HarvestEngine::transferStarted, [this] { ++m_transfers; });
+    QObject::connect(m_engine.get(), &HarvestEngine::transferRetried, [this] { ++m_retries; });
     QObject::connect(m_engine.get(), &HarvestEngine::keywordFailed,
                      [this](const QString &keyword) { m_failed.append(keyword); });
     QObject::connect(m_engine.get(), &HarvestEngine::keywordStarted,
@@ -84,6 +88,19 @@ QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &re
 QMap<QString, QByteArray> HarvestFixture::filesOnDisk() const
 {
     return filesUnder(m_folder.path());
+}
+
+QByteArrayList HarvestFixture::repeatedRequests() const
+{
+    QSet<QByteArray> seen;
+    QByteArrayList repeated;
+    for (const RequestRecord &request : m_site.requests()) {
+        const QByteArray address = request.host + request.path;
+        if (seen.contains(address))
+            repeated << address;
+        seen.insert(address);
+    }
+    return repeated;
 }
 
 QList<Photo> HarvestFixture::plainPhotos(const QByteArray &keyword, int count)

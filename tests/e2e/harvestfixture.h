@@ -21,6 +21,7 @@ struct HarvestRequest
     QByteArrayList keywords; // in the order they are to be harvested
     HarvestSettings settings = {}; // saved into the fixture's folder whatever it says
     HarvestEngine::Limits limits = {};
+    QList<FaultRule> faults = {}; // added to the site before the harvest
 };
 
 // A real harvest over loopback sockets against the local photo site, with
@@ -43,6 +44,7 @@ public:
     int givenUp() const { return m_givenUp; }
     int cutShort() const { return m_cutShort; }
     int transfersStarted() const { return m_transfers; }
+    int retries() const { return m_retries; }
     QStringList failedKeywords() const { return m_failed; }
 
     // The files the harvest must leave, relative to the save folder, with their bytes.
@@ -52,6 +54,8 @@ public:
     // The first photos of keyword with no habit of their own (portal thumbnail, redirected
     // image), so a fault is the only thing unusual about them.
     static QList<Photo> plainPhotos(const QByteArray &keyword, int count);
+    // Requests the site logged more than once in the run, as "host/path".
+    QByteArrayList repeatedRequests() const;
 
 private:
     int pagesQueued(const QByteArray &keyword, const HarvestRequest &request);
@@ -65,6 +69,7 @@ private:
     int m_givenUp = 0;
     int m_cutShort = 0;
     int m_transfers = 0;
+    int m_retries = 0;
     QStringList m_failed;
 };
 

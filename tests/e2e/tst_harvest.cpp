@@ -34,6 +34,12 @@ private slots:
         QTest::newRow("nothing ticked")
                 << Request{{"count37", "count5"}, {false, false, false}} << false;
         QTest::newRow("no results") << Request{{"count0", "count3"}, {true, true, true}} << false;
+        QTest::newRow("photos listed twice on page 1 and again on page 2")
+                << Request{{"count75", "count7"},
+                           {true, true, true, false, "max"},
+                           {},
+                           {FaultRule::pathPrefix("/search/", FaultRule::Kind::RepeatedPhotos)}}
+                << false;
     }
 
     void savesWhatTheSiteServes()
@@ -50,6 +56,8 @@ private slots:
             order << QString::fromUtf8(keyword);
         QCOMPARE(fixture.startedKeywords(), order);
         QVERIFY(sameFiles(fixture.filesOnDisk(), fixture.expectedFiles(wanted)));
+        // A request is sent twice only when the transfer is retried.
+        QVERIFY(fixture.repeatedRequests().size() <= fixture.retries());
         for (const QString &keyword : order) {
             QVERIFY(QDir(fixture.saveFolder() + keyword + "/thumbnails").exists());
             QVERIFY(QDir(fixture.saveFolder() + keyword + "/largest").exists());

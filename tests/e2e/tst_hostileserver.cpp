@@ -1,4 +1,5 @@
 #include "harvestfixture.h"
+#include "rows.h"
 
 #include <QTest>
 
@@ -111,6 +112,48 @@ private slots:
             expected.remove(faultedFile);
         QVERIFY(sameFiles(fixture.filesOnDisk(), expected));
         QCOMPARE(fixture.givenUp(), lost ? 1 : 0);
+    }
+
+    // A host that asks for a wait gets none of our requests until then; the image comes in the
+    // end.
+    void waitsAsTheHostAsks_data()
+    {
+        const auto row = columns<K, QByteArray, QList<qint64>>("kind", "retryAfter", "gapsMs");
+        row("429, Retry-After: 2", K::TooManyRequests, "2", {2000, 2000});
+        row("503 without Retry-After: 1 s, then 2 s", K::Unavailable, "", {1000, 2000});
+    }
+
+    void waitsAsTheHostAsks()
+    {
+        QFETCH(K, kind);
+        QFETCH(QByteArray, retryAfter);
+        QFETCH(QList<qint64>, gapsMs);
+        const HarvestRequest wanted{{"count15"}, {true, true, true}};
+        HarvestFixture fixture;
+        const Photo photo = fixture.site().catalog().photoAt("count15", false, 1);
+        const QByteArray host = photo.largestImage.left(photo.largestImage.indexOf('/'));
+        const QByteArray path = photo.largestImage.mid(host.size());
+        FaultRule rule = FaultRule::exactPath(path, kind, int(gapsMs.size()));
+        rule.text = retryAfter;
+        fixture.site().addFault(rule);
+
+        QVERIFY(fixture.harvest(wanted));
+        QCOMPARE(fixture.filesOnDisk(), fixture.expectedFiles(wanted));
+        QList<QDateTime> attempts;
+        for (const RequestRecord &request : fixture.site().requests()) {
+            if (request.path == path)
+                attempts << request.received;
+        }
+        QCOMPARE(attempts.size(), gapsMs.size() + 1);
+        for (qsizetype i = 0; i < gapsMs.size(); ++i)
+            QVERIFY(attempts[i].msecsTo(attempts[i + 1]) >= gapsMs[i]);
+        // Allowing for a request already under way when the answer came.
+        for (const RequestRecord &request : fixture.site().requests())
+            QVERIFY2(request.host != host || request.path == path
+                             || request.received < attempts.first().addMSecs(500)
+                             || request.received > attempts.last().addMSecs(-500),
+                     qPrintable(request.path + ' '
+                                + QByteArray::number(attempts.first().msecsTo(request.received))));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "common/bytesize.h"
 #include "engine/harvestengine.h"
+#include "engine/retryafter.h"
 #include "rows.h"
 #include "scriptedconnection.h"
 
@@ -7,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 using namespace mosscatch;
 
@@ -76,8 +78,9 @@ private slots:
         QTEST(r.pool.nextEmptySock(), "expected");
     }
 
-    // Two ticks of the stall watch: a transfer that brought the minimum (1 KiB a
-    // 20-second tick, headers included) since the previous tick is left alone.
+    // Three ticks of the stall watch: a transfer that brought the minimum (1 KiB a 20-second
+    // tick, headers included) since the previous tick is left alone, and one begun since the
+    // previous tick is first judged at the next.
     void stallWatch_data()
     {
         using S = SocketState;
@@ -102,9 +105,10 @@ private slots:
         Run r({QStringLiteral("kw")});
         SlotRecord &record = r.pool.record(2);
         record.target.host = host;
-        record.arrived = arrived;
         r.slot(2)->setState(state);
         r.options.setPaused(paused);
+        r.pool.timeoutTick();
+        record.arrived = arrived;
         r.pool.timeoutTick();
         r.pool.timeoutTick();
         QTEST(int(record.retries), "retries");
@@ -246,24 +250,137 @@ private slots:
               "route");
     }
 
-    void dispatchSkipsExistingFilesAndFillsTheLowestFreeSlot()
+    // Addresses that need no request (image on disk, requested already in this keyword) are
+    // passed over within the tick, up to a bound; a tick starts one request at most.
+    void passedOverAddressesCostNoTick_data()
     {
+        const auto row = columns<QByteArrayList, int, QByteArrayList>("queued", "ticks", "started");
+        const QByteArray page1 = "b.com/1/", page2 = "c.com/2/";
+        row("on disk between pages", {"a.com/1/old_b.jpg", page1, "a.com/1/old_b.jpg", page2}, 2,
+            {page1, page2});
+        row("requested already", {page1, page1, page1, page2}, 2, {page1, page2});
+        QByteArrayList many(Dispatcher::MaxSkipsPerTick, "a.com/1/old_b.jpg");
+        row("a tick's worth on disk", many + QByteArrayList{page1}, 2, {page1});
+    }
+
+    void passedOverAddressesCostNoTick()
+    {
+        QFETCH(QByteArrayList, queued);
+        QFETCH(QByteArrayList, started);
         Run r({QStringLiteral("kw")});
+        QSignalSpy transfers(&r.dispatcher, &Dispatcher::transferStarted);
         QVERIFY(QFile(r.driver.keywordFolder() + QStringLiteral("/largest/old_b.jpg"))
                         .open(QIODevice::WriteOnly));
         r.queue.takeFirst();
-        for (const char *address : {"a.com/1/old_b.jpg", "a.com/1/x_m.jpg", "b.com/2/", "c.com/3/"})
+        for (const QByteArray &address : queued)
             r.queue.addUrl(address);
+        int ticks = 0;
+        while (transfers.size() < started.size() && ticks < 10) {
+            r.ticks(1);
+            ++ticks;
+            QVERIFY(transfers.size() <= ticks);
+        }
+        QTEST(ticks, "ticks");
+        QByteArrayList urls;
+        for (const QList<QVariant> &transfer : transfers)
+            urls << transfer.value(1).toByteArray();
+        QCOMPARE(urls, started);
+    }
+
+    // An image that could not be written is requested again once writing goes on.
+    void fetchAgainAfterAWriteStop()
+    {
+        Run r({QStringLiteral("kw")});
+        QSignalSpy transfers(&r.dispatcher, &Dispatcher::transferStarted);
+        r.queue.takeFirst();
+        r.queue.addUrl("a.com/1/x_b.jpg");
         r.ticks(1);
-        QCOMPARE(r.slot(1)->connectCount(), 0);
-        QVERIFY(r.pool.record(1).target.host.isEmpty());
+        r.dispatcher.fetchAgain("a.com/1/x_b.jpg");
         r.ticks(1);
-        QCOMPARE(r.pool.record(1).folder + r.pool.record(1).fileName,
-                 r.driver.keywordFolder() + "/thumbnails/x_t.jpg");
+        QCOMPARE(transfers.size(), 2);
+        QCOMPARE(transfers.last().value(1).toByteArray(), QByteArray("a.com/1/x_b.jpg"));
+    }
+
+    // The cap follows the photos the result pages queued list; without a count it stays.
+    void transferCapFollowsResultCount_data()
+    {
+        const auto row = columns<QByteArray, QString, int>("heading", "maxImages", "cap");
+        row("never read", "", "max", Dispatcher::MaxTransfersPerKeyword);
+        row("15 results", "15", "max", 2 * (15 * 6 + 1 + 1));
+        row("ten pages allowed", "1,234", "600", 2 * (600 * 6 + 10 + 1));
+        row("no results", "0", "max", 2 * (1 + 1));
+        row("beyond 70 pages", "100,000", "max", Dispatcher::MaxTransfersPerKeyword);
+    }
+
+    void transferCapFollowsResultCount()
+    {
+        QFETCH(QByteArray, heading);
+        QFETCH(QString, maxImages);
+        Run r({QStringLiteral("kw")});
+        r.options.setMaxImages(maxImages);
+        SlotRecord page;
+        page.path = "/search/?q=kw";
+        page.data = "<div class=\"Results\">(" + heading + " results)</div>photo_container";
+        if (!heading.isEmpty())
+            QCOMPARE(r.scraper.process(page), PageScraper::Outcome::Done);
+        QTEST(r.dispatcher.keywordCap(), "cap");
+    }
+
+    // A host that asked for a wait gets no new transfer and its retry waits, in a slot that
+    // stays taken and unwatched, until the wait has passed.
+    void heldHostWaits()
+    {
+        Run r({QStringLiteral("kw")});
+        r.queue.takeFirst();
+        for (const char *address : {"a.com/1/", "b.com/2/", "a.com/3/"})
+            r.queue.addUrl(address);
+        r.pool.holds().hold("a.com", std::chrono::milliseconds(300));
+        r.ticks(1);
+        QCOMPARE(r.slot(1)->host(), QByteArray("b.com"));
+        QCOMPARE(r.queue.size(), 2);
+
+        r.pool.retrySock(1);
+        r.pool.record(1).target.host = "a.com";
+        r.pool.retrySock(1);
+        QCOMPARE(r.slot(1)->connectCount(), 2);
+        QVERIFY(r.pool.record(1).held);
+        r.ticks(1);
+        QCOMPARE(r.slot(2)->connectCount(), 0);
+        QCOMPARE(r.pool.nextEmptySock(), 2);
+        r.pool.timeoutTick();
+        r.statistics.updateStats();
+        QCOMPARE(r.statistics.rows().value(0).url, QStringLiteral("waiting for a.com: 1 s"));
+        QCOMPARE(r.statistics.waitText(), r.statistics.rows().value(0).url);
+        QCOMPARE(r.pool.record(1).retries, qint16(2));
+
+        QTRY_VERIFY(!r.pool.holds().isHeld("a.com"));
+        r.ticks(1);
         QCOMPARE(r.slot(1)->host(), QByteArray("a.com"));
-        r.ticks(2);
-        QCOMPARE(r.slot(2)->host(), QByteArray("b.com"));
-        QCOMPARE(r.queue.size(), 1);
+        QCOMPARE(r.slot(2)->host(), QByteArray("a.com"));
+        QVERIFY(!r.pool.record(1).held);
+    }
+
+    void retryAfter_data()
+    {
+        const auto row = columns<QByteArray, int>("value", "seconds");
+        row("seconds", "2", 2);
+        row("capped", "301", 300);
+        row("too many digits for a number", "99999999999999999999999", 300);
+        row("date", "Wed, 01 May 2024 12:00:30 GMT", 30);
+        row("obsolete date form", "Wednesday, 01-May-24 12:01:00 GMT", 60);
+        row("asctime date", "Wed May  1 12:00:10 2024", 10);
+        row("date past", "Tue, 30 Apr 2024 12:00:00 GMT", 0);
+        row("date far ahead", "Thu, 02 May 2024 12:00:00 GMT", 300);
+        row("fraction", "2.5", -1);
+        row("words", "soon", -1);
+    }
+
+    void retryAfter()
+    {
+        QFETCH(QByteArray, value);
+        const QDateTime now(QDate(2024, 5, 1), QTime(12, 0), QTimeZone::utc());
+        const std::optional<std::chrono::seconds> wait = RetryAfter::parse(value, now);
+        QTEST(wait ? int(wait->count()) : -1, "seconds");
     }
 
     // Hand-over waits for an empty queue and free slots, pause holds it, and a keyword
