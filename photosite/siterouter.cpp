@@ -10,6 +10,7 @@ namespace mosscatch {
 
 namespace {
 
+// Values are percent-decoded; "+" stays, as the site spells a keyword's spaces.
 QHash<QByteArray, QByteArray> queryItems(const QByteArray &query)
 {
     QHash<QByteArray, QByteArray> items;
@@ -17,7 +18,8 @@ QHash<QByteArray, QByteArray> queryItems(const QByteArray &query)
         const qsizetype equals = item.indexOf('=');
         const QByteArray name = equals < 0 ? item : item.left(equals);
         if (!items.contains(name))
-            items.insert(name, equals < 0 ? QByteArray() : item.mid(equals + 1));
+            items.insert(name, QByteArray::fromPercentEncoding(equals < 0 ? QByteArray()
+                                                                          : item.mid(equals + 1)));
     }
     return items;
 }

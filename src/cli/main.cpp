@@ -90,6 +90,7 @@ int harvest(CliOptions cli)
     std::optional<WriteError> writeError;
     int imagesSaved = 0;
     QString certificateProblem;
+    QString connectionFailure;
     {
         HarvestEngine engine(cli.site, TcpConnection::factory(cli.hostMap, cli.tls));
         engine.options().apply(cli.settings);
@@ -135,6 +136,7 @@ int harvest(CliOptions cli)
         writeError = recorder.writeError();
         imagesSaved = recorder.imagesSaved();
         certificateProblem = recorder.certificateProblem();
+        connectionFailure = recorder.connectionFailure();
         if (!cli.summaryJson.isEmpty() && !writeSummary(cli.summaryJson, recorder))
             return fail(QStringLiteral("cannot write the summary to \"%1\"").arg(cli.summaryJson),
                         1);
@@ -150,6 +152,8 @@ int harvest(CliOptions cli)
                     4);
     if (!anySucceeded && anyStarted && !certificateProblem.isEmpty())
         return fail(QStringLiteral("nothing fetched: %1").arg(certificateProblem), 1);
+    if (!anySucceeded && anyStarted && !connectionFailure.isEmpty())
+        return fail(QStringLiteral("no transfer succeeded: %1").arg(connectionFailure), 1);
     if (!anySucceeded && anyStarted)
         return fail(QStringLiteral("no transfer succeeded: is the photo site reachable?"), 1);
     if (anyFailed)

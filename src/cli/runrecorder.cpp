@@ -32,6 +32,10 @@ RunRecorder::RunRecorder(HarvestEngine &engine, QObject *parent) : QObject(paren
                 ++rejections.count;
                 rejections.reason = reason;
             });
+    connect(&engine, &HarvestEngine::connectionFailed, this,
+            [this](const QByteArray &host, const QString &reason) {
+                m_connectionFailure = QString::fromLatin1(host) + QStringLiteral(": ") + reason;
+            });
     connect(&engine, &HarvestEngine::transferRetried, this, [this] {
         if (KeywordFigures *figures = active())
             ++figures->retries;

@@ -32,6 +32,8 @@ public:
     // The reason a host's certificate was last rejected for, of the host
     // rejected most often; empty when none was.
     QString certificateProblem() const;
+    // "host: reason" of the last address given up for a failed connection.
+    QString connectionFailure() const { return m_connectionFailure; }
     QJsonObject summary() const;
     // Closes the figures of a keyword cut short (an interrupted run, or one
     // that could not write).
@@ -68,6 +70,7 @@ private:
         QString reason;
     };
     QMap<QByteArray, Rejections> m_rejections;
+    QString m_connectionFailure;
 };
 
 }

@@ -101,8 +101,11 @@ void ConnectionPool::retrySock(int index)
         const QByteArray url = slot.url;
         const Connection *slotConnection = connection(index);
         const QString failure = slotConnection ? slotConnection->failure() : QString();
+        const QByteArray host = slot.target.host;
         resetSock(index);
         keepFailure(index, url, failure);
+        if (!failure.isEmpty())
+            emit connectionFailed(host, failure);
         emit addressGivenUp(url);
         return;
     }

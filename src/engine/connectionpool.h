@@ -79,6 +79,8 @@ signals:
     void addressGivenUp(const QByteArray &url);
     // The address was given up at once: its host's certificate is not trusted.
     void certificateRejected(const QByteArray &host, const QString &reason);
+    // An address was given up after its connection failed for reason.
+    void connectionFailed(const QByteArray &host, const QString &reason);
 
 private:
     void rejectCertificate(int index, const QString &reason);

@@ -46,6 +46,7 @@ void HarvestEngine::connectParts()
     connect(&m_pool, &ConnectionPool::transferRetried, this, &HarvestEngine::transferRetried);
     connect(&m_pool, &ConnectionPool::certificateRejected, this,
             &HarvestEngine::certificateRejected);
+    connect(&m_pool, &ConnectionPool::connectionFailed, this, &HarvestEngine::connectionFailed);
 
     connect(&m_exchange, &HttpExchange::imageSaved, this, &HarvestEngine::imageSaved);
     connect(&m_exchange, &HttpExchange::imageSaved, this, [this](const QString &path) {

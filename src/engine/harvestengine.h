@@ -102,6 +102,7 @@ signals:
     void addressGivenUp(const QByteArray &url);
     // Given up at once: the host's certificate is not trusted.
     void certificateRejected(const QByteArray &host, const QString &reason);
+    void connectionFailed(const QByteArray &host, const QString &reason);
     void transferRetried(int index);
     void transferStarted(int index, const QByteArray &url);
     // The keyword cannot be harvested (folder, search page); the run goes on.

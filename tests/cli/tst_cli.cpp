@@ -126,7 +126,8 @@ private slots:
             QTest::newRow(name) << QString::fromLatin1(server) << certificate << trust
                                 << QByteArray(message) << attempts;
         };
-        row("connection refused", "nothing", Kind::Trusted, true, "no transfer succeeded", 0);
+        row("connection refused", "nothing", Kind::Trusted, true,
+            "no transfer succeeded: www.photosite.example.com: connection refused", 0);
         row("handshake never ends", "silent", Kind::Trusted, true, "no transfer succeeded", 4);
         const QByteArray certificate = "certificate for www.photosite.example.com ";
         row("unknown issuer", "TLS", Kind::Trusted, false, certificate + "is signed by an unknown",
