@@ -184,13 +184,12 @@ private slots:
     {
         QFETCH(QString, entry);
         QFETCH(bool, commercial);
-        QFETCH(QString, keyword);
         QFETCH(QString, folderName);
         QFETCH(QByteArray, query);
         Run r({entry}, commercial);
         const QString save = r.dir.path() + QStringLiteral("/save/");
         QCOMPARE(r.options.saveFolder(), save);
-        QCOMPARE(r.driver.currentKeyword(), keyword);
+        QTEST(r.driver.currentKeyword(), "keyword");
         QCOMPARE(r.driver.keywordFolder(), save + folderName);
         QVERIFY(QDir(save + folderName).exists("thumbnails")
                 && QDir(save + folderName).exists("largest"));
@@ -475,9 +474,6 @@ private slots:
         r.queue.addUrl("a.com/2/");
         r.statistics.updateStats();
         QCOMPARE(r.statistics.queueText(), QStringLiteral("3"));
-        r.queue.addUrl("a.com/3/");
-        r.statistics.updateStats();
-        QCOMPARE(r.statistics.queueText(), QStringLiteral("4"));
     }
 
     // Start! during a run drops the keyword at hand: its running transfer counts as given up
