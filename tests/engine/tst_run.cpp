@@ -422,18 +422,15 @@ private slots:
     void connectionRow_data()
     {
         using S = SocketState;
-        const auto add
+        const auto row
                 = columns<S, qint64, qint64, QStringList>("state", "received", "length", "row");
-        const auto row = [&add](const char *name, S state, qint64 received, qint64 length,
-                                const char *status, qint64 size, const char *percent) {
-            add(name, state, received, length, {status, formatByteSize(size), percent});
-        };
         const qint64 big = Q_INT64_C(3000000000);
-        row("half", S::Connected, 512, 1024, "CONNECTED", 512, "50%");
-        row("third", S::Connected, 1, 3, "CONNECTED", 1, "33%");
-        row("eighth rounds up", S::Closing, 1, 8, "CLOSING", 1, "13%");
-        row("no length shows data", S::Closed, 9, 0, "CLOSED", 300, "");
-        row("beyond 32 bits", S::Connected, big, big / 3 * 4, "CONNECTED", big, "75%");
+        const auto size = [](qint64 bytes) { return formatByteSize(bytes); };
+        row("half", S::Connected, 512, 1024, {"CONNECTED", size(512), "50%"});
+        row("third", S::Connected, 1, 3, {"CONNECTED", size(1), "33%"});
+        row("eighth rounds up", S::Closing, 1, 8, {"CLOSING", size(1), "13%"});
+        row("no length shows data", S::Closed, 9, 0, {"CLOSED", size(300), ""});
+        row("beyond 32 bits", S::Connected, big, big / 3 * 4, {"CONNECTED", size(big), "75%"});
     }
 
     void connectionRow()
