@@ -166,7 +166,7 @@ QByteArrayList randomPieces(const QByteArray &response, quint32 seed)
     return pieces;
 }
 
-// What a transfer leaves: the saved image's bytes for an image, the addresses queued for a page.
+// left: the addresses a transfer leaves queued.
 void row(const char *name, const QByteArray &path, const QByteArrayList &chunks, bool peerCloses,
          const char *outcome, const QByteArrayList &left = {}, const char *ticked = "ts")
 {

@@ -63,7 +63,6 @@ private slots:
         using S = SocketState;
         const auto row = columns<S, S, int>("first", "second", "expected");
         row("connected, closing", S::Connected, S::Closing, 2);
-        row("closing, closed", S::Closing, S::Closed, 1);
         row("connecting, closed", S::Connecting, S::Closed, 2);
         row("error, resolving", S::Error, S::ResolvingHost, 0);
     }
@@ -305,7 +304,6 @@ private slots:
     {
         const auto row = columns<QByteArray, QString, int>("heading", "maxImages", "cap");
         row("never read", "", "max", Dispatcher::MaxTransfersPerKeyword);
-        row("15 results", "15", "max", 2 * (15 * 6 + 1 + 1));
         row("ten pages allowed", "1,234", "600", 2 * (600 * 6 + 10 + 1));
         row("no results", "0", "max", 2 * (1 + 1));
         row("beyond 70 pages", "100,000", "max", Dispatcher::MaxTransfersPerKeyword);
