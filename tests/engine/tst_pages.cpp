@@ -1,17 +1,23 @@
 #include "common/text.h"
 #include "engine/harvestengine.h"
 #include "harvesterrequest.h"
+#include "net/tcpconnection.h"
 #include "rows.h"
 #include "scriptedconnection.h"
+#include "testcertificates.h"
 
 #include <QDir>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
+#include <sys/socket.h>
 
 using namespace mosscatch;
 
@@ -71,7 +77,9 @@ QByteArray heading(const QByteArray &count, const QByteArray &marker = "Results"
 // names the size options: t, s and l.
 struct Pages
 {
-    explicit Pages(const QString &ticked = QStringLiteral("ts"))
+    explicit Pages(const QString &ticked = QStringLiteral("ts"),
+                   ConnectionFactory factory = ScriptedConnection::factory())
+        : engine(SiteConfiguration(), std::move(factory))
     {
         options.setThumbnails(ticked.contains(QLatin1Char('t')));
         options.setStandard(ticked.contains(QLatin1Char('s')));
@@ -97,8 +105,9 @@ struct Pages
         record().folder = folder.path() + QStringLiteral("/");
         record().fileName = urlFileName(path);
         destination = folder.filePath(QString::fromLatin1(record().fileName));
-        connection()->connectTo(target);
-        connection()->acceptConnection();
+        pool.connection(2)->connectTo(target);
+        if (auto *scripted = qobject_cast<ScriptedConnection *>(pool.connection(2)))
+            scripted->acceptConnection();
     }
 
     // Delivers the chunks for as long as the attempt they belong to lasts: a
@@ -141,7 +150,7 @@ struct Pages
     QString destination;
     qsizetype delivered = 0;
     bool fileTooEarly = false;
-    HarvestEngine engine{SiteConfiguration(), ScriptedConnection::factory()};
+    HarvestEngine engine;
     HarvestOptions &options = engine.options();
     AddressQueue &queue = *engine.queue();
     ConnectionPool &pool = *engine.pool();
@@ -152,6 +161,67 @@ struct Pages
     QSignalSpy givenUp{&exchange, &HttpExchange::addressGivenUp};
     QSignalSpy notWritten{&exchange, &HttpExchange::imageNotWritten};
     QSignalSpy retried{&pool, &ConnectionPool::transferRetried};
+};
+
+// A TLS server on loopback: answers the first request with the pieces, each a TLS record of its
+// own, then ends as told ("close" with close_notify, "reset", or "" to keep the connection open).
+// Later connections are held unanswered.
+class TlsPeer : public QObject
+{
+public:
+    TlsPeer(const TestCertificates &certificates, const QByteArrayList &pieces, const QString &end)
+        : m_pieces(pieces), m_end(end)
+    {
+        m_server.setSslConfiguration(certificates.server(TestCertificates::Kind::Trusted));
+        m_server.listen(QHostAddress::LocalHost);
+        hostMap.add(QString::fromLatin1(host), QStringLiteral("127.0.0.1"), m_server.serverPort());
+        connect(&m_server, &QTcpServer::pendingConnectionAvailable, this, &TlsPeer::accept);
+    }
+
+    HostMap hostMap;
+
+private:
+    void accept()
+    {
+        while (auto *socket = qobject_cast<QSslSocket *>(m_server.nextPendingConnection())) {
+            socket->setParent(this);
+            if (m_accepted++ > 0)
+                continue;
+            connect(socket, &QIODevice::readyRead, this, [this, socket] {
+                m_request += socket->readAll();
+                if (m_next == 0 && m_request.endsWith("\n\n"))
+                    writeNext(socket);
+            });
+            // One piece per write, each written only once the one before has gone out.
+            connect(socket, &QSslSocket::encryptedBytesWritten, this,
+                    [this, socket] { writeNext(socket); });
+        }
+    }
+
+    void writeNext(QSslSocket *socket)
+    {
+        if (m_next < m_pieces.size()) {
+            socket->write(m_pieces.at(m_next++));
+            return;
+        }
+        if (m_next++ > m_pieces.size())
+            return;
+        if (m_end == QLatin1String("close")) {
+            socket->disconnectFromHost();
+        } else if (m_end == QLatin1String("reset")) {
+            const linger abortive{1, 0};
+            ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive,
+                         sizeof abortive);
+            socket->abort();
+        }
+    }
+
+    QSslServer m_server;
+    const QByteArrayList m_pieces;
+    const QString m_end;
+    QByteArray m_request;
+    qsizetype m_next = 0;
+    int m_accepted = 0;
 };
 
 QByteArrayList randomPieces(const QByteArray &response, quint32 seed)
@@ -380,6 +450,24 @@ private slots:
         check(bytes, QStringLiteral("one byte per arrival"));
         for (quint32 seed = 1; seed <= 10; ++seed)
             check(randomPieces(response, seed), QStringLiteral("random pieces, seed %1").arg(seed));
+
+        // The same through a real TLS connection, whose records cut the arrivals.
+        if (!m_certificates)
+            m_certificates = std::make_unique<TestCertificates>();
+        QVERIFY(m_certificates->isValid());
+        TlsPolicy tls;
+        tls.addCaFile(m_certificates->caFile());
+        for (const QByteArrayList &pieces : {bytes, randomPieces(response, 1)}) {
+            TlsPeer peer(*m_certificates, pieces, end);
+            Pages f(QStringLiteral("ts"), TcpConnection::factory(peer.hostMap, tls));
+            f.start(path, {Scheme::Https, host, 443});
+            QTRY_VERIFY(f.exchange.totalReceived() >= response.size()
+                        || f.outcome() != QLatin1String("pending"));
+            if (!end.isEmpty())
+                QTRY_VERIFY(f.outcome() != QLatin1String("pending"));
+            QCOMPARE((QByteArrayList{f.outcome().toLatin1(), contents(f.destination)}),
+                     whole.mid(0, 2));
+        }
     }
 
     // A write that fails ends the transfer at once and leaves no file; only a name the file
@@ -577,6 +665,9 @@ private slots:
         for (const char *key : {"a-b", "b", "-", ""})
             QVERIFY2(!registry.isAlreadyDone(key), key);
     }
+
+private:
+    std::unique_ptr<TestCertificates> m_certificates;
 };
 
 QTEST_GUILESS_MAIN(TestPages)
