@@ -57,14 +57,11 @@ private slots:
         QFETCH(bool, terminal);
         QTemporaryDir folder;
         const QString summaryPath = folder.filePath(QStringLiteral("summary.json"));
-        const QStringList arguments{
-                "--demo",    "--folder",       folder.filePath(QStringLiteral("images")),
-                "--largest", "--summary-json", summaryPath,
-                "count12"};
         // Transfers start at a slower pace, so the bar is drawn in between.
         const CliRun run
                 = Cli{.home = folder.path(), .intervals = "20,20,200,400", .terminal = terminal}
-                          .run(arguments);
+                          .run({"--demo", "--folder", folder.filePath("images"), "--largest",
+                                "--summary-json", summaryPath, "count12"});
         QCOMPARE(run.exitCode, 0);
         const QString out = QString::fromUtf8(run.out);
 

@@ -33,12 +33,7 @@ private slots:
                 [this] { m_events << QStringLiteral("Click"); });
         const auto mouse = [this](const char *name) {
             return [this, name](qint16 button, qint16 shift, float x, float y) {
-                m_events << QStringLiteral("%1 %2 %3 %4 %5")
-                                    .arg(name)
-                                    .arg(button)
-                                    .arg(shift)
-                                    .arg(x)
-                                    .arg(y);
+                m_events << QString::asprintf("%s %d %d %g %g", name, button, shift, x, y);
             };
         };
         connect(m_button, &PaintedButton::mouseDown, this, mouse("MouseDown"));

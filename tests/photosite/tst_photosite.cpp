@@ -147,10 +147,8 @@ private slots:
         const auto rule = [&](Kind kind, qint64 bytes = 0, const QByteArray &text = {},
                               int chunkBytes = 1000, int intervalMs = 10) {
             FaultRule r = FaultRule::exactPath(path, kind);
-            r.bytes = bytes;
-            r.text = text;
-            r.chunkBytes = chunkBytes;
-            r.intervalMs = intervalMs;
+            std::tie(r.bytes, r.text, r.chunkBytes, r.intervalMs)
+                    = std::tie(bytes, text, chunkBytes, intervalMs);
             return r;
         };
         const auto error = [](const QByteArray &pattern) {
