@@ -88,7 +88,6 @@ private slots:
         row("no keywords", {"--demo"}, "no keywords");
         row("unknown option", {"--colour", "cats"}, "colour");
         row("malformed resolve", {"--resolve", "example.com:80", "cats"}, "--resolve");
-        row("resolve without port", {"--resolve", "a.example.com=127.0.0.1", "cats"}, "--resolve");
         row("max images not a number", {"--max-images", "lots", "cats"}, "--max-images");
         row("max images below 1", {"--max-images", "-5", "cats"}, "--max-images");
         row("max images holding max", {"--max-images", "nomax", "cats"}, "--max-images");
