@@ -47,6 +47,9 @@ private slots:
         QVERIFY2(run.exitCode == 0, run.err.constData());
         QVERIFY(!holdsControlCharacter(run.out));
         QVERIFY(run.out.indexOf("count12") < run.out.indexOf("count5"));
+        // Not a terminal: no progress bar.
+        QVERIFY(run.out.contains("done count12") && !run.out.contains("ETA")
+                && !run.out.contains('%'));
 
         PhotoCatalog catalog;
         auto expected = imageAddresses("count12", catalog.photosOnPage("count12", false, 1));
@@ -77,6 +80,8 @@ private slots:
                  int(filesUnder(saveFolder + "/count12/thumbnails").size()));
         QVERIFY(keywords[0]["pages"].toInt() >= 2);
         QVERIFY(keywords[0]["bytesReceived"].toDouble() > 0);
+        QCOMPARE(keywords[0]["expectedImages"].toInt(), 36);
+        QVERIFY(keywords[0]["expectedImagesApproximate"].toBool());
         const QJsonObject totals = summary["totals"].toObject();
         QCOMPARE(totals["images"]["standard"].toInt(), 17);
         QVERIFY(totals["transfersPerSecond"].toDouble() > 0);
