@@ -2,9 +2,6 @@
 #include "clirun.h"
 #include "rows.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,50 +42,27 @@ private slots:
         QTEST(estimate.approximate, "approximate");
     }
 
-    void barOnlyOnTerminal_data()
+    // A pipe gets no bar: the harvest test of the command line sees to that.
+    void barOnTerminal()
     {
-        QTest::addColumn<bool>("terminal");
-        QTest::newRow("pseudo-terminal") << true;
-        QTest::newRow("pipe") << false;
-    }
-
-    void barOnlyOnTerminal()
-    {
-        QFETCH(bool, terminal);
         QTemporaryDir folder;
-        const QString summaryPath = folder.filePath(QStringLiteral("summary.json"));
-        const QStringList arguments{
-                "--demo",    "--folder",       folder.filePath(QStringLiteral("images")),
-                "--largest", "--summary-json", summaryPath,
-                "count12"};
         // Transfers start at a slower pace, so the bar is drawn in between.
         const CliRun run
-                = Cli{.home = folder.path(), .intervals = "20,20,200,400", .terminal = terminal}
-                          .run(arguments);
+                = Cli{.home = folder.path(), .intervals = "20,20,200,400", .terminal = true}.run(
+                        {"--demo", "--folder", folder.filePath("images"), "--largest", "count12"});
         QCOMPARE(run.exitCode, 0);
         const QString out = QString::fromUtf8(run.out);
 
         static const QRegularExpression bar(
                 QStringLiteral("count12 \\[#*-*\\] \\d+/~36 \\d+% .* ETA (\\d+:\\d\\d|--:--)"));
         const QStringList redraws = out.split(QStringLiteral("\r\x1b[K"));
-        const qsizetype bars
-                = std::count_if(redraws.begin(), redraws.end(),
-                                [](const QString &line) { return bar.match(line).hasMatch(); });
-        QCOMPARE(bars > 0, terminal);
+        QVERIFY(std::any_of(redraws.begin(), redraws.end(),
+                            [](const QString &line) { return bar.match(line).hasMatch(); }));
         QVERIFY(std::all_of(redraws.begin(), redraws.end(), [](const QString &line) {
             const QString live = line.section(QLatin1Char('\n'), 0, 0).trimmed();
             return live.startsWith(QStringLiteral("done")) || live.size() < 100;
         }));
-        QCOMPARE(out.contains(QStringLiteral("ETA")), terminal);
-        QCOMPARE(out.contains(QLatin1Char('%')), terminal);
         QVERIFY(out.contains(QStringLiteral("done count12")));
-
-        QFile summary(summaryPath);
-        QVERIFY(summary.open(QIODevice::ReadOnly));
-        const QJsonObject keyword
-                = QJsonDocument::fromJson(summary.readAll())["keywords"].toArray().at(0).toObject();
-        QCOMPARE(keyword["expectedImages"].toInt(), 36);
-        QVERIFY(keyword["expectedImagesApproximate"].toBool());
     }
 };
 

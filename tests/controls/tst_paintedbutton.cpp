@@ -33,12 +33,7 @@ private slots:
                 [this] { m_events << QStringLiteral("Click"); });
         const auto mouse = [this](const char *name) {
             return [this, name](qint16 button, qint16 shift, float x, float y) {
-                m_events << QStringLiteral("%1 %2 %3 %4 %5")
-                                    .arg(name)
-                                    .arg(button)
-                                    .arg(shift)
-                                    .arg(x)
-                                    .arg(y);
+                m_events << QString::asprintf("%s %d %d %g %g", name, button, shift, x, y);
             };
         };
         connect(m_button, &PaintedButton::mouseDown, this, mouse("MouseDown"));
@@ -71,7 +66,6 @@ private slots:
         row("up", Qt::Key_Up, Qt::Key_Up, false, {"KeyDown 38", "KeyUp 38", "before"});
         row("right cancelled", Qt::Key_Right, Qt::Key_Right, true,
             {"KeyDown 39", "KeyUp 39", "button"});
-        row("up cancelled", Qt::Key_Up, Qt::Key_Up, true, {"KeyDown 38", "KeyUp 38", "button"});
     }
 
     void keys()
@@ -171,9 +165,7 @@ private slots:
         const auto row = columns<QString, QString>("caption", "key");
         row("&Start", "&Start", "s");
         row("Start", "Start", "");
-        row("A&&B", "A&&B", "");
         row("Save && &Exit", "Save && &Exit", "e");
-        row("lone &", "&", "");
         row("X&", "X&", "");
         row("third & not looked at", "&&&&&X", "");
     }

@@ -101,12 +101,12 @@ private slots:
         QVERIFY(bag.parseLine(QStringLiteral("Coltype = 3")));
         button.readProperties(bag);
         const QString font = describe(PaintedButton()).section(u'|', 3, 3);
-        const QString back
-                = QString::number(fromQColor(button.palette().color(QPalette::Button)), 16);
-        const QString fore
-                = QString::number(fromQColor(button.palette().color(QPalette::ButtonText)), 16);
+        const auto colour = [&button](QPalette::ColorRole role) {
+            return QString::number(fromQColor(button.palette().color(role)), 16);
+        };
         QCOMPARE(describe(button),
-                 QStringLiteral("6||enabled|%1|3|focus rect|%2|%3").arg(font, back, fore));
+                 QStringLiteral("6||enabled|%1|3|focus rect|%2|%3")
+                         .arg(font, colour(QPalette::Button), colour(QPalette::ButtonText)));
     }
 };
 

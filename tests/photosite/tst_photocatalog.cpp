@@ -1,5 +1,6 @@
 #include "photosite/imagefactory.h"
 #include "photosite/photocatalog.h"
+#include "rows.h"
 
 #include <QImage>
 #include <QLocale>
@@ -16,31 +17,23 @@ class tst_PhotoCatalog : public QObject
 private slots:
     void resultsPages_data()
     {
-        QTest::addColumn<QByteArray>("keyword");
-        QTest::addColumn<bool>("commercial");
-        QTest::addColumn<int>("page");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("photos");
-
-        QTest::newRow("none") << QByteArray("count0") << false << 0 << 0 << 0;
-        QTest::newRow("thousands, numbered page")
-                << QByteArray("count1234") << false << 3 << 1234 << 60;
-        QTest::newRow("past the last page") << QByteArray("count1234") << false << 40 << 1234 << 0;
-        QTest::newRow("largest") << QByteArray("count120000") << false << 0 << 120000 << 60;
-        QTest::newRow("commercial is a third") << QByteArray("count100") << true << 0 << 33 << 33;
-        QTest::newRow("first results page") << QByteArray("count130") << false << 0 << 130 << 60;
-        QTest::newRow("last page") << QByteArray("count130") << false << 3 << 130 << 10;
-        QTest::newRow("commercial page") << QByteArray("count130") << true << 1 << 43 << 43;
+        const auto row = columns<QByteArray, bool, int, int, int>("keyword", "commercial", "page",
+                                                                  "count", "photos");
+        row("none", "count0", false, 0, 0, 0);
+        row("thousands, numbered page", "count1234", false, 3, 1234, 60);
+        row("past the last page", "count1234", false, 40, 1234, 0);
+        row("largest", "count120000", false, 0, 120000, 60);
+        row("last page", "count130", false, 3, 130, 10);
+        row("commercial page", "count130", true, 1, 43, 43);
         // Other keywords get their counts from a hash, one of each range here.
-        QTest::newRow("two words, none") << QByteArray("blue+sky") << false << 0 << 0 << 0;
-        QTest::newRow("small") << QByteArray("cats") << false << 0 << 38 << 38;
-        QTest::newRow("medium") << QByteArray("sunset") << false << 0 << 1419 << 60;
-        QTest::newRow("large") << QByteArray("moss") << false << 0 << 89953 << 60;
-        QTest::newRow("large, commercial") << QByteArray("moss") << true << 0 << 29984 << 60;
+        row("two words, none", "blue+sky", false, 0, 0, 0);
+        row("small", "cats", false, 0, 38, 38);
+        row("medium", "sunset", false, 0, 1419, 60);
+        row("large", "moss", false, 0, 89953, 60);
+        row("large, commercial", "moss", true, 0, 29984, 60);
         const int underscores = PhotoCatalog().resultCount("photo_container", false);
-        QTest::newRow("keyword holding the block marker")
-                << QByteArray("photo_container") << false << 1 << underscores
-                << qMin(60, underscores);
+        row("keyword holding the block marker", "photo_container", false, 1, underscores,
+            qMin(60, underscores));
     }
 
     void resultsPages()

@@ -96,11 +96,9 @@ private slots:
         const QByteArray search = "/search/?q=count5&ct=0&mt=photos&adv=1&z=m";
         const QByteArray firstPage = catalog.resultsPage("count5", false, 0);
         const QByteArray ok = "200 OK";
-        const QByteArray html = "Content-Type: text/html";
         const auto row = [](const char *name, const QByteArray &address, const QByteArray &body,
-                            const QByteArray &status = "200 OK",
-                            const QByteArray &headHas = "Content-Type: text/html",
-                            const QByteArray &request = {}) {
+                            const QByteArray &request = {}, const QByteArray &status = "200 OK",
+                            const QByteArray &headHas = "Content-Type: text/html") {
             QTest::newRow(name) << Exchange{.status = status,
                                             .bodySize = body.isEmpty() ? -1 : body.size(),
                                             .has = {headHas, body.isEmpty() ? "</html>" : body},
@@ -119,23 +117,23 @@ private slots:
         }
 
         row("harvester, bare line feeds", site + search, firstPage);
-        row("curl, CR LF", site + search, firstPage, ok, html,
+        row("curl, CR LF", site + search, firstPage,
             "GET " + search + " HTTP/1.0\r\nHost: " + site
                     + "\r\nUser-Agent: curl/7.88.1\r\nAccept: */*\r\n\r\n");
-        row("absolute form", site + search, firstPage, ok, html,
+        row("absolute form", site + search, firstPage,
             "GET http://" + site + search + " HTTP/1.0\n\n");
         row("largest size page", site + photo.largestSizePagePath,
             catalog.sizesPage(photo, QByteArray(1, photo.largestSize)));
         row("host with port",
             photo.imageHost + ":8080" + photo.thumbnailImage.mid(photo.imageHost.size()),
-            catalog.imageBytes(photo.thumbnailImage), ok, jpeg);
+            catalog.imageBytes(photo.thumbnailImage), {}, ok, jpeg);
         row("standard image with query", queried.standardImageAddress.mid(7),
-            catalog.imageBytes(queried.standardImage), ok, jpeg);
-        row("standard image moved", redirected.standardImage, {}, "302 Found",
+            catalog.imageBytes(queried.standardImage), {}, ok, jpeg);
+        row("standard image moved", redirected.standardImage, {}, {}, "302 Found",
             "\r\nlocation: " + redirected.standardRedirectTarget + "\r\n");
-        row("wrong owner", site + "/photos/nobody/" + QByteArray::number(photo.id) + "/", {},
+        row("wrong owner", site + "/photos/nobody/" + QByteArray::number(photo.id) + "/", {}, {},
             "404 Not Found");
-        row("unknown path", site + "/nothing/here.html", {}, "404 Not Found");
+        row("unknown path", site + "/nothing/here.html", {}, {}, "404 Not Found");
 
         using Kind = FaultRule::Kind;
         const QByteArray path = photo.pagePath;
@@ -147,10 +145,8 @@ private slots:
         const auto rule = [&](Kind kind, qint64 bytes = 0, const QByteArray &text = {},
                               int chunkBytes = 1000, int intervalMs = 10) {
             FaultRule r = FaultRule::exactPath(path, kind);
-            r.bytes = bytes;
-            r.text = text;
-            r.chunkBytes = chunkBytes;
-            r.intervalMs = intervalMs;
+            std::tie(r.bytes, r.text, r.chunkBytes, r.intervalMs)
+                    = std::tie(bytes, text, chunkBytes, intervalMs);
             return r;
         };
         const auto error = [](const QByteArray &pattern) {

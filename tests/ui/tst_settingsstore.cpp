@@ -29,7 +29,6 @@ private slots:
         row("plain key", "tdir", "/data/pics/", "tdir", "x", "/data/pics/");
         row("saved under capitals and spaces", "  TDir ", "/a/", "tdir", "x", "/a/");
         row("read under capitals and spaces", "text1", "cats", " TEXT1  ", "x", "cats");
-        row("trailing spaces kept", "text1", "zelda  ", "text1", "", "zelda  ");
         row("leading spaces kept", "text1", "  zelda", "text1", "", "  zelda");
         row("empty value is a value", "tdir", "", "tdir", "/home/Mosscatch/", "");
         row("missing key gives default", "text1", "cats", "tdir", "/home/Mosscatch/",
