@@ -97,7 +97,7 @@ std::optional<QByteArray> Dispatcher::nextAddress()
         return m_queue.takeFirst();
     return m_queue.takeFirstWhere(
             [&](const QByteArray &address) {
-                return !holds.isHeld(route(address, m_keywordFolder).target.host);
+                return !holds.isHeld(ConnectionTarget::fromAddress(address).host);
             },
             MaxSkipsPerTick);
 }

@@ -122,42 +122,28 @@ void TcpConnection::listenToSocket()
 {
     // Events still queued from a dropped socket belong to an earlier attempt.
     const quint64 attempt = m_attempt;
-    const auto forThisAttempt = [this, attempt](void (TcpConnection::*handler)()) {
-        return [this, attempt, handler] {
+    const auto forThisAttempt = [this, attempt](auto handler) {
+        return [this, attempt, handler](auto... arguments) {
             if (attempt == m_attempt)
-                (this->*handler)();
+                (this->*handler)(arguments...);
         };
     };
     const auto queued = Qt::QueuedConnection;
-    connect(
-            m_socket, &QAbstractSocket::stateChanged, this,
-            [this, attempt](QAbstractSocket::SocketState socketState) {
-                if (attempt == m_attempt)
-                    onSocketStateChanged(socketState);
-            },
-            queued);
+    connect(m_socket, &QAbstractSocket::stateChanged, this,
+            forThisAttempt(&TcpConnection::onSocketStateChanged), queued);
     connect(m_socket, &QAbstractSocket::connected, this,
             forThisAttempt(&TcpConnection::onSocketConnected), queued);
     connect(m_socket, &QSslSocket::encrypted, this,
             forThisAttempt(&TcpConnection::onSocketEncrypted), queued);
     // Unignored errors fail the handshake; they are only noted for their
     // words here, which raises nothing, so this one handler runs at once.
-    connect(m_socket, &QSslSocket::sslErrors, this,
-            [this, attempt](const QList<QSslError> &errors) {
-                if (attempt == m_attempt)
-                    onSslErrors(errors);
-            });
+    connect(m_socket, &QSslSocket::sslErrors, this, forThisAttempt(&TcpConnection::onSslErrors));
     connect(m_socket, &QIODevice::readyRead, this,
             forThisAttempt(&TcpConnection::onSocketReadyRead), queued);
     connect(m_socket, &QAbstractSocket::disconnected, this,
             forThisAttempt(&TcpConnection::onSocketDisconnected), queued);
-    connect(
-            m_socket, &QAbstractSocket::errorOccurred, this,
-            [this, attempt](QAbstractSocket::SocketError error) {
-                if (attempt == m_attempt)
-                    onSocketError(error);
-            },
-            queued);
+    connect(m_socket, &QAbstractSocket::errorOccurred, this,
+            forThisAttempt(&TcpConnection::onSocketError), queued);
 }
 
 bool TcpConnection::isConnecting() const
