@@ -34,7 +34,7 @@ Connection *ConnectionPool::connection(int index) const
 void ConnectionPool::loadSocks()
 {
     unloadSocks();
-    for (int i = 1; i <= WorkingSlots; ++i)
+    for (int i = 1; i <= 2 * m_options.speedMultiple(); ++i)
         m_connections.push_back(createWorkingConnection(i));
     emit socksLoaded(count());
 }

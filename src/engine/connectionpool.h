@@ -22,7 +22,8 @@ class ConnectionPool : public QObject
 
 public:
     static constexpr int RecordCount = 13;
-    static constexpr int WorkingSlots = 2;
+    // Speed Multiple k runs 2k working slots, at most MaxWorkingSlots.
+    static constexpr int MaxWorkingSlots = 8;
     static constexpr int MaxRetries = 3;
     // A transfer must bring at least 1 KiB, headers included, per 20-second
     // stall-watch tick (about 51 bytes a second) to keep its slot. The slowest

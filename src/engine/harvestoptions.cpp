@@ -1,5 +1,7 @@
 #include "engine/harvestoptions.h"
 
+#include <algorithm>
+
 namespace mosscatch {
 
 HarvestOptions::HarvestOptions(QObject *parent) : QObject(parent)
@@ -57,6 +59,18 @@ void HarvestOptions::setSaveFolder(const QString &folder)
         return;
     m_settings.saveFolder = folder;
     emit saveFolderChanged(folder);
+    emit changed();
+}
+
+void HarvestOptions::setSpeedMultiple(int multiple)
+{
+    m_settings.speedMultiple = std::clamp(multiple, 1, 4);
+    emit changed();
+}
+
+void HarvestOptions::setKeepAlive(bool on)
+{
+    m_settings.keepAlive = on;
     emit changed();
 }
 

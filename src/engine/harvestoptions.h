@@ -24,6 +24,8 @@ public:
     bool paused() const { return m_paused; }
     QString maxImages() const { return m_settings.maxImages; }
     QString saveFolder() const { return m_settings.saveFolder; }
+    int speedMultiple() const { return m_settings.speedMultiple; }
+    bool keepAlive() const { return m_settings.keepAlive; }
 
     void apply(const HarvestSettings &settings);
 
@@ -35,6 +37,9 @@ public slots:
     void setPaused(bool on);
     void setMaxImages(const QString &text);
     void setSaveFolder(const QString &folder);
+    // Takes effect when the next keyword starts; clamped to 1 to 4.
+    void setSpeedMultiple(int multiple);
+    void setKeepAlive(bool on);
 
 signals:
     void changed();
