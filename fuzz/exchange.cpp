@@ -1,6 +1,7 @@
-// Fuzz target of the HTTP/1.0 exchange. Input: one flag byte (bit 0: an image
+// Fuzz target of the HTTP exchange. Input: one flag byte (bit 0: an image
 // transfer, else a page; bits 1-2: what the server does after the last byte:
-// nothing, an orderly close or a reset), one byte seeding the cut of the
+// nothing, an orderly close or a reset; bit 3: on a connection kept open from
+// an earlier response), one byte seeding the cut of the
 // response into arrivals (0: no cut), then the response. The response is
 // delivered whole and cut. Oracle: no crash, no sanitizer report, a file under
 // the image's final name holds exactly the body the response carries, and a
@@ -101,21 +102,23 @@ struct Harness
         return static_cast<ScriptedConnection *>(pool.connection(1));
     }
 
-    // The file left under the image's name after the delivery, if any.
-    std::optional<QByteArray> run(const QByteArray &path, const QByteArrayList &pieces, int end)
+    // The file left under the image's name after the delivery, if any; kept: the
+    // response comes on a connection kept open from an earlier transfer.
+    std::optional<QByteArray> run(const QByteArray &path, const QByteArrayList &pieces, int end,
+                                  bool kept)
     {
-        SlotRecord &record = pool.record(1);
-        record.target.host = host;
-        record.path = path;
-        record.url = host + path;
-        record.folder = scratchFolder() + QStringLiteral("/");
-        record.fileName = urlFileName(path);
-        const QString destination = record.folder + QString::fromLatin1(record.fileName);
-        connection()->connectToHost(host, 80);
-        connection()->acceptConnection();
+        const QString folder = scratchFolder() + QStringLiteral("/");
+        if (kept) {
+            begin("/about/", folder);
+            const QByteArray page = "<html>" + QByteArray(100, ' ') + "</html>";
+            connection()->deliver("HTTP/1.1 200 OK\r\nContent-Length: "
+                                  + QByteArray::number(page.size()) + "\r\n\r\n" + page);
+        }
+        begin(path, folder);
+        const QString destination = folder + QString::fromLatin1(urlFileName(path));
         const int connects = connection()->connectCount();
         for (const QByteArray &piece : pieces) {
-            if (connection()->connectCount() != connects || pool.record(1).target.host.isEmpty())
+            if (connection()->connectCount() != connects || !pool.transfer(1))
                 break;
             connection()->deliver(piece);
         }
@@ -137,6 +140,14 @@ struct Harness
         const QByteArray bytes = file.readAll();
         file.remove();
         return bytes;
+    }
+
+    void begin(const QByteArray &path, const QString &folder)
+    {
+        const TransferRoute route{{Scheme::Http, host, 80}, path, folder, urlFileName(path)};
+        pool.start(1, new Transfer(host + path, route, engine.transferContext()));
+        if (connection()->state() == SocketState::Connecting)
+            connection()->acceptConnection();
     }
 
     HarvestEngine engine{SiteConfiguration(), ScriptedConnection::factory()};
@@ -171,7 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::optional<QByteArray> carried = carriedBody(response);
     for (const QByteArrayList &delivery : {QByteArrayList{response}, pieces}) {
         Harness harness;
-        const std::optional<QByteArray> file = harness.run(path, delivery, end);
+        const std::optional<QByteArray> file = harness.run(path, delivery, end, flags & 8);
         if (file && (!(flags & 1) || !carried || *file != *carried))
             std::abort();
     }

@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     scraper.setResultPageCount((flags & 3) == 3 ? 0 : 1);
     queue.clear();
 
-    SlotRecord record;
+    TransferRecord record;
     record.target.host = "www.photosite.example.com";
     record.path = paths[flags & 3];
     record.url = record.target.host + record.path;

@@ -47,13 +47,11 @@ struct Harness
 
     void start(const QByteArray &path)
     {
-        SlotRecord &record = pool.record(1);
-        record.target.host = "www.photosite.example.com";
-        record.path = path;
-        record.url = record.target.host + path;
-        record.folder = folder.path() + QStringLiteral("/");
-        record.fileName = path.mid(path.lastIndexOf('/') + 1);
-        connection()->connectTo(record.target);
+        const TransferRoute route{{Scheme::Http, "www.photosite.example.com", 80},
+                                  path,
+                                  folder.path() + QStringLiteral("/"),
+                                  path.mid(path.lastIndexOf('/') + 1)};
+        pool.start(1, new Transfer(route.target.host + path, route, engine.transferContext()));
         connection()->acceptConnection();
     }
 
@@ -75,14 +73,14 @@ struct Harness
     QTemporaryDir folder;
     HarvestEngine engine{SiteConfiguration(), ScriptedConnection::factory()};
     ConnectionPool &pool = *engine.pool();
-    HttpExchange &exchange = *engine.exchange();
+
 };
 
 void benchImage(qint64 size, qsizetype chunkSize)
 {
     Harness harness;
     bool saved = false;
-    QObject::connect(&harness.exchange, &HttpExchange::imageSaved, [&] { saved = true; });
+    QObject::connect(&harness.pool, &ConnectionPool::imageSaved, [&] { saved = true; });
     harness.start("/photos/x/big_o.jpg");
     const long before = peakResidentKiB();
     const QByteArray header
@@ -97,7 +95,7 @@ void benchPage(qint64 size, qsizetype chunkSize)
 {
     Harness harness;
     bool fetched = false;
-    QObject::connect(&harness.exchange, &HttpExchange::pageFetched, [&] { fetched = true; });
+    QObject::connect(&harness.pool, &ConnectionPool::pageFetched, [&] { fetched = true; });
     harness.start("/search/?q=moss&page=2");
     const double seconds
             = harness.feed("HTTP/1.0 200 OK\r\n\r\n<html>", size, chunkSize, "</html>");
@@ -113,7 +111,7 @@ void benchDurableSaves(int count, qint64 size)
 {
     Harness harness;
     int saved = 0;
-    QObject::connect(&harness.exchange, &HttpExchange::imageSaved, [&] { ++saved; });
+    QObject::connect(&harness.pool, &ConnectionPool::imageSaved, [&] { ++saved; });
     const QByteArray header
             = "HTTP/1.0 200 OK\r\nContent-Length: " + QByteArray::number(size) + "\r\n\r\n";
     double total = 0;

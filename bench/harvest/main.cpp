@@ -73,7 +73,7 @@ Figures harvest(quint16 sitePort, const QStringList &keywords,
     engine.start();
     loop.exec();
     figures.seconds = double(clock.elapsed()) / 1000.0;
-    figures.bytes = double(engine.exchange()->totalReceived());
+    figures.bytes = double(engine.totalReceived());
     return figures;
 }
 

@@ -69,7 +69,7 @@ KeywordFigures RunRecorder::current() const
     if (!m_running || m_keywords.isEmpty())
         return {};
     KeywordFigures figures = m_keywords.last();
-    figures.bytesReceived = m_engine.exchange()->totalReceived() - m_receivedAtStart;
+    figures.bytesReceived = m_engine.totalReceived() - m_receivedAtStart;
     figures.elapsedSeconds = double(m_keywordClock.elapsed()) / 1000.0;
     figures.refused = m_engine.queue()->refusedForRoom() - m_refusedAtStart;
     return figures;
@@ -79,7 +79,7 @@ void RunRecorder::beginKeyword(const QString &keyword)
 {
     finishKeyword();
     m_keywords.append(KeywordFigures{.keyword = keyword});
-    m_receivedAtStart = m_engine.exchange()->totalReceived();
+    m_receivedAtStart = m_engine.totalReceived();
     m_refusedAtStart = m_engine.queue()->refusedForRoom();
     m_keywordClock.start();
     m_running = true;

@@ -55,6 +55,8 @@ ChunkedDecoder::Result ChunkedDecoder::feed(QByteArrayView input, QByteArray &ou
         if (!endLine())
             return Result::Malformed;
     }
+    if (m_state == State::Done)
+        m_bytesAfterEnd += n - i;
     return m_state == State::Done ? Result::Done : Result::More;
 }
 

@@ -18,6 +18,8 @@ public:
     Result feed(QByteArrayView input, QByteArray &out);
     // The zero-size last chunk was read (only its trailer may be missing).
     bool lastChunkSeen() const { return m_state == State::Trailer || m_state == State::Done; }
+    // Bytes fed after the body's end: on a kept connection, a peer out of step.
+    qint64 bytesAfterEnd() const { return m_bytesAfterEnd; }
 
 private:
     enum class State { Size, Data, DataEnd, Trailer, Done };
@@ -30,6 +32,7 @@ private:
     QByteArray m_line;
     qint64 m_remaining = 0;
     int m_trailerLines = 0;
+    qint64 m_bytesAfterEnd = 0;
 };
 
 }

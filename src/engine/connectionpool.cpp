@@ -1,181 +1,276 @@
 #include "engine/connectionpool.h"
 
+#include <algorithm>
+
 namespace mosscatch {
 
 ConnectionPool::ConnectionPool(ConnectionFactory factory, const HarvestOptions &options,
                                QObject *parent)
     : QObject(parent), m_factory(std::move(factory)), m_options(options)
 {
-    m_connections.push_back(m_factory(this));
+    m_slots.push_back(makeSlot());
+}
+
+ConnectionPool::~ConnectionPool()
+{
+    unloadSocks();
 }
 
 int ConnectionPool::count() const
 {
-    return int(m_connections.size());
-}
-
-SlotRecord &ConnectionPool::record(int index)
-{
-    return m_records.at(size_t(index));
-}
-
-const SlotRecord &ConnectionPool::record(int index) const
-{
-    return m_records.at(size_t(index));
+    return int(m_slots.size());
 }
 
 Connection *ConnectionPool::connection(int index) const
 {
     if (index < 0 || index >= count())
         return nullptr;
-    return m_connections[size_t(index)];
+    return m_slots[size_t(index)].connection;
+}
+
+const Transfer *ConnectionPool::transfer(int index) const
+{
+    if (index < 0 || index >= count())
+        return nullptr;
+    return m_slots[size_t(index)].transfer;
+}
+
+QByteArray ConnectionPool::shownUrl(int index) const
+{
+    return m_slots.at(size_t(index)).shownUrl;
+}
+
+QString ConnectionPool::shownFailure(int index) const
+{
+    return m_slots.at(size_t(index)).shownFailure;
 }
 
 void ConnectionPool::loadSocks()
 {
     unloadSocks();
-    for (int i = 1; i <= 2 * m_options.speedMultiple(); ++i)
-        m_connections.push_back(createWorkingConnection(i));
+    const int working = std::clamp(2 * m_options.speedMultiple(), 1, MaxWorkingSlots);
+    for (int i = 1; i <= working; ++i)
+        m_slots.push_back(makeSlot());
     emit socksLoaded(count());
 }
 
-Connection *ConnectionPool::createWorkingConnection(int index)
+// What arrives on a connection that carries no transfer (an idle one) is a
+// peer out of step: the connection is closed, never read as a response.
+ConnectionPool::Slot ConnectionPool::makeSlot()
 {
-    Connection *connection = m_factory(this);
-    connect(connection, &Connection::connected, this, [this, index] { emit connected(index); });
-    connect(connection, &Connection::dataArrival, this, [this, index] { emit dataArrival(index); });
-    connect(connection, &Connection::peerClosed, this, [this, index] { emit peerClosed(index); });
-    connect(connection, &Connection::untrusted, this,
-            [this, index](const QString &reason) { rejectCertificate(index, reason); });
-    return connection;
+    Slot slot;
+    slot.connection = m_factory(this);
+    Connection *const connection = slot.connection;
+    const auto dropUnlessCarrying = [this, connection] {
+        const int index = indexOf(connection);
+        if (index > 0 && !m_slots[size_t(index)].transfer)
+            closeConnection(index);
+    };
+    connect(connection, &Connection::dataArrival, this, dropUnlessCarrying);
+    connect(connection, &Connection::peerClosed, this, dropUnlessCarrying);
+    slot.idleTimer = std::make_unique<QTimer>();
+    slot.idleTimer->setSingleShot(true);
+    slot.idleTimer->setInterval(IdleCloseMs);
+    connect(slot.idleTimer.get(), &QTimer::timeout, this, [this, connection] {
+        if (const int index = indexOf(connection); index > 0)
+            closeConnection(index);
+    });
+    return slot;
 }
 
 void ConnectionPool::unloadSocks()
 {
     // Deleting a connection drops it at once, without events.
-    while (m_connections.size() > 1) {
-        delete m_connections.back();
-        m_connections.pop_back();
+    while (m_slots.size() > 1) {
+        Slot &slot = m_slots.back();
+        if (slot.transfer) {
+            slot.transfer->abandon();
+            slot.transfer->deleteLater();
+        }
+        delete slot.connection;
+        m_slots.pop_back();
     }
-    for (int i = 1; i < RecordCount; ++i)
-        m_records[size_t(i)].reset();
+}
+
+int ConnectionPool::indexOf(const Connection *connection) const
+{
+    for (int i = 1; i < count(); ++i) {
+        if (m_slots[size_t(i)].connection == connection)
+            return i;
+    }
+    return -1;
 }
 
 int ConnectionPool::nextEmptySock() const
 {
     for (int i = 1; i < count(); ++i) {
-        if (isFree(i))
+        if (!m_slots[size_t(i)].transfer)
             return i;
     }
     return 0;
 }
 
+int ConnectionPool::freeSlotFor(const ConnectionTarget &target) const
+{
+    int closed = 0;
+    for (int i = 1; i < count(); ++i) {
+        const Slot &slot = m_slots[size_t(i)];
+        if (slot.transfer)
+            continue;
+        if (isIdleTo(slot, target))
+            return i;
+        if (!slot.idle && closed == 0)
+            closed = i;
+    }
+    return closed != 0 ? closed : nextEmptySock();
+}
+
 bool ConnectionPool::allWorkingSlotsFree() const
 {
     for (int i = 1; i < count(); ++i) {
-        if (!isFree(i))
+        if (m_slots[size_t(i)].transfer)
             return false;
     }
     return true;
 }
 
-// A held slot waits for its retry and is not to be handed another address.
-bool ConnectionPool::isFree(int index) const
+bool ConnectionPool::isIdleTo(const Slot &slot, const ConnectionTarget &target) const
 {
-    const SocketState state = m_connections[size_t(index)]->state();
-    return (state == SocketState::Closed || state == SocketState::Closing) && !record(index).held;
+    return slot.idle && slot.target == target && m_options.keepAlive()
+           && slot.connection->state() == SocketState::Connected;
 }
 
-void ConnectionPool::resetSock(int index)
+void ConnectionPool::start(int index, Transfer *transfer)
 {
-    record(index).reset();
-    if (Connection *slotConnection = connection(index))
-        slotConnection->close();
+    Slot &slot = m_slots.at(size_t(index));
+    slot.transfer = transfer;
+    slot.shownUrl.clear();
+    slot.shownFailure.clear();
+    transfer->setParent(this);
+    connect(transfer, &Transfer::ended, this, &ConnectionPool::onEnded);
+    connect(transfer, &Transfer::pageFetched, this, &ConnectionPool::pageFetched);
+    attempt(index, true);
 }
 
-void ConnectionPool::retrySock(int index)
+// A held host gets nothing until its hold runs out; an attempt after a
+// failure always goes out on a fresh connection.
+void ConnectionPool::attempt(int index, bool mayReuse)
 {
-    SlotRecord &slot = record(index);
-    ++slot.retries;
-    if (slot.retries > MaxRetries) {
-        const QByteArray url = slot.url;
-        const Connection *slotConnection = connection(index);
-        const QString failure = slotConnection ? slotConnection->failure() : QString();
-        const QByteArray host = slot.target.host;
-        resetSock(index);
-        keepFailure(index, url, failure);
-        if (!failure.isEmpty())
-            emit connectionFailed(host, failure);
-        emit addressGivenUp(url);
+    Slot &slot = m_slots[size_t(index)];
+    Transfer *const transfer = slot.transfer;
+    const ConnectionTarget target = transfer->record().target;
+    if (m_holds.isHeld(target.host)) {
+        closeConnection(index);
+        transfer->waitForHold();
         return;
     }
-    // Only the unfinished temporary file goes; the destination never was written.
-    slot.image.reset();
-    slot.data.clear();
-    Connection *slotConnection = connection(index);
-    if (slotConnection)
-        slotConnection->close();
-    slot.received = 0;
-    reconnectUnlessHeld(index);
-    emit transferRetried(index);
-}
-
-void ConnectionPool::rejectCertificate(int index, const QString &reason)
-{
-    const SlotRecord &slot = record(index);
-    if (slot.target.host.isEmpty())
+    if (mayReuse && isIdleTo(slot, target)) {
+        slot.idle = false;
+        slot.idleTimer->stop();
+        transfer->attempt(slot.connection, true);
         return;
-    const QByteArray host = slot.target.host;
-    const QByteArray url = slot.url;
-    resetSock(index);
-    keepFailure(index, url, reason);
-    emit certificateRejected(host, reason);
-    emit addressGivenUp(url);
+    }
+    closeConnection(index);
+    slot.target = target;
+    transfer->attempt(slot.connection, false);
+    slot.connection->connectTo(target);
 }
 
-// The slot stays free (no host), yet its row still says what became of its address.
-void ConnectionPool::keepFailure(int index, const QByteArray &url, const QString &failure)
+void ConnectionPool::onEnded(Transfer *transfer, Transfer::Outcome outcome)
 {
-    if (failure.isEmpty())
+    int index = -1;
+    for (int i = 1; i < count() && index < 0; ++i) {
+        if (m_slots[size_t(i)].transfer == transfer)
+            index = i;
+    }
+    if (index < 0)
         return;
-    record(index).url = url;
-    record(index).failure = failure;
+    if (Transfer::isFinal(outcome)) {
+        finish(index, transfer, outcome);
+        return;
+    }
+    closeConnection(index);
+    attempt(index, false);
+    if (outcome == Transfer::Outcome::Retry)
+        emit transferRetried(index);
 }
 
-void ConnectionPool::reconnectUnlessHeld(int index)
+void ConnectionPool::finish(int index, Transfer *transfer, Transfer::Outcome outcome)
 {
-    SlotRecord &slot = record(index);
-    slot.held = m_holds.isHeld(slot.target.host);
-    if (!slot.held)
-        reconnect(index);
+    using Outcome = Transfer::Outcome;
+    Slot &slot = m_slots[size_t(index)];
+    const bool keepOpen = (outcome == Outcome::Saved || outcome == Outcome::PageTaken)
+                          && transfer->leavesConnectionOpen()
+                          && slot.connection->state() == SocketState::Connected;
+    release(index, keepOpen);
+    slot.transfer = nullptr;
+    transfer->deleteLater();
+    const TransferRecord &record = transfer->record();
+    if (!record.failure.isEmpty()) {
+        slot.shownUrl = record.url;
+        slot.shownFailure = record.failure;
+    }
+    switch (outcome) {
+    case Outcome::Saved:
+        emit imageSaved(transfer->savedPath());
+        break;
+    case Outcome::NotWritten:
+        emit imageNotWritten(record.queuedAs, transfer->writeError());
+        break;
+    case Outcome::CertificateRejected:
+        emit certificateRejected(record.target.host, record.failure);
+        emit addressGivenUp(record.url);
+        break;
+    case Outcome::GivenUp:
+        if (!record.failure.isEmpty())
+            emit connectionFailed(record.target.host, record.failure);
+        emit addressGivenUp(record.url);
+        break;
+    default:
+        break;
+    }
+}
+
+void ConnectionPool::release(int index, bool keepOpen)
+{
+    Slot &slot = m_slots[size_t(index)];
+    if (!keepOpen) {
+        closeConnection(index);
+        return;
+    }
+    slot.idle = true;
+    slot.idleTimer->start();
+}
+
+void ConnectionPool::closeConnection(int index)
+{
+    Slot &slot = m_slots[size_t(index)];
+    slot.idle = false;
+    slot.idleTimer->stop();
+    slot.connection->close();
 }
 
 void ConnectionPool::resumeHeld()
 {
     for (int i = 1; i < count(); ++i) {
-        SlotRecord &slot = record(i);
-        if (slot.held && !m_holds.isHeld(slot.target.host)) {
-            slot.held = false;
-            reconnect(i);
-        }
+        const Transfer *transfer = m_slots[size_t(i)].transfer;
+        if (transfer && transfer->record().held && !m_holds.isHeld(transfer->record().target.host))
+            attempt(i, false);
     }
-}
-
-void ConnectionPool::reconnect(int index)
-{
-    record(index).watched = false;
-    if (Connection *slotConnection = connection(index))
-        slotConnection->connectTo(record(index).target);
 }
 
 void ConnectionPool::giveUpRunning()
 {
     for (int i = 1; i < count(); ++i) {
-        if (isFree(i) && record(i).target.host.isEmpty())
+        Slot &slot = m_slots[size_t(i)];
+        closeConnection(i);
+        Transfer *const transfer = slot.transfer;
+        if (!transfer)
             continue;
-        const QByteArray url = record(i).url;
-        resetSock(i);
-        emit addressGivenUp(url);
+        slot.transfer = nullptr;
+        transfer->abandon();
+        transfer->deleteLater();
+        emit addressGivenUp(transfer->record().url);
     }
 }
 
@@ -184,31 +279,13 @@ void ConnectionPool::setStallWatchInterval(int milliseconds)
     m_minimumPerTick = MinimumBytesPerSecond * milliseconds / 1000.0;
 }
 
-// A failed connection attempt is watched whatever its record holds, or it
-// would hold its slot forever.
-bool ConnectionPool::isWatched(int index) const
-{
-    const SocketState state = m_connections[size_t(index)]->state();
-    if (state == SocketState::Error)
-        return true;
-    return !record(index).target.host.isEmpty() && state != SocketState::Closing
-           && !record(index).held;
-}
-
 void ConnectionPool::timeoutTick()
 {
     if (m_options.paused())
         return;
     for (int i = 1; i < count(); ++i) {
-        if (!isWatched(i))
-            continue;
-        SlotRecord &slot = m_records[size_t(i)];
-        // An attempt begun since the previous tick is judged from the next one on.
-        if (slot.watched && slot.arrived - slot.lastReceived < m_minimumPerTick)
-            retrySock(i);
-        // A restart made here begins at the tick: the next one judges it.
-        slot.watched = !slot.held;
-        slot.lastReceived = slot.arrived;
+        if (Transfer *transfer = m_slots[size_t(i)].transfer)
+            transfer->stallWatchTick(m_minimumPerTick);
     }
 }
 

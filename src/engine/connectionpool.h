@@ -2,29 +2,31 @@
 
 #include "engine/harvestoptions.h"
 #include "engine/hostholds.h"
-#include "engine/slotrecord.h"
+#include "engine/transfer.h"
 #include "net/connection.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
-#include <array>
+#include <memory>
 #include <vector>
 
 namespace mosscatch {
 
-// The fixed set of connection slots. Slot 0 is the blank template and never
-// carries a transfer; the working slots 1 and 2 are rebuilt at every keyword
-// start. Slot i couples connection(i), record(i) and status row i.
+// The connection slots: hands each transfer a connection and takes it back.
+// Slot 0 is the blank template and never carries a transfer; the working
+// slots 1 to 2k (Speed Multiple k) are rebuilt at every keyword start. Slot i
+// couples connection(i), the transfer it carries and status row i. A
+// connection whose last response left it open waits idle in its slot for the
+// next transfer to the same scheme, host and port, at most IdleCloseMs.
 class ConnectionPool : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int RecordCount = 13;
-    // Speed Multiple k runs 2k working slots, at most MaxWorkingSlots.
     static constexpr int MaxWorkingSlots = 8;
-    static constexpr int MaxRetries = 3;
+    static constexpr int IdleCloseMs = 15000;
     // A transfer must bring at least 1 KiB, headers included, per 20-second
     // stall-watch tick (about 51 bytes a second) to keep its slot. The slowest
     // working link brings that in well under a second; a server that drips a
@@ -33,34 +35,36 @@ public:
 
     ConnectionPool(ConnectionFactory factory, const HarvestOptions &options,
                    QObject *parent = nullptr);
+    ~ConnectionPool() override;
 
     // Existing connections, the template included: 1 before the first
-    // keyword, 3 afterwards.
+    // keyword, 2k + 1 afterwards.
     int count() const;
-    // index 0 to 12; anything else is a programming error (throws std::out_of_range).
-    SlotRecord &record(int index);
-    const SlotRecord &record(int index) const;
     Connection *connection(int index) const;
+    // The transfer slot index carries; none on a free slot.
+    const Transfer *transfer(int index) const;
+    // What a free slot's row still says of the address it gave up, and why.
+    QByteArray shownUrl(int index) const;
+    QString shownFailure(int index) const;
 
     void loadSocks();
     void unloadSocks();
-    // The lowest working slot whose connection is Closed or Closing, else 0.
+    // The lowest working slot without a transfer, else 0.
     int nextEmptySock() const;
-    // True when every working slot is free by the rule of nextEmptySock.
+    // The free slot for a transfer to target: one whose connection to target
+    // is idle, else the lowest whose connection is closed, else one idle to
+    // another target; 0 when every slot carries a transfer.
+    int freeSlotFor(const ConnectionTarget &target) const;
     bool allWorkingSlotsFree() const;
-    // Ends the transfer: blank record (an unfinished image file goes with it),
-    // connection closed.
-    void resetSock(int index);
-    // Restarts the transfer afresh (once its host's hold has run out), or
-    // gives the address up after MaxRetries.
-    void retrySock(int index);
+    // Hands transfer (which the pool now owns) to free slot index and starts
+    // its first attempt.
+    void start(int index, Transfer *transfer);
     // Restarts the held transfers whose host's hold has run out.
     void resumeHeld();
-    // Connects the slot to its host now, or once the host's hold has run out.
-    void reconnectUnlessHeld(int index);
     HostHolds &holds() { return m_holds; }
     const HostHolds &holds() const { return m_holds; }
-    // Ends every transfer still running, each counting as given up.
+    // Ends every transfer still running, each counting as given up, and
+    // closes the idle connections.
     void giveUpRunning();
     // The stall watch's interval, which the minimum progress per tick follows.
     void setStallWatchInterval(int milliseconds);
@@ -73,28 +77,44 @@ public slots:
 signals:
     // The working slots were rebuilt; count() connections exist now.
     void socksLoaded(int count);
-    void connected(int index);
-    void dataArrival(int index);
-    void peerClosed(int index);
     void transferRetried(int index);
+    void imageSaved(const QString &path);
+    void pageFetched(const QByteArray &url);
     void addressGivenUp(const QByteArray &url);
     // The address was given up at once: its host's certificate is not trusted.
     void certificateRejected(const QByteArray &host, const QString &reason);
     // An address was given up after its connection failed for reason.
     void connectionFailed(const QByteArray &host, const QString &reason);
+    // The image queued as url could not be written, for a reason that holds for
+    // every image (a full or read-only disk, a folder that cannot be made).
+    void imageNotWritten(const QByteArray &url, const mosscatch::WriteError &error);
 
 private:
-    void rejectCertificate(int index, const QString &reason);
-    void keepFailure(int index, const QByteArray &url, const QString &failure);
-    Connection *createWorkingConnection(int index);
-    bool isFree(int index) const;
-    bool isWatched(int index) const;
-    void reconnect(int index);
+    struct Slot
+    {
+        Connection *connection = nullptr;
+        QPointer<Transfer> transfer;
+        // Where the connection was last sent.
+        ConnectionTarget target;
+        bool idle = false;
+        std::unique_ptr<QTimer> idleTimer;
+        QByteArray shownUrl;
+        QString shownFailure;
+    };
+
+    Slot makeSlot();
+    int indexOf(const Connection *connection) const;
+    bool isIdleTo(const Slot &slot, const ConnectionTarget &target) const;
+    void attempt(int index, bool mayReuse);
+    void onEnded(Transfer *transfer, Transfer::Outcome outcome);
+    void finish(int index, Transfer *transfer, Transfer::Outcome outcome);
+    void release(int index, bool keepOpen);
+    void closeIdle(int index);
+    void closeConnection(int index);
 
     ConnectionFactory m_factory;
     const HarvestOptions &m_options;
-    std::vector<Connection *> m_connections;
-    std::array<SlotRecord, RecordCount> m_records;
+    std::vector<Slot> m_slots;
     HostHolds m_holds;
     double m_minimumPerTick = MinimumBytesPerSecond * 20;
 };

@@ -10,26 +10,9 @@
 
 namespace mosscatch {
 
-namespace {
-
-QString destinationFolder(const QByteArray &path, const QString &keywordFolder)
-{
-    // An empty keyword's folder is the save folder itself, which ends in "/".
-    QString base = keywordFolder;
-    if (base.endsWith(QLatin1Char('/')))
-        base.chop(1);
-    if (path.contains("_t."))
-        return base + QStringLiteral("/thumbnails/");
-    if (path.contains("_b.") || path.contains("_o.") || path.contains('*'))
-        return base + QStringLiteral("/largest/");
-    return base + QLatin1Char('/');
-}
-
-}
-
 Dispatcher::Dispatcher(const HarvestOptions &options, AddressQueue &queue, ConnectionPool &pool,
-                       QObject *parent)
-    : QObject(parent), m_options(options), m_queue(queue), m_pool(pool)
+                       TransferContext &context, QObject *parent)
+    : QObject(parent), m_options(options), m_queue(queue), m_pool(pool), m_context(context)
 {
 }
 
@@ -50,17 +33,6 @@ void Dispatcher::limitToResults(double resultCount)
     m_keywordCap = std::min(m_transferCap, transferCapFor(int(photos), int(pages)));
 }
 
-Dispatcher::Route Dispatcher::route(const QByteArray &address, const QString &keywordFolder)
-{
-    Route route;
-    route.target = ConnectionTarget::fromAddress(address, &route.path);
-    route.path.replace("_m.", "_t.");
-    route.folder = destinationFolder(route.path, keywordFolder);
-    route.path.replace("*", "");
-    route.fileName = urlFileName(route.path);
-    return route;
-}
-
 void Dispatcher::tick()
 {
     if (m_options.paused())
@@ -73,12 +45,11 @@ void Dispatcher::tick()
             handOver();
         return;
     }
-    const int index = m_pool.nextEmptySock();
-    if (index == 0)
+    if (m_pool.nextEmptySock() == 0)
         return;
     for (int passed = 0; passed < MaxSkipsPerTick && !nothingToHandOut(); ++passed) {
         const std::optional<QByteArray> address = nextAddress();
-        if (!address || dispatch(index, *address) == Dispatch::Started)
+        if (!address || dispatch(*address) == Dispatch::Started)
             return;
     }
 }
@@ -132,35 +103,22 @@ void Dispatcher::fetchAgain(const QByteArray &address)
     m_queue.putBack(address);
 }
 
-Dispatcher::Dispatch Dispatcher::dispatch(int index, const QByteArray &address)
+Dispatcher::Dispatch Dispatcher::dispatch(const QByteArray &address)
 {
     if (m_dispatched.contains(address))
         return Dispatch::PassedOver;
-    SlotRecord &record = m_pool.record(index);
-    record.reset();
-    Route target = route(address, m_keywordFolder);
-    record.url = address;
-    record.queuedAs = address;
-    record.target = std::move(target.target);
-    record.path = std::move(target.path);
-    record.folder = std::move(target.folder);
-    record.fileName = std::move(target.fileName);
-
-    if (record.target.host.isEmpty()) {
-        m_pool.resetSock(index);
+    const Route route = TransferRoute::of(address, m_keywordFolder);
+    if (route.target.host.isEmpty()) {
         emit addressGivenUp(address);
         return Dispatch::PassedOver;
     }
-    if (fileExists(record.folder + fileNameText(record.fileName))) {
-        m_pool.resetSock(index);
+    if (fileExists(route.folder + fileNameText(route.fileName)))
         return Dispatch::PassedOver;
-    }
     m_dispatched.insert(address);
     ++m_transfers;
-    Connection *connection = m_pool.connection(index);
-    connection->close();
-    connection->connectTo(record.target);
-    emit transferStarted(index, record.url);
+    const int index = m_pool.freeSlotFor(route.target);
+    m_pool.start(index, new Transfer(address, route, m_context));
+    emit transferStarted(index, address);
     return Dispatch::Started;
 }
 

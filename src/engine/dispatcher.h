@@ -4,6 +4,8 @@
 #include "engine/connectionpool.h"
 #include "engine/harvestoptions.h"
 #include "engine/resultpagewalker.h"
+#include "engine/transfercontext.h"
+#include "engine/transferroute.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -23,14 +25,7 @@ class Dispatcher : public QObject
     Q_OBJECT
 
 public:
-    // Where one address is fetched from and where its image goes.
-    struct Route
-    {
-        ConnectionTarget target;
-        QByteArray path;
-        QString folder;
-        QByteArray fileName;
-    };
+    using Route = TransferRoute;
 
     // One photo costs at most six transfers (photo page, standard image, sizes
     // page, largest-size page, largest image, thumbnail); a keyword's result
@@ -56,9 +51,12 @@ public:
     static constexpr int HandOverWaitTicks = 60;
 
     Dispatcher(const HarvestOptions &options, AddressQueue &queue, ConnectionPool &pool,
-               QObject *parent = nullptr);
+               TransferContext &context, QObject *parent = nullptr);
 
-    static Route route(const QByteArray &address, const QString &keywordFolder);
+    static Route route(const QByteArray &address, const QString &keywordFolder)
+    {
+        return TransferRoute::of(address, keywordFolder);
+    }
 
     // Only for tests: a smaller cap, so a link farm ends in seconds.
     void setTransferCap(int transfers) { m_transferCap = m_keywordCap = transfers; }
@@ -85,7 +83,7 @@ public slots:
 signals:
     // The keyword has nothing left to fetch: the next one is wanted.
     void nextKeywordWanted();
-    // An address was handed to slot index and its connection opened.
+    // An address was handed to slot index, on a connection kept open or opened for it.
     void transferStarted(int index, const QByteArray &url);
     // An address that names no host was dropped at dispatch.
     void addressGivenUp(const QByteArray &url);
@@ -98,11 +96,12 @@ private:
     bool nothingToHandOut() const;
     void handOver();
     std::optional<QByteArray> nextAddress();
-    Dispatch dispatch(int index, const QByteArray &address);
+    Dispatch dispatch(const QByteArray &address);
 
     const HarvestOptions &m_options;
     AddressQueue &m_queue;
     ConnectionPool &m_pool;
+    TransferContext &m_context;
     QString m_keywordFolder;
     int m_transferCap = MaxTransfersPerKeyword;
     int m_keywordCap = MaxTransfersPerKeyword;

@@ -9,9 +9,9 @@ HarvestEngine::HarvestEngine(SiteConfiguration site, ConnectionFactory factory, 
       m_pool(std::move(factory), m_options),
       m_driver(m_site, m_options, m_queue, m_pool),
       m_scraper(m_site, m_options, m_driver, m_queue),
-      m_exchange(m_pool, m_scraper),
-      m_dispatcher(m_options, m_queue, m_pool),
-      m_statistics(m_pool, m_queue, m_exchange)
+      m_context{m_scraper, m_pool.holds(), m_options, 0, {}, {}},
+      m_dispatcher(m_options, m_queue, m_pool, m_context),
+      m_statistics(m_pool, m_queue, m_context)
 {
     setIntervals({});
     connectParts();
@@ -39,22 +39,18 @@ void HarvestEngine::connectParts()
     connect(&m_dispatcher, &Dispatcher::addressGivenUp, this, &HarvestEngine::addressGivenUp);
     connect(&m_dispatcher, &Dispatcher::keywordCutShort, this, &HarvestEngine::keywordCutShort);
 
-    connect(&m_pool, &ConnectionPool::connected, &m_exchange, &HttpExchange::onConnected);
-    connect(&m_pool, &ConnectionPool::dataArrival, &m_exchange, &HttpExchange::onDataArrival);
-    connect(&m_pool, &ConnectionPool::peerClosed, &m_exchange, &HttpExchange::onPeerClosed);
     connect(&m_pool, &ConnectionPool::addressGivenUp, this, &HarvestEngine::addressGivenUp);
     connect(&m_pool, &ConnectionPool::transferRetried, this, &HarvestEngine::transferRetried);
     connect(&m_pool, &ConnectionPool::certificateRejected, this,
             &HarvestEngine::certificateRejected);
     connect(&m_pool, &ConnectionPool::connectionFailed, this, &HarvestEngine::connectionFailed);
 
-    connect(&m_exchange, &HttpExchange::imageSaved, this, &HarvestEngine::imageSaved);
-    connect(&m_exchange, &HttpExchange::imageSaved, this, [this](const QString &path) {
+    connect(&m_pool, &ConnectionPool::imageSaved, this, &HarvestEngine::imageSaved);
+    connect(&m_pool, &ConnectionPool::imageSaved, this, [this](const QString &path) {
         emit imageCommitted(path, sizeFolderOf(path, m_driver.keywordFolder()));
     });
-    connect(&m_exchange, &HttpExchange::pageFetched, this, &HarvestEngine::pageFetched);
-    connect(&m_exchange, &HttpExchange::addressGivenUp, this, &HarvestEngine::addressGivenUp);
-    connect(&m_exchange, &HttpExchange::imageNotWritten, this, &HarvestEngine::holdForWriteError);
+    connect(&m_pool, &ConnectionPool::pageFetched, this, &HarvestEngine::pageFetched);
+    connect(&m_pool, &ConnectionPool::imageNotWritten, this, &HarvestEngine::holdForWriteError);
     connect(&m_scraper, &PageScraper::logLine, this, &HarvestEngine::logLine);
     connect(&m_scraper, &PageScraper::resultCountRead, &m_dispatcher, &Dispatcher::limitToResults);
 

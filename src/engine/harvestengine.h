@@ -5,11 +5,11 @@
 #include "engine/dispatcher.h"
 #include "engine/harvestoptions.h"
 #include "engine/harveststatistics.h"
-#include "engine/httpexchange.h"
 #include "engine/pagescraper.h"
 #include "engine/rundriver.h"
 #include "engine/siteconfiguration.h"
 #include "engine/sizefolder.h"
+#include "engine/transfercontext.h"
 #include "net/connection.h"
 
 #include <QObject>
@@ -27,20 +27,24 @@ namespace mosscatch {
 //     next keyword: it takes the top of the keyword list, rebuilds the
 //     ConnectionPool, makes the keyword's folders and queues its search
 //     address on the AddressQueue.
-//  2. Each dispatch tick the Dispatcher hands the top queued address to a free
-//     slot of the pool and opens the slot's connection. Addresses whose image
-//     is on disk, or which the keyword requested already, are passed over in
-//     the same tick; addresses of a host that asked for a wait stay queued.
-//  3. The HttpExchange sends the request and reads the response: it writes an
-//     image to its file, or hands a whole page to the PageScraper. A 429 or
-//     503 holds the host (HostHolds) and the retry waits for the hold.
+//  2. Each dispatch tick the Dispatcher makes a Transfer of the top queued
+//     address and the pool gives it a free slot: one whose connection to the
+//     same site is open and idle, else a fresh connection. Addresses whose
+//     image is on disk, or which the keyword requested already, are passed
+//     over in the same tick; addresses of a host that asked for a wait stay
+//     queued.
+//  3. The Transfer sends the request and reads the response: it writes an
+//     image to its file, or hands a whole page to the PageScraper, and ends
+//     with its outcome. The pool keeps its connection open for the next
+//     transfer where the response allows, or closes it. A 429 or 503 holds
+//     the host (HostHolds) and the retry waits for the hold.
 //  4. On the keyword's first results page the scraper's ResultPageWalker reads
 //     the result count and queues the numbered result pages, and the
 //     Dispatcher's transfer cap follows the count; other results pages yield
 //     photo pages, sizes pages and thumbnails, each photo's pages once; photo
 //     and sizes pages yield images.
 //  5. The pool's stall watch restarts transfers that stopped moving; the
-//     HarvestStatistics turn the pool and the exchange into figures.
+//     HarvestStatistics turn the pool and the transfers into figures.
 //  6. Once nothing is left to hand out, the Dispatcher wants the next keyword
 //     (step 1); with the list empty the RunDriver says the run is over.
 class HarvestEngine : public QObject
@@ -73,7 +77,9 @@ public:
     ConnectionPool *pool() { return &m_pool; }
     RunDriver *driver() { return &m_driver; }
     PageScraper *scraper() { return &m_scraper; }
-    HttpExchange *exchange() { return &m_exchange; }
+    TransferContext &transferContext() { return m_context; }
+    // Bytes received by all transfers since start-up, headers included.
+    qint64 totalReceived() const { return m_context.totalReceived; }
     Dispatcher *dispatcher() { return &m_dispatcher; }
     HarvestStatistics *statistics() { return &m_statistics; }
 
@@ -127,7 +133,7 @@ private:
     ConnectionPool m_pool;
     RunDriver m_driver;
     PageScraper m_scraper;
-    HttpExchange m_exchange;
+    TransferContext m_context;
     Dispatcher m_dispatcher;
     HarvestStatistics m_statistics;
     QTimer m_nextTimer;

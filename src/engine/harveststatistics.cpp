@@ -18,8 +18,8 @@ QString percentText(qint64 received, qint64 contentLength)
 }
 
 HarvestStatistics::HarvestStatistics(const ConnectionPool &pool, const AddressQueue &queue,
-                                     const HttpExchange &exchange, QObject *parent)
-    : QObject(parent), m_pool(pool), m_queue(queue), m_exchange(exchange)
+                                     const TransferContext &transfers, QObject *parent)
+    : QObject(parent), m_pool(pool), m_queue(queue), m_transfers(transfers)
 {
     m_speedClock.start();
 }
@@ -44,23 +44,30 @@ void HarvestStatistics::updateStats()
     m_waitText.clear();
     for (int i = 1; i < count; ++i) {
         m_rows[i - 1] = rowFor(i);
-        if (m_pool.record(i).held && m_waitText.isEmpty())
+        const Transfer *transfer = m_pool.transfer(i);
+        if (transfer && transfer->record().held && m_waitText.isEmpty())
             m_waitText = m_rows[i - 1].url;
     }
     m_queueText = QString::number(m_queue.size());
-    m_totalText = formatByteSize(m_exchange.totalReceived());
+    m_totalText = formatByteSize(m_transfers.totalReceived);
     emit updated();
 }
 
 HarvestStatistics::ConnectionRow HarvestStatistics::rowFor(int index) const
 {
-    const SlotRecord &record = m_pool.record(index);
     ConnectionRow row;
     const Connection *connection = m_pool.connection(index);
+    const Transfer *transfer = m_pool.transfer(index);
     row.status = sockStateName(int(connection->state())).toUpper();
-    const QString failure = record.failure.isEmpty() ? connection->failure() : record.failure;
+    const QString failure = transfer ? connection->failure() : m_pool.shownFailure(index);
     if (!failure.isEmpty())
         row.status += QStringLiteral(": ") + failure;
+    if (!transfer) {
+        row.url = QString::fromLatin1(m_pool.shownUrl(index));
+        row.size = formatByteSize(0);
+        return row;
+    }
+    const TransferRecord &record = transfer->record();
     row.url = QString::fromLatin1(record.url);
     if (record.held) {
         row.status = QStringLiteral("WAITING");
@@ -88,7 +95,7 @@ void HarvestStatistics::speedTick()
 
 void HarvestStatistics::speedTick(qint64 elapsedMs)
 {
-    const qint64 total = m_exchange.totalReceived();
+    const qint64 total = m_transfers.totalReceived;
     const double perSecond = double(total - m_previousTotal) * 1000.0 / double(qMax(elapsedMs, 1));
     m_speedText = formatByteSize(qint64(std::llrint(perSecond))) + QStringLiteral("/sec");
     m_previousTotal = total;

@@ -2,7 +2,7 @@
 
 #include "engine/addressqueue.h"
 #include "engine/connectionpool.h"
-#include "engine/httpexchange.h"
+#include "engine/transfercontext.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -27,7 +27,7 @@ public:
     };
 
     HarvestStatistics(const ConnectionPool &pool, const AddressQueue &queue,
-                      const HttpExchange &exchange, QObject *parent = nullptr);
+                      const TransferContext &transfers, QObject *parent = nullptr);
 
     static QString sockStateName(int code);
 
@@ -62,7 +62,7 @@ private:
 
     const ConnectionPool &m_pool;
     const AddressQueue &m_queue;
-    const HttpExchange &m_exchange;
+    const TransferContext &m_transfers;
     QList<ConnectionRow> m_rows;
     QString m_queueText = QStringLiteral("0");
     QString m_totalText = QStringLiteral("0");

@@ -44,7 +44,7 @@ void PageScraper::beginKeyword()
     m_registry.clear();
 }
 
-PageScraper::Outcome PageScraper::process(const SlotRecord &record)
+PageScraper::Outcome PageScraper::process(const TransferRecord &record)
 {
     const bool photoPages = record.path.contains("/photos/");
     if (!photoPages && record.data.contains(SiteConfiguration::PhotoEntryMarker))
@@ -56,7 +56,7 @@ PageScraper::Outcome PageScraper::process(const SlotRecord &record)
     return processPhotoPage(record);
 }
 
-PageScraper::Outcome PageScraper::processResultsPage(const SlotRecord &record)
+PageScraper::Outcome PageScraper::processResultsPage(const TransferRecord &record)
 {
     if (m_resultPageCount == 0) {
         m_resultPageCount = m_walker.getPagesOfResults(record.data);
@@ -114,7 +114,7 @@ PageScraper::Outcome PageScraper::queueThumbnails(const QByteArray &pageUrl,
     return Outcome::Done;
 }
 
-PageScraper::Outcome PageScraper::processSizesPage(const SlotRecord &record)
+PageScraper::Outcome PageScraper::processSizesPage(const TransferRecord &record)
 {
     const qsizetype list = record.data.indexOf(SiteConfiguration::SizesListMarker);
     if (list < 0)
@@ -138,7 +138,7 @@ PageScraper::Outcome PageScraper::processSizesPage(const SlotRecord &record)
     return queueDisplayedLargest(record);
 }
 
-PageScraper::Outcome PageScraper::queueDisplayedLargest(const SlotRecord &record)
+PageScraper::Outcome PageScraper::queueDisplayedLargest(const TransferRecord &record)
 {
     const qsizetype block = record.data.indexOf(SiteConfiguration::SizesPhotoMarker);
     if (block < 0)
@@ -153,7 +153,7 @@ PageScraper::Outcome PageScraper::queueDisplayedLargest(const SlotRecord &record
     return Outcome::Done;
 }
 
-PageScraper::Outcome PageScraper::processPhotoPage(const SlotRecord &record)
+PageScraper::Outcome PageScraper::processPhotoPage(const TransferRecord &record)
 {
     if (!m_options.standard())
         return Outcome::Done;

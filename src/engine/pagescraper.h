@@ -6,7 +6,7 @@
 #include "engine/resultpagewalker.h"
 #include "engine/rundriver.h"
 #include "engine/siteconfiguration.h"
-#include "engine/slotrecord.h"
+#include "engine/transferrecord.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -31,7 +31,7 @@ public:
 
     // Scrapes the page held by record (data, target, url, path). On a page of
     // unexpected shape it stops at once; what it queued before stays queued.
-    [[nodiscard]] Outcome process(const SlotRecord &record);
+    [[nodiscard]] Outcome process(const TransferRecord &record);
 
     // Result pages of the current keyword; 0 until its first results page was read.
     double resultPageCount() const { return m_resultPageCount; }
@@ -52,13 +52,13 @@ signals:
     void resultCountRead(double resultCount);
 
 private:
-    Outcome processResultsPage(const SlotRecord &record);
+    Outcome processResultsPage(const TransferRecord &record);
     void queuePhotoPages(const QByteArray &origin, const QList<QByteArray> &pieces);
     void queueOnce(const QByteArray &address, const QByteArray &key);
     Outcome queueThumbnails(const QByteArray &pageUrl, const QList<QByteArray> &pieces);
-    Outcome processSizesPage(const SlotRecord &record);
-    Outcome queueDisplayedLargest(const SlotRecord &record);
-    Outcome processPhotoPage(const SlotRecord &record);
+    Outcome processSizesPage(const TransferRecord &record);
+    Outcome queueDisplayedLargest(const TransferRecord &record);
+    Outcome processPhotoPage(const TransferRecord &record);
     void queueAndLog(const QByteArray &pageUrl, const QByteArray &address);
     // Every piece in order, the one before the first delimiter included; none
     // for an empty text.

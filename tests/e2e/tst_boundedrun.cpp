@@ -70,7 +70,7 @@ private slots:
             hostless.lost << "count15/" + QString::fromLatin1(photo.standardFileName());
         QTest::newRow("image addresses without a host, then a second keyword") << hostless;
 
-        EngineRow drip{{{keyword, "count4"}}, {}, {}, 2, ConnectionPool::MaxRetries + 1};
+        EngineRow drip{{{keyword, "count4"}}, {}, {}, 2, Transfer::MaxRetries + 1};
         for (const Photo &photo : plain) {
             FaultRule fault = rule(pathOf(photo.thumbnailImage), K::Trickle);
             fault.chunkBytes = 1;

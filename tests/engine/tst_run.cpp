@@ -39,6 +39,23 @@ struct Run
             dispatcher.tick();
     }
 
+    // A transfer of address on slot index, its connection asked for.
+    const Transfer *begin(int index, const QByteArray &address)
+    {
+        const TransferRoute route = TransferRoute::of(address, driver.keywordFolder());
+        pool.start(index, new Transfer(address, route, engine.transferContext()));
+        return pool.transfer(index);
+    }
+
+    // The transfer on slot index gets a whole page that leads nowhere, which ends it.
+    void endTransfer(int index, const QByteArray &version = "HTTP/1.0")
+    {
+        slot(index)->acceptConnection();
+        const QByteArray page = "<html>" + QByteArray(100, ' ') + "</html>";
+        slot(index)->deliver(version + " 200 OK\r\nContent-Length: "
+                             + QByteArray::number(page.size()) + "\r\n\r\n" + page);
+    }
+
     QTemporaryDir dir;
     HarvestEngine engine{SiteConfiguration(), ScriptedConnection::factory()};
     HarvestOptions &options = engine.options();
@@ -58,23 +75,37 @@ class TestRun : public QObject
     Q_OBJECT
 
 private slots:
-    void nextEmptySockByState_data()
+    // A transfer goes where a connection to its site waits idle, else to the lowest closed slot,
+    // else to a slot idle to another site; a slot idles only after a response that allows it.
+    void freeSlotChoice_data()
     {
-        using S = SocketState;
-        const auto row = columns<S, S, int>("first", "second", "expected");
-        row("connected, closing", S::Connected, S::Closing, 2);
-        row("connecting, closed", S::Connecting, S::Closed, 2);
-        row("error, resolving", S::Error, S::ResolvingHost, 0);
+        const auto row = columns<QByteArray, QByteArray, bool, int>("first", "second",
+                                                                    "keepAlive", "expected");
+        row("idle to the same site", "b.com", "a.com", true, 2);
+        row("closed before idle elsewhere", "b.com", "", true, 2);
+        row("idle elsewhere when nothing is closed", "b.com", "busy", true, 1);
+        row("none free", "busy", "busy", true, 0);
+        row("HTTP/1.0 response leaves it closed", "", "old", true, 1);
+        row("keep-alive off", "b.com", "a.com", false, 1);
     }
 
-    void nextEmptySockByState()
+    void freeSlotChoice()
     {
-        QFETCH(SocketState, first);
-        QFETCH(SocketState, second);
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        QFETCH(bool, keepAlive);
         Run r({QStringLiteral("kw")});
-        r.slot(1)->setState(first);
-        r.slot(2)->setState(second);
-        QTEST(r.pool.nextEmptySock(), "expected");
+        r.options.setKeepAlive(keepAlive);
+        const QByteArrayList kinds{first, second};
+        for (int i = 1; i <= 2; ++i) {
+            const QByteArray what = kinds.at(i - 1);
+            if (what.isEmpty())
+                continue;
+            r.begin(i, (what == "busy" || what == "old" ? QByteArray("a.com") : what) + "/p/");
+            if (what != "busy")
+                r.endTransfer(i, what == "old" ? "HTTP/1.0" : "HTTP/1.1");
+        }
+        QTEST(r.pool.freeSlotFor(ConnectionTarget::fromAddress("a.com")), "expected");
     }
 
     // Three ticks of the stall watch: a transfer that brought the minimum (1 KiB a 20-second
@@ -83,61 +114,51 @@ private slots:
     void stallWatch_data()
     {
         using S = SocketState;
-        const QByteArray a = "a.com";
-        const auto row = columns<QByteArray, S, bool, qint64, int>("host", "state", "paused",
-                                                                   "arrived", "retries");
-        row("no host", {}, S::Connected, false, 0, 0);
-        row("closing", a, S::Closing, false, 0, 0);
-        row("paused", a, S::Connected, true, 0, 0);
-        row("quiet", a, S::Error, false, 0, 2);
-        row("moving, then quiet", a, S::Connected, false, 1024, 1);
-        row("dripping", a, S::Connected, false, 1023, 2);
-        row("failed attempt without host", {}, S::Error, false, 0, 1);
+        const auto row = columns<S, bool, int, int>("state", "paused", "arrived", "retries");
+        row("paused", S::Connected, true, 0, 0);
+        row("quiet", S::Error, false, 0, 2);
+        row("moving, then quiet", S::Connected, false, 1024, 1);
+        row("dripping", S::Connected, false, 1023, 2);
     }
 
     void stallWatch()
     {
-        QFETCH(QByteArray, host);
         QFETCH(SocketState, state);
         QFETCH(bool, paused);
-        QFETCH(qint64, arrived);
+        QFETCH(int, arrived);
         Run r({QStringLiteral("kw")});
-        SlotRecord &record = r.pool.record(2);
-        record.target.host = host;
+        const Transfer *transfer = r.begin(2, "a.com/p/");
         r.slot(2)->setState(state);
         r.options.setPaused(paused);
         r.pool.timeoutTick();
-        record.arrived = arrived;
+        if (arrived > 0)
+            r.slot(2)->deliver("HTTP/1.0 200 OK\r\nX: " + QByteArray(arrived - 20, 'x'));
         r.pool.timeoutTick();
         r.pool.timeoutTick();
-        QTEST(int(record.retries), "retries");
+        QTEST(int(transfer->record().retries), "retries");
     }
 
+    // Two transfers of one image: the one that is cut short loses only its own temporary file,
+    // and one given up leaves the image already saved by an earlier run.
     void retryDeletesOnlyItsOwnTemporaryImage()
     {
         Run r({QStringLiteral("kw")});
         const QString earlier = r.driver.keywordFolder() + QStringLiteral("/x.jpg");
         QVERIFY(QFile(earlier).open(QIODevice::WriteOnly));
+        QStringList temporary;
         for (int i : {1, 2}) {
-            SlotRecord &record = r.pool.record(i);
-            record.target.host = "a.com";
-            record.folder = r.driver.keywordFolder() + QStringLiteral("/");
-            record.fileName = "x.jpg";
-            record.received = 7;
-            record.image = std::make_unique<PartialImage>(earlier);
+            r.begin(i, "a.com/x.jpg");
+            r.slot(i)->acceptConnection();
+            r.slot(i)->deliver("HTTP/1.0 200 OK\r\nContent-Length: 300\r\n\r\n1234567");
+            temporary.append(r.pool.transfer(i)->record().image->temporaryPath());
         }
-        const QString own = r.pool.record(1).image->temporaryPath();
-        const QString other = r.pool.record(2).image->temporaryPath();
-        r.pool.retrySock(1);
-        QVERIFY(!QFile::exists(own) && QFile::exists(other));
-        QCOMPARE(r.pool.record(1).received, qint64(0));
+        r.slot(1)->closeFromPeer();
+        QVERIFY(!QFile::exists(temporary[0]) && QFile::exists(temporary[1]));
+        QCOMPARE(r.pool.transfer(1)->record().received, qint64(0));
 
-        // Slot 2 turned into a page transfer in the same folder, retried until given up, deletes
-        // nothing.
-        r.pool.record(2).image.reset();
-        r.pool.record(2).fileName.clear();
-        for (int i = 0; i <= ConnectionPool::MaxRetries; ++i)
-            r.pool.retrySock(2);
+        for (int i = 0; i <= Transfer::MaxRetries; ++i)
+            r.slot(2)->closeFromPeer();
+        QVERIFY(!r.pool.transfer(2));
         QCOMPARE(QDir(r.driver.keywordFolder())
                          .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  (QStringList{"largest", "thumbnails", "x.jpg"}));
@@ -315,7 +336,7 @@ private slots:
         QFETCH(QString, maxImages);
         Run r({QStringLiteral("kw")});
         r.options.setMaxImages(maxImages);
-        SlotRecord page;
+        TransferRecord page;
         page.path = "/search/?q=kw";
         page.data = "<div class=\"Results\">(" + heading + " results)</div>photo_container";
         if (!heading.isEmpty())
@@ -331,30 +352,25 @@ private slots:
         r.queue.takeFirst();
         for (const char *address : {"a.com/1/", "b.com/2/", "a.com/3/"})
             r.queue.addUrl(address);
-        r.pool.holds().hold("a.com", std::chrono::milliseconds(300));
-        r.ticks(1);
+        const Transfer *held = r.begin(2, "a.com/9/");
+        r.slot(2)->acceptConnection();
+        r.slot(2)->deliver("HTTP/1.0 429 Slow down\r\nRetry-After: 1\r\n\r\n");
+        QVERIFY(held->record().held);
+        r.ticks(2);
         QCOMPARE(r.slot(1)->host(), QByteArray("b.com"));
         QCOMPARE(r.queue.size(), 2);
-
-        r.pool.retrySock(1);
-        r.pool.record(1).target.host = "a.com";
-        r.pool.retrySock(1);
-        QCOMPARE(r.slot(1)->connectCount(), 2);
-        QVERIFY(r.pool.record(1).held);
-        r.ticks(1);
-        QCOMPARE(r.slot(2)->connectCount(), 0);
-        QCOMPARE(r.pool.nextEmptySock(), 2);
+        r.pool.timeoutTick();
         r.pool.timeoutTick();
         r.statistics.updateStats();
-        QCOMPARE(r.statistics.rows().value(0).url, QStringLiteral("waiting for a.com: 1 s"));
-        QCOMPARE(r.statistics.waitText(), r.statistics.rows().value(0).url);
-        QCOMPARE(r.pool.record(1).retries, qint16(2));
+        QCOMPARE(r.statistics.rows().value(1).url, QStringLiteral("waiting for a.com: 1 s"));
+        QCOMPARE(r.statistics.waitText(), r.statistics.rows().value(1).url);
+        QCOMPARE(held->record().retries, qint16(1));
+        QCOMPARE(r.slot(2)->connectCount(), 1);
 
         QTRY_VERIFY(!r.pool.holds().isHeld("a.com"));
         r.ticks(1);
-        QCOMPARE(r.slot(1)->host(), QByteArray("a.com"));
-        QCOMPARE(r.slot(2)->host(), QByteArray("a.com"));
-        QVERIFY(!r.pool.record(1).held);
+        QCOMPARE(r.slot(2)->connectCount(), 2);
+        QVERIFY(!held->record().held);
     }
 
     void retryAfter_data()
@@ -395,8 +411,8 @@ private slots:
         r.scraper.setResultPageCount(7);
         r.scraper.registry().isAlreadyDone("seen");
         r.ticks(3);
-        // The search found nothing: the exchange ends the transfer, nothing queued.
-        r.pool.resetSock(1);
+        // The search found nothing: the transfer ends, nothing queued.
+        r.endTransfer(1);
         r.options.setPaused(true);
         r.ticks(1);
         QCOMPARE(r.driver.currentKeyword(), QStringLiteral("empty+search"));
@@ -412,7 +428,7 @@ private slots:
         r.ticks(1);
         QCOMPARE(r.driver.currentKeyword(), QStringLiteral("late"));
         r.ticks(1);
-        r.pool.resetSock(1);
+        r.endTransfer(1);
         r.ticks(1);
         QCOMPARE(over.size(), 2);
     }
@@ -420,32 +436,31 @@ private slots:
     void connectionRow_data()
     {
         using S = SocketState;
-        const auto row
-                = columns<S, qint64, qint64, QStringList>("state", "received", "length", "row");
-        const qint64 big = Q_INT64_C(3000000000);
+        const auto row = columns<S, int, qint64, QStringList>("state", "received", "length", "row");
+        const qint64 big = Q_INT64_C(4000000000);
         const auto size = [](qint64 bytes) { return formatByteSize(bytes); };
-        row("half", S::Connected, 512, 1024, {"CONNECTED", size(512), "50%"});
-        row("third", S::Connected, 1, 3, {"CONNECTED", size(1), "33%"});
-        row("eighth rounds up", S::Closing, 1, 8, {"CLOSING", size(1), "13%"});
-        row("no length shows data", S::Closed, 9, 0, {"CLOSED", size(300), ""});
-        row("beyond 32 bits", S::Connected, big, big / 3 * 4, {"CONNECTED", size(big), "75%"});
+        row("third", S::Connected, 100, 300, {"CONNECTED", size(100), "33%"});
+        row("eighth rounds up", S::Closing, 100, 800, {"CLOSING", size(100), "13%"});
+        row("no length shows data", S::Closed, 100, -1, {"CLOSED", size(100), ""});
+        row("beyond 32 bits", S::Connected, 100, big, {"CONNECTED", size(100), "0%"});
     }
 
     void connectionRow()
     {
         QFETCH(SocketState, state);
-        QFETCH(qint64, received);
+        QFETCH(int, received);
         QFETCH(qint64, length);
         Run r({QStringLiteral("kw")});
+        r.begin(2, "a.com/p/1/");
+        r.slot(2)->acceptConnection();
+        const QByteArray field
+                = length < 0 ? "" : "Content-Length: " + QByteArray::number(length) + "\r\n";
+        r.slot(2)->deliver("HTTP/1.0 200 OK\r\n" + field + "\r\n" + QByteArray(received, 'x'));
         r.slot(2)->setState(state);
-        SlotRecord &record = r.pool.record(2);
-        record.url = "a.com/p/1/";
-        record.data = QByteArray(300, 'x');
-        record.received = received;
-        record.contentLength = length;
-        r.engine.exchange()->setTotalReceived(Q_INT64_C(5000000000));
+        r.engine.transferContext().totalReceived = Q_INT64_C(5000000000);
         r.statistics.updateStats();
         const HarvestStatistics::ConnectionRow row = r.statistics.rows().value(1);
+        QCOMPARE(row.url, QStringLiteral("a.com/p/1/"));
         QTEST((QStringList{row.status, row.size, row.percent}), "row");
         QCOMPARE(r.statistics.totalText(), formatByteSize(Q_INT64_C(5000000000)));
     }
@@ -455,10 +470,10 @@ private slots:
     void queueAndSpeedTexts()
     {
         Run r;
-        r.engine.exchange()->setTotalReceived(5000);
+        r.engine.transferContext().totalReceived = 5000;
         r.statistics.speedTick(2000);
         QCOMPARE(r.statistics.speedText(), formatByteSize(2500) + "/sec");
-        r.engine.exchange()->setTotalReceived(5005);
+        r.engine.transferContext().totalReceived = 5005;
         r.statistics.speedTick(2000);
         QCOMPARE(r.statistics.speedText(), formatByteSize(2) + "/sec");
         r.queue.addUrl("a.com/1/");
@@ -483,14 +498,13 @@ private slots:
         QSignalSpy givenUp(engine, &HarvestEngine::addressGivenUp);
         QVERIFY(engine->start());
         engine->queue()->addUrl("a.com/b/1.jpg");
-        SlotRecord &record = engine->pool()->record(1);
-        record.target.host = "a.com";
-        record.url = "a.com/b/0.jpg";
-        record.image = std::make_unique<PartialImage>(engine->driver()->keywordFolder() + "/x.jpg");
-        const QString temporary = record.image->temporaryPath();
+        r.begin(1, "a.com/b/0.jpg");
+        r.slot(1)->acceptConnection();
+        r.slot(1)->deliver("HTTP/1.0 200 OK\r\nContent-Length: 300\r\n\r\n1234567");
+        const QString temporary = engine->pool()->transfer(1)->record().image->temporaryPath();
         QVERIFY(QFile::exists(temporary));
         QVERIFY(engine->start());
-        QVERIFY(!QFile::exists(temporary) && engine->pool()->record(1).target.host.isEmpty());
+        QVERIFY(!QFile::exists(temporary) && !engine->pool()->transfer(1));
         QCOMPARE(givenUp.value(0).value(0).toByteArray(), QByteArray("a.com/b/0.jpg"));
         QVERIFY(!engine->start());
         QCOMPARE(started.value(0).value(0).toString(), QStringLiteral("b"));
@@ -517,7 +531,7 @@ private slots:
         r.ticks(4);
         QCOMPARE(givenUp.size(), 2);
         QCOMPARE(r.slot(1)->host(), QByteArray("a.com"));
-        r.slot(1)->setState(SocketState::Closed);
+        r.endTransfer(1);
         r.ticks(3);
         QCOMPARE(r.slot(1)->connectCount(), 2);
         QCOMPARE(r.queue.size(), 1);

@@ -240,7 +240,7 @@ private slots:
                      "www.photosite.example.com/search/?q=blue++sky&ct=0&mt=photos&adv=1&z=m");
         QCOMPARE(status->text(), QStringLiteral("CONNECTING"));
 
-        emit m_engine->exchange()->imageNotWritten("a.com/1/x.jpg", WriteError{"/full/x", ENOSPC});
+        emit m_engine->pool()->imageNotWritten("a.com/1/x.jpg", WriteError{"/full/x", ENOSPC});
         QVERIFY(child<QCheckBox>("cStop")->isChecked());
         QCOMPARE(text("lKW"),
                  QStringLiteral("Paused: cannot write into /full/x: No space left on device; "

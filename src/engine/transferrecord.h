@@ -11,21 +11,20 @@
 
 namespace mosscatch {
 
-// Everything known about the transfer on one connection slot. Resetting a
-// record returns every field to its blank value.
-struct SlotRecord
+// Everything known about one transfer: what the Transfer that owns it reads
+// and writes, and what the rows and the scraper read.
+struct TransferRecord
 {
     // Response bytes received for the current request and not yet consumed.
     QByteArray data;
-    // Where the connection goes; an empty host means the slot holds no transfer.
+    // Where the connection goes.
     ConnectionTarget target;
     // Address shown in the slot's status row.
     QByteArray url;
     // The queued address this transfer began with; redirects leave it as it
     // is, so an image fetched again goes to the same folder.
     QByteArray queuedAs;
-    // Why the connection failed, in words: kept with the address on a slot
-    // that gave it up, until the slot takes the next one.
+    // Why the address was given up, in words, where a connection said why.
     QString failure;
     // Request target sent after "GET ".
     QByteArray path;
@@ -51,6 +50,10 @@ struct SlotRecord
     int redirects = 0;
     // The next attempt waits for its host's hold to run out; the slot stays taken.
     bool held = false;
+    // The current attempt went out on a connection kept from an earlier transfer.
+    bool reused = false;
+    // Bytes of the current attempt's response received so far, headers included.
+    qint64 attemptArrived = 0;
     // The open temporary file of an image transfer, if its body has begun.
     std::unique_ptr<PartialImage> image;
 
@@ -62,12 +65,13 @@ struct SlotRecord
     // The body is chunked and decoded by chunks; its framing is never kept.
     bool chunked = false;
     ChunkedDecoder chunks;
+    // The response lets its connection carry the next request: it said so,
+    // and its body has a stated end.
+    bool keepConnection = false;
     // The first two and the last six body bytes of an image, for the checks
     // that need them once the bytes themselves are on disk.
     QByteArray firstBytes;
     QByteArray lastBytes;
-
-    void reset() { *this = SlotRecord(); }
 };
 
 }

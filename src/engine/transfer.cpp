@@ -1,0 +1,584 @@
+#include "engine/transfer.h"
+
+#include "common/text.h"
+#include "engine/pagescraper.h"
+#include "engine/retryafter.h"
+#include "net/connection.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <optional>
+#include <utility>
+
+namespace mosscatch {
+
+namespace {
+
+const QByteArray redirectField = QByteArrayLiteral("location: ");
+const QByteArray lengthField = QByteArrayLiteral("Content-Length: ");
+const QByteArray pageEnd = QByteArrayLiteral("</html>");
+const QByteArray jpegStart = QByteArrayLiteral("\xFF\xD8");
+const QByteArray jpegEnd = QByteArrayLiteral("\xFF\xD9");
+
+// The redirect is read from a window of 199 characters from the CR LF before "location: ":
+// that leaves 187 characters after the colon for the target and its blanks.
+constexpr qsizetype RedirectValueLimit = 187;
+constexpr qint64 MinimumLength = 100;
+constexpr int MaxRedirects = 10;
+// Whatever a server sends, what is held for one transfer stays bounded.
+constexpr qsizetype MaxHeader = 64 * 1024;
+constexpr qsizetype MaxPage = 16 * 1024 * 1024;
+constexpr qint64 MaxImage = 512 * 1024 * 1024;
+
+bool isBlank(char c)
+{
+    return c == '\r' || c == '\n' || c == ' ' || c == '\t';
+}
+
+// Whether the bytes from start begin with "http" in any case: nullopt while
+// too few have arrived to tell.
+std::optional<bool> startsWithStatusLine(const QByteArray &data, qsizetype start)
+{
+    static const char http[] = "http";
+    const qsizetype n = std::min<qsizetype>(4, data.size() - start);
+    for (qsizetype i = 0; i < n; ++i) {
+        if ((data[start + i] | 0x20) != http[i])
+            return false;
+    }
+    return n == 4 ? std::optional<bool>(true) : std::nullopt;
+}
+
+bool isTransient(int status)
+{
+    return status == 408 || status == 429 || (status >= 500 && status < 600);
+}
+
+// The statuses by which a server says it wants fewer requests for a while.
+bool asksForAWait(int status)
+{
+    return status == 429 || status == 503;
+}
+
+QByteArray lowerValue(const QByteArray &line)
+{
+    return line.mid(line.indexOf(':') + 1).trimmed().toLower();
+}
+
+bool hasToken(const QByteArray &list, const QByteArray &token)
+{
+    const QList<QByteArray> tokens = list.split(',');
+    return std::any_of(tokens.begin(), tokens.end(),
+                       [&](const QByteArray &entry) { return entry.trimmed() == token; });
+}
+
+}
+
+struct Transfer::Header
+{
+    int status = 0;
+    std::optional<QByteArray> location; // the text after "location:", blanks included
+    std::optional<qint64> length;
+    bool conflictingLengths = false;
+    bool unreadable = false; // a content or transfer coding we cannot undo
+    bool chunked = false;
+    QByteArray retryAfter;
+    // Whether the server keeps the connection open after this response.
+    bool keepsOpen = false;
+
+    explicit Header(const QByteArray &text)
+    {
+        const QList<QByteArray> lines = text.split('\n');
+        const QByteArray statusLine = lines.value(0).trimmed();
+        const qsizetype space = statusLine.indexOf(' ');
+        status = space < 0 ? 0 : int(leadingNumber(statusLine.mid(space + 1, 4)));
+        keepsOpen = statusLine.left(space).toLower() == "http/1.1";
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            QByteArray line = lines.at(i);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            const QByteArray name = line.left(line.indexOf(':')).trimmed().toLower();
+            if (line.startsWith(redirectField) && !location)
+                location = line.mid(redirectField.size() - 1);
+            else if (line.startsWith(lengthField))
+                readLength(line.mid(lengthField.size()));
+            else if (name == "content-encoding" && lowerValue(line) != "identity")
+                unreadable = true;
+            else if (name == "transfer-encoding" && lowerValue(line) == "chunked")
+                chunked = true;
+            else if (name == "transfer-encoding" && lowerValue(line) != "identity")
+                unreadable = true;
+            else if (name == "retry-after")
+                retryAfter = line.mid(line.indexOf(':') + 1);
+            else if (name == "connection")
+                readConnection(lowerValue(line));
+        }
+    }
+
+    // Only decimal digits make a length; two different ones contradict each other.
+    void readLength(const QByteArray &value)
+    {
+        const QByteArray digits = value.trimmed();
+        if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](char c) {
+                return c >= '0' && c <= '9';
+            }))
+            return;
+        const qint64 number
+                = digits.size() > 15 ? Q_INT64_C(1000000000000000000) : digits.toLongLong();
+        conflictingLengths = conflictingLengths || (length && *length != number);
+        length = number;
+    }
+
+    // HTTP/1.1 keeps a connection unless told "close"; HTTP/1.0 only when told "keep-alive".
+    void readConnection(const QByteArray &tokens)
+    {
+        if (hasToken(tokens, "close"))
+            keepsOpen = false;
+        else if (hasToken(tokens, "keep-alive"))
+            keepsOpen = true;
+    }
+};
+
+Transfer::Transfer(const QByteArray &address, const TransferRoute &route,
+                   TransferContext &context, QObject *parent)
+    : QObject(parent), m_context(context)
+{
+    m_record.url = address;
+    m_record.queuedAs = address;
+    m_record.target = route.target;
+    m_record.path = route.path;
+    m_record.folder = route.folder;
+    m_record.fileName = route.fileName;
+}
+
+bool Transfer::isFinal(Outcome outcome)
+{
+    return outcome != Outcome::Retry && outcome != Outcome::Redirected
+           && outcome != Outcome::Resend;
+}
+
+bool Transfer::leavesConnectionOpen() const
+{
+    return m_record.keepConnection && m_bodyEnded;
+}
+
+void Transfer::attempt(Connection *connection, bool reused)
+{
+    startAttempt();
+    m_record.held = false;
+    m_record.watched = false;
+    m_record.reused = reused;
+    listenTo(connection);
+    if (reused)
+        sendRequest();
+}
+
+void Transfer::waitForHold()
+{
+    detach();
+    m_record.held = true;
+}
+
+void Transfer::abandon()
+{
+    detach();
+    m_record.image.reset();
+}
+
+void Transfer::listenTo(Connection *connection)
+{
+    detach();
+    m_connection = connection;
+    m_listening = {
+            connect(connection, &Connection::connected, this, &Transfer::sendRequest),
+            connect(connection, &Connection::dataArrival, this, &Transfer::onDataArrival),
+            connect(connection, &Connection::peerClosed, this, &Transfer::onPeerClosed),
+            connect(connection, &Connection::untrusted, this, &Transfer::onUntrusted),
+    };
+}
+
+void Transfer::detach()
+{
+    for (const QMetaObject::Connection &listening : std::as_const(m_listening))
+        disconnect(listening);
+    m_listening.clear();
+    m_connection = nullptr;
+}
+
+// Whoever hears the outcome may give this transfer a connection at once, or
+// delete it later: nothing of the attempt is touched afterwards.
+void Transfer::end(Outcome outcome)
+{
+    detach();
+    if (isFinal(outcome))
+        m_record.image.reset();
+    emit ended(this, outcome);
+}
+
+// Every field of the attempt starts blank: a length or a coding announced by
+// an earlier response (before a retry or a redirect) says nothing about the
+// one to come.
+void Transfer::startAttempt()
+{
+    m_record.data.clear();
+    m_record.image.reset();
+    m_record.received = 0;
+    m_record.attemptArrived = 0;
+    m_record.scanned = 0;
+    m_record.bodyStarted = false;
+    m_record.contentLength = 0;
+    m_record.chunked = false;
+    m_record.chunks = ChunkedDecoder();
+    m_record.keepConnection = false;
+    m_record.firstBytes.clear();
+    m_record.lastBytes.clear();
+    m_bodyEnded = false;
+}
+
+void Transfer::sendRequest()
+{
+    // A target that could add lines to a request is never sent.
+    if (holdsControlCharacter(m_record.target.host) || holdsControlCharacter(m_record.path)) {
+        giveUp();
+        return;
+    }
+    m_connection->sendData(request());
+}
+
+QByteArray Transfer::request() const
+{
+    const TransferRecord &r = m_record;
+    if (!m_context.options.keepAlive())
+        return "GET " + r.path + " HTTP/1.0\nHost: " + r.target.host
+               + "\nUser-Agent: Mozilla/5.0\n\n";
+    QByteArray host = r.target.origin();
+    if (r.target.isEncrypted())
+        host.remove(0, qsizetype(sizeof "https://") - 1);
+    return "GET " + r.path + " HTTP/1.1\r\nHost: " + host + "\r\nUser-Agent: Mozilla/5.0\r\n\r\n";
+}
+
+void Transfer::onDataArrival()
+{
+    QByteArray &chunk = m_context.chunk;
+    m_connection->getData(chunk);
+    m_context.totalReceived += chunk.size();
+    if (chunk.isEmpty())
+        return;
+    m_record.arrived += chunk.size();
+    m_record.attemptArrived += chunk.size();
+    Step step = Step::Next;
+    if (m_record.bodyStarted) {
+        step = takeBody(chunk);
+    } else {
+        m_record.data.append(chunk);
+        step = readHeader();
+    }
+    if (step == Step::Failed)
+        failAttempt();
+}
+
+void Transfer::onPeerClosed()
+{
+    // A kept connection the server closed as the request went out: the
+    // request never had its chance.
+    if (m_record.reused && m_record.attemptArrived == 0) {
+        end(Outcome::Resend);
+        return;
+    }
+    // Only an orderly close can end a body: a reset (the connection's state
+    // reads Error) cuts it short wherever the platform tells the two apart.
+    const bool orderly = m_connection->state() != SocketState::Error;
+    bool whole = false;
+    if (orderly && isImage() && m_record.bodyStarted && m_record.contentLength == 0) {
+        // Without an announced length the close ends the image, and then only
+        // an image whose format says it is whole: a JPEG ends with FF D9.
+        if (m_record.chunked)
+            whole = m_record.chunks.lastChunkSeen();
+        else
+            whole = m_record.received > 0
+                    && (!m_record.firstBytes.startsWith(jpegStart)
+                        || m_record.lastBytes.endsWith(jpegEnd));
+    }
+    if (!whole || completeImage() == Step::Failed)
+        failAttempt();
+}
+
+void Transfer::onUntrusted(const QString &reason)
+{
+    m_record.failure = reason;
+    end(Outcome::CertificateRejected);
+}
+
+// Counts the attempt; past the last, the address is given up with what the
+// connection said of its failure.
+void Transfer::failAttempt()
+{
+    ++m_record.retries;
+    if (m_record.retries > MaxRetries) {
+        giveUp(m_connection ? m_connection->failure() : QString());
+        return;
+    }
+    // Only the unfinished temporary file goes; the destination never was written.
+    m_record.image.reset();
+    m_record.data.clear();
+    m_record.received = 0;
+    end(Outcome::Retry);
+}
+
+void Transfer::giveUp(const QString &failure)
+{
+    m_record.failure = failure;
+    end(Outcome::GivenUp);
+}
+
+// Nothing is decided before enough bytes are in to decide it: whether there
+// is a status line at all, and then where the header ends. Its fields are
+// read only from the complete header, so body bytes are never taken for them.
+Transfer::Step Transfer::readHeader()
+{
+    QByteArray &data = m_record.data;
+    qsizetype start = 0;
+    while (start < data.size() && isBlank(data[start]))
+        ++start;
+    const std::optional<bool> statusLine = startsWithStatusLine(data, start);
+    if (!statusLine)
+        return data.size() > MaxHeader ? Step::Failed : Step::Next;
+    if (!*statusLine) {
+        // Without a status line nothing says the bytes are an image; a page
+        // is read all the same, from the first byte.
+        if (isImage())
+            return Step::Failed;
+        m_record.bodyStarted = true;
+        const QByteArray body = std::exchange(data, QByteArray());
+        return takeBody(body);
+    }
+    // The header ends at the first empty line, whether lines end in CR LF or
+    // LF. scanned is where the search resumes: at a line feed whose next bytes
+    // are not all in yet, else at the end of the data.
+    qsizetype end = -1;
+    qsizetype at = data.indexOf('\n', std::max(start, m_record.scanned));
+    for (; at >= 0 && at + 1 < data.size(); at = data.indexOf('\n', at + 1)) {
+        if (data[at + 1] == '\n') {
+            end = at + 2;
+        } else if (data[at + 1] == '\r') {
+            if (at + 2 >= data.size())
+                break;
+            if (data[at + 2] == '\n')
+                end = at + 3;
+        }
+        if (end >= 0)
+            break;
+    }
+    m_record.scanned = at >= 0 ? at : data.size();
+    if (end > MaxHeader || (end < 0 && data.size() > MaxHeader))
+        return Step::Failed;
+    if (end < 0)
+        return Step::Next;
+    const Header header(data.mid(start, end - start));
+    data.remove(0, end);
+    return startBody(header);
+}
+
+Transfer::Step Transfer::startBody(const Header &header)
+{
+    if (header.location)
+        return followRedirect(*header.location);
+    // A server in trouble gets another try, for pages as for images.
+    if (header.conflictingLengths || isTransient(header.status)) {
+        if (asksForAWait(header.status))
+            holdHost(header.retryAfter);
+        return Step::Failed;
+    }
+    // A body we cannot read as it is meant (compressed, or framed in a way we
+    // do not know) is never written or scraped.
+    const bool image = isImage();
+    if (header.unreadable || (image && header.status != 200)) {
+        giveUp();
+        return Step::Finished;
+    }
+    m_record.chunked = header.chunked;
+    if (header.length && !header.chunked) {
+        m_record.contentLength = *header.length;
+        if (m_record.contentLength < MinimumLength) {
+            giveUp();
+            return Step::Finished;
+        }
+        if (image && m_record.contentLength > MaxImage)
+            return Step::Failed;
+    }
+    m_record.keepConnection = m_context.options.keepAlive() && header.keepsOpen
+                              && (header.chunked || header.length);
+    m_record.bodyStarted = true;
+    m_record.scanned = 0;
+    const QByteArray body = std::exchange(m_record.data, QByteArray());
+    return takeBody(body);
+}
+
+Transfer::Step Transfer::followRedirect(const QByteArray &value)
+{
+    if (value.size() > RedirectValueLimit)
+        return Step::Failed;
+    const QByteArray target = trimSpaces(value);
+    // Redirect loops end, and a target that could add lines to a request is never sent.
+    if (++m_record.redirects > MaxRedirects || holdsControlCharacter(target)) {
+        giveUp();
+        return Step::Finished;
+    }
+    QByteArray path = target;
+    const ConnectionTarget to = ConnectionTarget::fromAddress(target, &path);
+    const bool absolute = target.contains("://");
+    // Upgrading to TLS on the same host is followed; leaving TLS never is.
+    if (absolute && m_record.target.isEncrypted() && !to.isEncrypted()) {
+        giveUp();
+        return Step::Finished;
+    }
+    if (absolute && to.host.compare(m_record.target.host, Qt::CaseInsensitive) == 0)
+        m_record.target = to;
+    else
+        path = target;
+    m_record.path = path;
+    m_record.fileName = urlFileName(path);
+    m_record.data.clear();
+    m_record.url = m_record.target.origin() + m_record.path;
+    end(Outcome::Redirected);
+    return Step::Finished;
+}
+
+Transfer::Step Transfer::takeBody(QByteArrayView raw)
+{
+    QByteArrayView bytes = raw;
+    bool ended = false;
+    if (m_record.chunked) {
+        QByteArray &decoded = m_context.decoded;
+        decoded.resize(0);
+        const ChunkedDecoder::Result result = m_record.chunks.feed(raw, decoded);
+        if (result == ChunkedDecoder::Result::Malformed)
+            return Step::Failed;
+        ended = result == ChunkedDecoder::Result::Done;
+        // On a kept connection a byte past the last chunk is a peer out of step.
+        if (m_record.keepConnection && m_record.chunks.bytesAfterEnd() > 0)
+            return Step::Failed;
+        bytes = decoded;
+    } else if (m_record.contentLength > 0) {
+        // More body than announced is a response we cannot trust.
+        if (m_record.received + bytes.size() > m_record.contentLength)
+            return Step::Failed;
+        ended = m_record.received + bytes.size() == m_record.contentLength;
+    }
+    m_bodyEnded = ended;
+    return isImage() ? takeImage(bytes, ended) : takePage(bytes);
+}
+
+Transfer::Step Transfer::takePage(QByteArrayView bytes)
+{
+    m_record.data.append(bytes);
+    m_record.received = m_record.data.size();
+    const qsizetype from = std::max<qsizetype>(0, m_record.scanned - (pageEnd.size() - 1));
+    m_record.scanned = m_record.data.size();
+    if (m_record.data.indexOf(pageEnd, from) < 0)
+        return m_record.data.size() > MaxPage ? Step::Failed : Step::Next;
+    emit pageFetched(m_record.url);
+    if (m_context.scraper.process(m_record) == PageScraper::Outcome::UnexpectedShape)
+        return Step::Failed;
+    end(Outcome::PageTaken);
+    return Step::Finished;
+}
+
+Transfer::Step Transfer::takeImage(QByteArrayView bytes, bool ended)
+{
+    TransferRecord &r = m_record;
+    // Whatever holds "</html>" is a page to the scraper, which takes nothing
+    // from an image: the address ends without an image.
+    const qsizetype edge = std::min<qsizetype>(bytes.size(), pageEnd.size() - 1);
+    const QByteArray seam = r.lastBytes + bytes.first(edge).toByteArray();
+    if (seam.contains(pageEnd) || bytes.indexOf(pageEnd) >= 0) {
+        giveUp();
+        return Step::Finished;
+    }
+    if (r.firstBytes.size() < 2)
+        r.firstBytes += bytes.first(std::min(bytes.size(), 2 - r.firstBytes.size())).toByteArray();
+    r.lastBytes = (r.lastBytes + bytes.last(std::min<qsizetype>(bytes.size(), 6)).toByteArray())
+                          .right(6);
+    r.received += bytes.size();
+    if (r.received > MaxImage)
+        return Step::Failed;
+    if (!bytes.isEmpty()) {
+        if (!r.image)
+            r.image = std::make_unique<PartialImage>(destination());
+        if (!r.image->append(bytes))
+            return stopWriting();
+    }
+    return ended ? completeImage() : Step::Next;
+}
+
+Transfer::Step Transfer::completeImage()
+{
+    const std::unique_ptr<PartialImage> &image = m_record.image;
+    const bool whole = image && image->written() == m_record.received;
+    const QString path = whole ? image->destination() : QString();
+    const bool saved = whole && image->commit();
+    // The folder vanished under the transfer and took its bytes with it: the
+    // next attempt makes it again.
+    if (!saved && image && image->error() == ENOENT)
+        return Step::Failed;
+    if (!saved && image && image->error() != 0)
+        return stopWriting();
+    if (!saved) {
+        giveUp();
+        return Step::Finished;
+    }
+    m_savedPath = path;
+    end(Outcome::Saved);
+    return Step::Finished;
+}
+
+// The transfer ends at once and its temporary file goes with it. The image is
+// not given up: nothing was wrong with it, and it is fetched again once
+// writing is possible; only a name the file system refuses ends the address.
+Transfer::Step Transfer::stopWriting()
+{
+    m_writeError = {QFileInfo(m_record.image->destination()).path(), m_record.image->error()};
+    if (m_writeError.concernsTheName())
+        giveUp();
+    else
+        end(Outcome::NotWritten);
+    return Step::Finished;
+}
+
+// Leaves the host alone for as long as it asks, or else for a while that
+// doubles with each failed attempt; the retry waits until then.
+void Transfer::holdHost(const QByteArray &retryAfter)
+{
+    const std::chrono::seconds wait = RetryAfter::parse(retryAfter, QDateTime::currentDateTimeUtc())
+                                              .value_or(RetryAfter::doubling(m_record.retries + 1));
+    m_context.holds.hold(m_record.target.host, wait);
+}
+
+void Transfer::stallWatchTick(double minimumBytes)
+{
+    if (m_record.held)
+        return;
+    const bool stalled = m_record.watched && m_record.arrived - m_record.lastReceived < minimumBytes;
+    if (stalled)
+        failAttempt();
+    // A restart made here begins at the tick: the next one judges it.
+    m_record.watched = !m_record.held;
+    m_record.lastReceived = m_record.arrived;
+}
+
+bool Transfer::isImage() const
+{
+    return m_record.path.contains(".jpg");
+}
+
+QString Transfer::destination() const
+{
+    QString path = m_record.folder + QLatin1Char('/') + fileNameText(m_record.fileName);
+    path.replace(QLatin1String("//"), QLatin1String("/"));
+    path.replace(QLatin1String("//"), QLatin1String("/"));
+    return path;
+}
+
+}
