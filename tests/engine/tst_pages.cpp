@@ -74,7 +74,7 @@ QByteArray heading(const QByteArray &count, const QByteArray &marker = "Results"
 
 // The page side of the engine on scripted connections, fetching on slot 2 so the pool's slot
 // numbering is part of every case; the keyword's first results page was read already. ticked
-// names the size options: t, s and l.
+// names the size options: t, s and l; n turns keep-alive off.
 struct Pages
 {
     explicit Pages(const QString &ticked = QStringLiteral("ts"),
@@ -84,6 +84,7 @@ struct Pages
         options.setThumbnails(ticked.contains(QLatin1Char('t')));
         options.setStandard(ticked.contains(QLatin1Char('s')));
         options.setLargest(ticked.contains(QLatin1Char('l')));
+        options.setKeepAlive(!ticked.contains(QLatin1Char('n')));
         scraper.setResultPageCount(1);
         pool.loadSocks();
     }
@@ -108,6 +109,16 @@ struct Pages
             scripted->acceptConnection();
     }
 
+    // As start, on the connection an earlier page left open.
+    void startKept(const QByteArray &path)
+    {
+        start("/about/");
+        const QByteArray page = "<html>" + QByteArray(100, ' ') + "</html>";
+        connection()->deliver("HTTP/1.1 200 OK\r\nContent-Length: "
+                              + QByteArray::number(page.size()) + "\r\n\r\n" + page);
+        start(path);
+    }
+
     // Delivers the chunks for as long as the attempt they belong to lasts: a
     // retry, a redirect or the end of the transfer drops the rest.
     void deliver(const QByteArrayList &chunks)
@@ -122,7 +133,14 @@ struct Pages
         }
     }
 
+    // How the transfer ended, and whether it left its connection open for the next.
     QString outcome() const
+    {
+        const bool kept = !running() && pool.connection(2)->state() == SocketState::Connected;
+        return QString::fromLatin1(kept ? " and kept" : "").prepend(rawOutcome());
+    }
+
+    QString rawOutcome() const
     {
         return QString::fromLatin1(!saved.isEmpty()                       ? "saved"
                                    : !givenUp.isEmpty()                   ? "given up"
@@ -287,6 +305,14 @@ private slots:
         row("close before </html>", page, {ok + photoPage}, true, "retried");
         row("above 16 MiB without </html>", page, {ok + photoPage + QByteArray(16 << 20, 'x')},
             false, "retried");
+        const QByteArray kept = "HTTP/1.1 200 OK\r\nContent-Length: 107\r\n\r\n<html>"
+                                + QByteArray(94, ' ') + "</html>";
+        row("keep-alive off: HTTP/1.0 request, nothing kept", "/people/", {kept}, false, "ended",
+            {}, "tsn");
+        imageRow("chunked on a kept connection, bytes after its end in its arrival",
+                 {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n64\r\n" + b.left(100)
+                  + "\r\n0\r\n\r\nHTTP/1.1"},
+                 false, "retried");
 
         const QByteArray h = host;
         const QByteArray sizes = "/photos/u/1/sizes/";
@@ -338,7 +364,8 @@ private slots:
 
         QTEST(f.outcome(), "outcome");
         QCOMPARE(f.connection()->sent().value(0),
-                 path.contains('\n') ? QByteArray() : harvesterRequest(host, path, true));
+                 path.contains('\n') ? QByteArray()
+                                      : harvesterRequest(host, path, !ticked.contains('n')));
         QCOMPARE(f.totalReceived, 10 + f.delivered);
         QCOMPARE(f.fetched.size(), int(chunks.join().contains("</html>")));
         QVERIFY(!f.fileTooEarly);
@@ -380,7 +407,7 @@ private slots:
         add("image without a length, whole at the close", bare + jpeg, "close", "saved", jpeg);
         add("JPEG without its end marker at the close", bare + jpeg.chopped(2), "close", "retried");
         add("reset is no end", bare + jpeg, "reset", "retried");
-        add("chunked", chunked + "0\r\nX-Trailer: 1\r\n\r\n", "", "saved", b);
+        add("chunked", chunked + "0\r\nX-Trailer: 1\r\n\r\n", "", "saved and kept", b);
         add("chunked, closed before its last chunk", chunked, "close", "retried");
         add("redirect: body fields not read",
             "HTTP/1.0 302 Found\r\nlocation: /a/p.jpg\r\n\r\n" + fake, "", "pending");
@@ -411,6 +438,19 @@ private slots:
                     + "\r\n3\r\nml>\r\n0\r\n\r\n",
             "close", "ended", {}, "/photos/u/1/");
         add("503 page", header("503 Busy") + pageText, "close", "retried", {}, "/photos/u/1/");
+        const QByteArray ok11 = "HTTP/1.1 200 OK\r\n";
+        add("HTTP/1.0 keep-alive", ok10("Connection: Keep-Alive\r\n" + length), "", "saved and kept",
+            b);
+        // On a connection kept open from an earlier page; "extra" bytes come once it is idle,
+        // "stall" is two ticks of the stall watch without a byte.
+        add("kept: image with a length", ok11 + length + "\r\n" + b, "", "saved and kept", b);
+        add("kept: Connection: close", ok11 + "Connection: close\r\n" + length + "\r\n" + b, "",
+            "saved", b);
+        add("kept: no length, whole at the close", ok11 + "\r\n" + jpeg, "close", "saved", jpeg);
+        add("kept: bytes after the body, once idle", ok11 + length + "\r\n" + b, "extra", "saved",
+            b);
+        add("kept: closed as the request goes out: sent again", "", "close", "pending");
+        add("kept: stalls", "", "stall", "retried");
     }
 
     void chunkingInvariance()
@@ -418,13 +458,20 @@ private slots:
         QFETCH(QByteArray, path);
         QFETCH(QByteArray, response);
         QFETCH(QString, end);
+        const bool kept = QByteArray(QTest::currentDataTag()).startsWith("kept:");
         const auto outcome = [&](const QByteArrayList &pieces) {
             Pages f;
-            f.start(path);
+            kept ? f.startKept(path) : f.start(path);
             f.deliver(pieces);
-            if (f.connection()->state() == SocketState::Connected && !end.isEmpty())
+            if (end == QLatin1String("stall")) {
+                for (int tick = 0; tick < 2; ++tick)
+                    f.pool.timeoutTick();
+            } else if (end == QLatin1String("extra")) {
+                f.connection()->deliver("HTTP/1.1 200 OK\r\n");
+            } else if (f.connection()->state() == SocketState::Connected && !end.isEmpty()) {
                 end == QLatin1String("close") ? f.connection()->closeFromPeer()
                                               : f.connection()->resetFromPeer();
+            }
             if (f.connection()->state() == SocketState::Connecting)
                 f.connection()->acceptConnection();
             return QByteArrayList{f.outcome().toLatin1(), contents(f.destination),
@@ -450,6 +497,8 @@ private slots:
             check(randomPieces(response, seed), QStringLiteral("random pieces, seed %1").arg(seed));
 
         // The same through a real TLS connection, whose records cut the arrivals.
+        if (kept || end == QLatin1String("extra") || end == QLatin1String("stall"))
+            return;
         if (!m_certificates)
             m_certificates = std::make_unique<TestCertificates>();
         QVERIFY(m_certificates->isValid());
