@@ -5,6 +5,8 @@
 
 #include <QCommandLineParser>
 
+#include <climits>
+
 namespace mosscatch {
 
 namespace {
@@ -50,6 +52,13 @@ void addOptions(QCommandLineParser &parser)
                       QStringLiteral("The \"Max Images\" limit: a whole number from 1, or max "
                                      "(default 60)."),
                       QStringLiteral("N|max")});
+    parser.addOption({QStringLiteral("speed-multiple"),
+                      QStringLiteral("The \"Speed Multiple\": 1 to 4, runs 2N connections "
+                                     "(default 1)."),
+                      QStringLiteral("N")});
+    parser.addOption({QStringLiteral("no-keep-alive"),
+                      QStringLiteral("One request per connection (HTTP/1.0), instead of keeping "
+                                     "it open.")});
     parser.addOption({QStringLiteral("demo"),
                       QStringLiteral("Harvest from the built-in local photo site.")});
     parser.addOption({QStringLiteral("site-host"), QStringLiteral("Web host of the photo site."),
@@ -84,13 +93,29 @@ void addOptions(QCommandLineParser &parser)
                                  QStringLiteral("KEYWORD..."));
 }
 
-bool isMaxImagesText(const QString &text)
+bool isWholeNumberIn(const QString &text, int lowest, int highest)
 {
-    if (text == QLatin1String("max"))
-        return true;
     bool isNumber = false;
-    const int images = text.toInt(&isNumber);
-    return isNumber && images >= 1 && text.front().isDigit();
+    const int number = text.toInt(&isNumber);
+    return isNumber && number >= lowest && number <= highest && text.front().isDigit();
+}
+
+QString applyNumbers(const QCommandLineParser &parser, CliOptions &options)
+{
+    if (parser.isSet(QStringLiteral("max-images"))) {
+        options.settings.maxImages = parser.value(QStringLiteral("max-images"));
+        if (options.settings.maxImages != QLatin1String("max")
+            && !isWholeNumberIn(options.settings.maxImages, 1, INT_MAX))
+            return QStringLiteral("--max-images takes a whole number from 1 or \"max\", not \"%1\"")
+                    .arg(options.settings.maxImages);
+    }
+    if (parser.isSet(QStringLiteral("speed-multiple"))) {
+        const QString text = parser.value(QStringLiteral("speed-multiple"));
+        if (!isWholeNumberIn(text, 1, 4))
+            return QStringLiteral("--speed-multiple takes 1, 2, 3 or 4, not \"%1\"").arg(text);
+        options.settings.speedMultiple = text.toInt();
+    }
+    return {};
 }
 
 QString applySwitches(const QCommandLineParser &parser, CliOptions &options)
@@ -105,6 +130,7 @@ QString applySwitches(const QCommandLineParser &parser, CliOptions &options)
             options.settings.*pair.field = on;
     }
     options.settings.commercial = parser.isSet(QStringLiteral("commercial"));
+    options.settings.keepAlive = !parser.isSet(QStringLiteral("no-keep-alive"));
     options.demo = parser.isSet(QStringLiteral("demo"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.summaryJson = parser.value(QStringLiteral("summary-json"));
@@ -167,15 +193,8 @@ CliOptions::Parsed CliOptions::parse(const QStringList &arguments, const QString
                                           : storedFolder;
     if (options.settings.saveFolder.trimmed().isEmpty())
         return {std::nullopt, QStringLiteral("the save folder must not be empty"), 2};
-    if (parser.isSet(QStringLiteral("max-images"))) {
-        options.settings.maxImages = parser.value(QStringLiteral("max-images"));
-        if (!isMaxImagesText(options.settings.maxImages))
-            return {std::nullopt,
-                    QStringLiteral("--max-images takes a whole number from 1 or \"max\", not \"%1\"")
-                            .arg(options.settings.maxImages),
-                    2};
-    }
-    for (const QString &error : {applySwitches(parser, options), applySite(parser, options)}) {
+    for (const QString &error : {applyNumbers(parser, options), applySwitches(parser, options),
+                                 applySite(parser, options)}) {
         if (!error.isEmpty())
             return {std::nullopt, error, 2};
     }

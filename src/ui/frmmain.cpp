@@ -294,6 +294,7 @@ void FrmMain::bindEngine()
     connect(m_lComm, &QCheckBox::toggled, &options, &HarvestOptions::setCommercial);
     connect(m_cStop, &QCheckBox::toggled, &options, &HarvestOptions::setPaused);
     connect(m_lPages, &QComboBox::currentTextChanged, &options, &HarvestOptions::setMaxImages);
+    connect(m_lConn, &QComboBox::currentTextChanged, this, &FrmMain::lConnChanged);
     connect(&options, &HarvestOptions::changed, this, &FrmMain::showOptions);
     connect(&options, &HarvestOptions::saveFolderChanged, this, &FrmMain::showSaveFolder);
 
@@ -337,8 +338,13 @@ void FrmMain::startupLayout()
 
 void FrmMain::fillLists()
 {
-    m_lConn->addItem(QStringLiteral("1"));
-    m_lConn->setCurrentIndex(0);
+    {
+        // Filling the list must not store its first choice over the remembered one.
+        const QSignalBlocker blocker(m_lConn);
+        for (int multiple = 1; multiple <= 4; ++multiple)
+            m_lConn->addItem(QString::number(multiple));
+        m_lConn->setCurrentIndex(0);
+    }
     m_lPages->addItem(QStringLiteral("60"));
     m_lPages->setCurrentIndex(0);
 }
@@ -357,6 +363,12 @@ void FrmMain::readSettings()
         m_text1->setText(m_settings.readSettingValue(QStringLiteral("text1")));
     }
     text1Changed(m_text1->text());
+    // A stored value that is not one of the choices leaves the default.
+    m_lConn->setCurrentText(m_settings.readSettingValue(QStringLiteral("SpeedMultiple")));
+    const QString keepAlive
+            = m_settings.readSettingValue(QStringLiteral("KeepAlive")).trimmed().toLower();
+    m_engine.options().setKeepAlive(keepAlive != QLatin1String("false")
+                                    && keepAlive != QLatin1String("0"));
 }
 
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)
@@ -459,6 +471,12 @@ void FrmMain::tDirChanged(const QString &text)
     m_engine.options().setSaveFolder(text);
 }
 
+void FrmMain::lConnChanged(const QString &text)
+{
+    m_settings.saveSettingValue(QStringLiteral("SpeedMultiple"), text);
+    m_engine.options().setSpeedMultiple(text.toInt());
+}
+
 void FrmMain::keywordStarted(const QString &keyword)
 {
     m_iStart->hide();
@@ -514,12 +532,14 @@ void FrmMain::showOptions()
     const QSignalBlocker commercial(m_lComm);
     const QSignalBlocker paused(m_cStop);
     const QSignalBlocker pages(m_lPages);
+    const QSignalBlocker connections(m_lConn);
     m_cThumbnails->setChecked(options.thumbnails());
     m_cStandard->setChecked(options.standard());
     m_cLargest->setChecked(options.largest());
     m_lComm->setChecked(options.commercial());
     m_cStop->setChecked(options.paused());
     m_lPages->setCurrentText(options.maxImages());
+    m_lConn->setCurrentText(QString::number(options.speedMultiple()));
     if (m_showingWriteStop && !options.paused()) {
         m_showingWriteStop = false;
         m_lKW->setToolTip({});

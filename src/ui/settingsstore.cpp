@@ -2,6 +2,8 @@
 
 #include "common/text.h"
 
+#include <algorithm>
+
 namespace mosscatch {
 
 SettingsStore::SettingsStore()
@@ -19,10 +21,24 @@ void SettingsStore::saveSettingValue(const QString &key, const QString &value)
 
 QString SettingsStore::readSettingValue(const QString &key, const QString &defaultValue) const
 {
-    const QString name = fullKey(key);
-    if (!m_settings.contains(name))
+    const QString name = storedKey(key);
+    if (name.isEmpty())
         return defaultValue;
     return m_settings.value(name).toString();
+}
+
+// The file's keys are case-sensitive: one written by hand ("KeepAlive=false")
+// is found in whatever case it was written, the store's own lower-case key first.
+QString SettingsStore::storedKey(const QString &key) const
+{
+    const QString name = fullKey(key);
+    if (m_settings.contains(name))
+        return name;
+    const QStringList keys = m_settings.allKeys();
+    const auto found = std::ranges::find_if(keys, [&name](const QString &stored) {
+        return stored.compare(name, Qt::CaseInsensitive) == 0;
+    });
+    return found == keys.end() ? QString() : *found;
 }
 
 QString SettingsStore::fullKey(const QString &key)

@@ -18,6 +18,7 @@ public:
 
 private:
     static QString fullKey(const QString &key);
+    QString storedKey(const QString &key) const;
 
     QSettings m_settings;
 };

@@ -96,6 +96,8 @@ private slots:
         row("max images not a number", {"--max-images", "lots", "cats"}, "--max-images");
         row("max images below 1", {"--max-images", "-5", "cats"}, "--max-images");
         row("max images holding max", {"--max-images", "nomax", "cats"}, "--max-images");
+        row("speed multiple 0", {"--speed-multiple", "0", "cats"}, "--speed-multiple");
+        row("speed multiple above 4", {"--speed-multiple", "5", "cats"}, "--speed-multiple");
         row("contradicting sizes", {"--largest", "--no-largest", "cats"}, "contradict");
         row("save folder is a file", {"--folder", "/proc/version/x", "cats"}, "save folder");
         row("log in no folder", {"--log", "/proc/version/x", "cats"}, "log");

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QImage>
@@ -152,12 +153,18 @@ private slots:
         const QStringList defaults{HarvestSettings::defaultSaveFolder(), QString()};
         QCOMPARE((QStringList{text("tDir"), text("Text1")}), defaults);
         QCOMPARE((QStringList{stored("tdir"), stored("text1")}), defaults);
+        QVERIFY(m_engine->options().keepAlive() && m_engine->options().speedMultiple() == 1);
 
         QTest::keyClicks(child<QLineEdit>("Text1"), QStringLiteral("zelda  "));
         child<QLineEdit>("tDir")->setText(QStringLiteral("/data/pictures/"));
+        child<QComboBox>("lConn")->setCurrentText(QStringLiteral("3"));
+        SettingsStore().saveSettingValue(QStringLiteral("KeepAlive"), QStringLiteral("False "));
         openWindow();
-        QCOMPARE((QStringList{text("Text1"), text("tDir"), m_engine->options().saveFolder()}),
-                 (QStringList{"zelda  ", "/data/pictures/", "/data/pictures/"}));
+        const HarvestOptions &options = m_engine->options();
+        QCOMPARE((QStringList{text("Text1"), text("tDir"), options.saveFolder(),
+                              child<QComboBox>("lConn")->currentText()}),
+                 (QStringList{"zelda  ", "/data/pictures/", "/data/pictures/", "3"}));
+        QVERIFY(options.speedMultiple() == 3 && !options.keepAlive());
     }
 
     void optionsBoundBothWays()
@@ -214,19 +221,22 @@ private slots:
         QVERIFY(child<QLabel>("iStart")->isVisible());
     }
 
-    // The status line names the keyword; a write error ticks Pause and says why there, and
-    // unticking it goes on with the keyword, its image first.
+    // The status line names the keyword; Speed Multiple 2 gives four connection rows; a write
+    // error ticks Pause and says why there, and unticking it goes on with the keyword, its
+    // image first.
     void startShowsKeywordConnectionRowsAndWriteStops()
     {
+        QTest::keyClick(child<QComboBox>("lConn"), Qt::Key_Down);
+        QCOMPARE(m_engine->options().speedMultiple(), 2);
         start(" Blue  Sky ");
         QCOMPARE(text("lKW"), QStringLiteral("Downloading for: blue++sky"));
         QVERIFY(!child<QLabel>("iStart")->isVisible());
 
         using Column = ConnectionRows::Column;
         ConnectionRows *rows = m_window->connectionRows();
-        QCOMPARE(rows->count(), 3);
+        QCOMPARE(rows->count(), 5);
         const QList<int> lefts = {0, 40, 152, 640, 744};
-        for (int row = 1; row <= 2; ++row) {
+        for (int row = 1; row <= 4; ++row) {
             for (int column = 0; column < ConnectionRows::ColumnCount; ++column) {
                 QLabel *label = rows->label(row, Column(column));
                 QCOMPARE(label->pos(), QPoint(lefts.at(column), (row - 1) * 14));

@@ -34,6 +34,8 @@ private slots:
         row("missing key gives default", "text1", "cats", "tdir", "/home/Mosscatch/",
             "/home/Mosscatch/");
         row("tab is part of the key", "\ttdir", "/a/", "tdir", "none", "none");
+        row("written by hand in capitals", "Settings/KeepAlive", "false", "KeepAlive", "true",
+            "false");
     }
 
     void readsWhatWasSaved()
@@ -42,7 +44,12 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QString, readKey);
         QFETCH(QString, defaultValue);
-        SettingsStore().saveSettingValue(savedKey, value);
+        // A key under its group's name goes into the file as a person would write it.
+        if (savedKey.startsWith("Settings/"))
+            QSettings(QStringLiteral("Coalvesper"), QStringLiteral("Coalvesper"))
+                    .setValue(savedKey, value);
+        else
+            SettingsStore().saveSettingValue(savedKey, value);
         QTEST(SettingsStore().readSettingValue(readKey, defaultValue), "expected");
     }
 
