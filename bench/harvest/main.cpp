@@ -5,11 +5,10 @@
 // Prints figures only; it asserts nothing.
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
+#include "runtoend.h"
 #include "siteprocess.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -66,13 +65,7 @@ Figures harvest(quint16 sitePort, const QStringList &keywords,
     QObject::connect(&engine, &HarvestEngine::transferStarted, [&] { ++figures.transfers; });
     QObject::connect(&engine, &HarvestEngine::imageSaved, [&] { ++figures.images; });
     QObject::connect(&engine, &HarvestEngine::pageFetched, [&] { ++figures.pages; });
-    QEventLoop loop;
-    QObject::connect(&engine, &HarvestEngine::runOver, &loop, &QEventLoop::quit);
-    QElapsedTimer clock;
-    clock.start();
-    engine.start();
-    loop.exec();
-    figures.seconds = double(clock.elapsed()) / 1000.0;
+    figures.seconds = double(runToEnd(engine)) / 1000.0;
     figures.bytes = double(engine.totalReceived());
     return figures;
 }

@@ -11,6 +11,14 @@ DelayProxy::DelayProxy(quint16 upstreamPort, int roundTripMs, QObject *parent)
     m_server.listen(QHostAddress::LocalHost);
 }
 
+// A connection still open here (one kept alive past the harvest's end) says
+// disconnected while its socket is torn down; no pipe may read it by then.
+DelayProxy::~DelayProxy()
+{
+    for (QTcpSocket *socket : m_server.findChildren<QTcpSocket *>())
+        socket->disconnect();
+}
+
 void DelayProxy::accept()
 {
     while (QTcpSocket *client = m_server.nextPendingConnection()) {

@@ -22,6 +22,7 @@ class DelayProxy : public QObject
 
 public:
     DelayProxy(quint16 upstreamPort, int roundTripMs, QObject *parent = nullptr);
+    ~DelayProxy() override;
 
     // 0 when no port could be had.
     quint16 port() const { return m_server.serverPort(); }

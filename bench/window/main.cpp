@@ -4,13 +4,13 @@
 // Prints figures only; it asserts nothing. Run with QT_QPA_PLATFORM=offscreen.
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
+#include "runtoend.h"
 #include "siteprocess.h"
 #include "ui/frmmain.h"
 #include "ui/savedimagestrip.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QProcess>
 #include <QSettings>
@@ -66,13 +66,7 @@ Figures harvest(quint16 sitePort, const QStringList &keywords, bool strip, int d
     QObject::connect(&engine, &HarvestEngine::imageSaved, [&] { ++figures.images; });
     QObject::connect(window.savedImageStrip(), &SavedImageStrip::previewShown,
                      [&] { ++figures.previews; });
-    QEventLoop loop;
-    QObject::connect(&engine, &HarvestEngine::runOver, &loop, &QEventLoop::quit);
-    QElapsedTimer clock;
-    clock.start();
-    engine.start();
-    loop.exec();
-    figures.seconds = double(clock.elapsed()) / 1000.0;
+    figures.seconds = double(runToEnd(engine)) / 1000.0;
     figures.meanGapMs = ticks > 0 ? double(gaps) / ticks : 0;
     return figures;
 }
