@@ -23,12 +23,8 @@ Delivery ResponseShaper::faulted(const SiteResponse &routed, const FaultRule &ru
 {
     SiteResponse response = routed;
     const bool closes = endsWithClose(rule.kind);
-    if (rule.kind == FaultRule::Kind::NoLengthKept) {
-        if (response.connection() == "close")
-            response.setConnection({});
-    } else if (closes) {
+    if (closes && rule.kind != FaultRule::Kind::NoLengthKept)
         response.setConnection("close");
-    }
     Delivery delivery = shaped(response, rule, path);
     delivery.keepsOpen = response.keepsConnection() && !closes;
     return delivery;
