@@ -69,7 +69,8 @@ struct FaultRule
         CloseWhenReused, // on a connection's second or later request, close without a byte of
                          // answer (the first request is served normally and uses nothing up)
         ConnectionClose, // the normal answer with "Connection: close", then close
-        NoLengthKept, // whole body, neither Content-Length nor "Connection: close", then close
+        NoLengthKept, // on a kept connection: whole body, neither Content-Length nor
+                      // "Connection: close", then close (elsewhere as NoContentLength)
         ExtraBytes, // the normal answer followed, in the same write, by text (default "HTTP/1.1
                     // 200 OK\r\n\r\nextra"); the connection stays as the request asked
         StallWhenReused, // as Stall, on a connection's second or later request only (the first
