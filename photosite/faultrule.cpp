@@ -26,9 +26,9 @@ FaultRule FaultRule::wildcard(const QByteArray &hostAndPath, Kind kind, int time
     return rule;
 }
 
-bool FaultRule::matches(const QByteArray &host, const QByteArray &path) const
+bool FaultRule::matches(const QByteArray &host, const QByteArray &path, bool reused) const
 {
-    if (times == 0)
+    if (times == 0 || (!reused && (kind == Kind::CloseWhenReused || kind == Kind::StallWhenReused)))
         return false;
     switch (match) {
     case Match::ExactPath:

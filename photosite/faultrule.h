@@ -6,6 +6,10 @@ namespace mosscatch {
 
 // A misbehaviour the site shows for matching requests. Rules are tried in the
 // order they were added; the first that matches (and has uses left) applies.
+// Each applies to one answer, on whichever connection its request came. On a
+// connection kept for further requests, an answer that can only end with the
+// close says "Connection: close", as the site's HTTP/1.0 answers all do; only
+// NoLengthKept leaves that out, since that is its point.
 struct FaultRule
 {
     enum class Match {
@@ -62,6 +66,15 @@ struct FaultRule
                          // text is empty)
         RepeatedPhotos, // the normal results page with the blocks of the search's page 1 once
                         // more: its photos twice on page 1, and again on every other page
+        CloseWhenReused, // on a connection's second or later request, close without a byte of
+                         // answer (the first request is served normally and uses nothing up)
+        ConnectionClose, // the normal answer with "Connection: close", then close
+        NoLengthKept, // on a kept connection: whole body, neither Content-Length nor
+                      // "Connection: close", then close (elsewhere as NoContentLength)
+        ExtraBytes, // the normal answer followed, in the same write, by text (default "HTTP/1.1
+                    // 200 OK\r\n\r\nextra"); the connection stays as the request asked
+        StallWhenReused, // as Stall, on a connection's second or later request only (the first
+                         // is served normally and uses nothing up)
     };
 
     Match match = Match::ExactPath;
@@ -77,7 +90,8 @@ struct FaultRule
     static FaultRule pathPrefix(const QByteArray &prefix, Kind kind, int times = -1);
     static FaultRule wildcard(const QByteArray &hostAndPath, Kind kind, int times = -1);
 
-    bool matches(const QByteArray &host, const QByteArray &path) const;
+    // reused: the request is not the first on its connection.
+    bool matches(const QByteArray &host, const QByteArray &path, bool reused) const;
     static bool wildcardMatch(const QByteArray &pattern, const QByteArray &text);
 };
 

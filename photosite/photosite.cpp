@@ -50,6 +50,7 @@ void PhotoSite::clearFaults()
 void PhotoSite::acceptConnections()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+        ++m_connections;
         auto *connection = new SiteConnection(socket, this);
         connect(connection, &SiteConnection::requestArrived, this, &PhotoSite::answer);
     }
@@ -79,11 +80,12 @@ Delivery PhotoSite::deliveryFor(RequestRecord &record)
     QByteArray host = record.host.isEmpty() ? m_catalog.site().siteHost : record.host;
     if (const qsizetype colon = host.indexOf(':'); colon >= 0)
         host.truncate(colon);
-    const SiteResponse response = m_router.route(host, record.path);
+    SiteResponse response = m_router.route(host, record.path);
+    speakAsAsked(response, record);
     if (record.method == "HEAD")
-        return {Delivery::Mode::Whole, response.header(), {}, 0, 0};
+        return {Delivery::Mode::Whole, response.header(), {}, 0, 0, response.keepsConnection()};
     for (FaultRule &rule : m_faults) {
-        if (!rule.matches(host, record.path))
+        if (!rule.matches(host, record.path, record.onConnection > 1))
             continue;
         if (rule.times > 0)
             --rule.times;
@@ -91,6 +93,18 @@ Delivery PhotoSite::deliveryFor(RequestRecord &record)
         return m_shaper.faulted(response, rule, record.path);
     }
     return m_shaper.normal(response);
+}
+
+// HTTP/1.0 requests without keep-alive get the answer they always got.
+void PhotoSite::speakAsAsked(SiteResponse &response, const RequestRecord &record)
+{
+    if (record.version != "HTTP/1.1" && !record.keepAlive)
+        return;
+    response.version = "HTTP/1.1";
+    if (!record.keepAlive)
+        response.setConnection("close");
+    else
+        response.setConnection(record.version == "HTTP/1.1" ? QByteArray() : "keep-alive");
 }
 
 }

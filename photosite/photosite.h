@@ -17,7 +17,8 @@ namespace mosscatch {
 
 class SiteConnection;
 
-// The photo site as an HTTP/1.0 server. One server stands for every host
+// The photo site as an HTTP/1.1 server that answers HTTP/1.0 requests as an
+// HTTP/1.0 server would, one per connection. One server stands for every host
 // name; the Host field (or an absolute target) only matters to the image
 // bytes and to wildcard fault rules.
 class PhotoSite : public QObject
@@ -33,6 +34,8 @@ public:
     bool listen(const QHostAddress &address = QHostAddress::LocalHost, quint16 port = 0);
     // TLS handshakes begun since start-up.
     int handshakes() const { return m_handshakes; }
+    // Connections accepted since start-up (after their handshake, with TLS).
+    int connections() const { return m_connections; }
     quint16 serverPort() const;
 
     PhotoCatalog &catalog() { return m_catalog; }
@@ -52,9 +55,11 @@ private:
     void answer(SiteConnection *connection, RequestRecord record);
     Delivery deliveryFor(RequestRecord &record);
     void log(const RequestRecord &record);
+    static void speakAsAsked(SiteResponse &response, const RequestRecord &record);
 
     QTcpServer *m_server;
     int m_handshakes = 0;
+    int m_connections = 0;
     PhotoCatalog m_catalog;
     const SiteRouter m_router;
     const ResponseShaper m_shaper;

@@ -13,6 +13,10 @@ struct RequestRecord
     QByteArray target; // as sent: origin-form or absolute-form
     QByteArray path; // origin-form, query included
     QByteArray host; // the Host field (or the host of an absolute target)
+    QByteArray version; // "HTTP/1.0", "HTTP/1.1"
+    // HTTP/1.1 without "Connection: close", or HTTP/1.0 with "Connection: keep-alive".
+    bool keepAlive = false;
+    int onConnection = 0; // 1 for the first request on its connection, 2 for the next
     QDateTime received;
     bool faulted = false; // a fault rule shaped the answer
 };

@@ -7,22 +7,90 @@ namespace {
 constexpr qint64 DefaultHugePage = 8 * 1024 * 1024;
 constexpr qint64 DefaultFarmLinks = 50;
 constexpr qint64 DefaultBombBlocks = 250000;
+constexpr char DefaultExtraBytes[] = "HTTP/1.1 200 OK\r\n\r\nextra";
 
 }
 
 Delivery ResponseShaper::normal(const SiteResponse &response) const
 {
-    return withLength(response, QByteArray::number(response.body.size()));
+    Delivery delivery = withLength(response, QByteArray::number(response.body.size()));
+    delivery.keepsOpen = response.keepsConnection();
+    return delivery;
 }
 
-Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &rule,
+Delivery ResponseShaper::faulted(const SiteResponse &routed, const FaultRule &rule,
                                  const QByteArray &path) const
 {
+    SiteResponse response = routed;
+    const bool closes = endsWithClose(rule.kind);
+    if (closes && rule.kind != FaultRule::Kind::NoLengthKept)
+        response.setConnection("close");
+    Delivery delivery = shaped(response, rule, path);
+    delivery.keepsOpen = response.keepsConnection() && !closes;
+    return delivery;
+}
+
+// Answers that end where their length or last chunk says leave the
+// connection to the request; the others can only end with the close.
+bool ResponseShaper::endsWithClose(FaultRule::Kind kind)
+{
+    using Kind = FaultRule::Kind;
+    switch (kind) {
+    case Kind::CloseEarly:
+    case Kind::NoContentLength:
+    case Kind::ContentLengthLarger:
+    case Kind::ContentLengthSmaller:
+    case Kind::ContentLengthGarbage:
+    case Kind::EndlessBody:
+    case Kind::ResetNoLength:
+    case Kind::CloseEarlyNoLength:
+    case Kind::CutNoLength:
+    case Kind::Chunked:
+    case Kind::ContradictingLengths:
+    case Kind::CloseWhenReused:
+    case Kind::ConnectionClose:
+    case Kind::NoLengthKept:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// An error or redirect made in place of the routed answer speaks of the
+// connection as the routed answer did.
+SiteResponse ResponseShaper::alike(SiteResponse made, const SiteResponse &model)
+{
+    made.version = model.version;
+    made.setConnection(model.connection());
+    return made;
+}
+
+Delivery ResponseShaper::shaped(const SiteResponse &response, const FaultRule &rule,
+                                const QByteArray &path) const
+{
     const qint64 size = response.body.size();
+    const auto error = [&](int status, const QByteArray &reason) {
+        return alike(m_router.error(status, reason, path), response);
+    };
+    const auto redirect = [&](const QByteArray &fieldName, const QByteArray &target) {
+        return alike(m_router.redirect(fieldName, target), response);
+    };
     using Kind = FaultRule::Kind;
     switch (rule.kind) {
     case Kind::Stall:
+    case Kind::StallWhenReused:
         return {Delivery::Mode::Stall, {}, {}, 0, 0};
+    case Kind::CloseWhenReused:
+        return {Delivery::Mode::Whole, {}, {}, 0, 0};
+    case Kind::ConnectionClose:
+        return normal(response);
+    case Kind::NoLengthKept:
+        return withLength(response, {});
+    case Kind::ExtraBytes: {
+        Delivery delivery = normal(response);
+        delivery.first += rule.text.isEmpty() ? QByteArray(DefaultExtraBytes) : rule.text;
+        return delivery;
+    }
     case Kind::Trickle:
         return paced(response.header(), response.body, qMax(1, rule.chunkBytes), rule.intervalMs);
     case Kind::CloseEarly:
@@ -44,15 +112,15 @@ Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &
     case Kind::SplitHeader:
         return split(response, rule.bytes, rule.intervalMs);
     case Kind::NotFound:
-        return normal(m_router.error(404, "Not Found", path));
+        return normal(error(404, "Not Found"));
     case Kind::ServerError:
-        return normal(m_router.error(500, "Internal Server Error", path));
+        return normal(error(500, "Internal Server Error"));
     case Kind::Redirect:
-        return normal(m_router.redirect("location", rule.text));
+        return normal(redirect("location", rule.text));
     case Kind::RedirectLoop:
-        return normal(m_router.redirect("location", path));
+        return normal(redirect("location", path));
     case Kind::RedirectCapitalLocation:
-        return normal(m_router.redirect("Location", rule.text));
+        return normal(redirect("Location", rule.text));
     case Kind::EndlessBody:
         return {Delivery::Mode::Endless, response.header({}),
                 QByteArray(qMax(1, rule.chunkBytes), 'x'), qMax(1, rule.chunkBytes),
@@ -66,7 +134,7 @@ Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &
     case Kind::PhotoImageAddress:
         return normal(withImageAddress(response, rule.text));
     case Kind::Unavailable:
-        return normal(m_router.error(503, "Service Unavailable", path));
+        return normal(error(503, "Service Unavailable"));
     case Kind::LinkFarm:
         return normal(withBlocks(
                 response,
@@ -75,7 +143,7 @@ Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &
         return normal(withBlocks(
                 response, bomb(response.body, rule.bytes > 0 ? rule.bytes : DefaultBombBlocks)));
     case Kind::NotFoundSplit:
-        return split(m_router.error(404, "Not Found", path), rule.bytes, rule.intervalMs);
+        return split(error(404, "Not Found"), rule.bytes, rule.intervalMs);
     case Kind::HeaderByteByByte:
         return {Delivery::Mode::PacedFirst, response.header(), response.body, 1,
                 qMax(0, rule.intervalMs)};
@@ -141,7 +209,7 @@ Delivery ResponseShaper::faulted(const SiteResponse &response, const FaultRule &
                 0};
     }
     case Kind::TooManyRequests: {
-        SiteResponse busy = m_router.error(429, "Too Many Requests", path);
+        SiteResponse busy = error(429, "Too Many Requests");
         if (!rule.text.isEmpty())
             busy.fields.append({"Retry-After", rule.text});
         return normal(busy);

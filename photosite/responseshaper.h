@@ -8,7 +8,8 @@
 namespace mosscatch {
 
 // How a response goes on the wire: `first` is written at once, `rest` (if
-// any) paced in pieces, and the connection closes after the last byte.
+// any) paced in pieces. After the last byte the connection closes, unless
+// keepsOpen lets it read the next request.
 struct Delivery
 {
     // PacedFirst: `first` in pieces of chunkBytes, then `rest` at once.
@@ -21,6 +22,7 @@ struct Delivery
     QByteArray rest; // Paced: what follows; Endless: the piece repeated forever
     int chunkBytes = 0;
     int intervalMs = 0;
+    bool keepsOpen = false;
 };
 
 // Turns the normal answer to a request into what a fault rule asks for.
@@ -34,6 +36,10 @@ public:
                      const QByteArray &path) const;
 
 private:
+    Delivery shaped(const SiteResponse &response, const FaultRule &rule,
+                    const QByteArray &path) const;
+    static bool endsWithClose(FaultRule::Kind kind);
+    static SiteResponse alike(SiteResponse made, const SiteResponse &model);
     Delivery withLength(const SiteResponse &response, const QByteArray &contentLength) const;
     Delivery paced(const QByteArray &first, const QByteArray &rest, int chunkBytes,
                    int intervalMs) const;

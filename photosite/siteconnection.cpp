@@ -34,7 +34,7 @@ void SiteConnection::deliver(const Delivery &delivery)
         return;
     case Delivery::Mode::Whole:
         m_socket->write(delivery.first);
-        close();
+        answerSent();
         return;
     case Delivery::Mode::Reset:
     case Delivery::Mode::Cut:
@@ -71,11 +71,20 @@ RequestRecord SiteConnection::parse(const QByteArray &raw)
     record.method = requestLine.at(0);
     record.target = requestLine.at(1);
     record.path = record.target;
+    record.version = requestLine.at(2);
+    QList<QByteArray> options;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArray line = lines.at(i).trimmed();
-        if (line.toLower().startsWith("host:"))
+        const QByteArray lower = line.toLower();
+        if (lower.startsWith("host:"))
             record.host = line.mid(5).trimmed();
+        else if (lower.startsWith("connection:"))
+            options += lower.mid(11).split(',');
     }
+    for (QByteArray &option : options)
+        option = option.trimmed();
+    record.keepAlive = !options.contains("close")
+                       && (record.version == "HTTP/1.1" || options.contains("keep-alive"));
     if (record.target.startsWith("http://")) {
         const QByteArray rest = record.target.mid(7);
         const qsizetype slash = rest.indexOf('/');
@@ -96,11 +105,15 @@ qsizetype SiteConnection::requestEnd(const QByteArray &buffer)
 
 void SiteConnection::readRequest()
 {
+    const QByteArray arrived = m_socket->readAll();
+    if (m_state == State::Closing)
+        return;
+    m_buffer += arrived;
     if (m_state != State::ReadingRequest) {
-        m_socket->readAll();
+        // Past the bound no request could be read from them; the answer goes on.
+        m_buffer.truncate(MaximumRequest + 1);
         return;
     }
-    m_buffer += m_socket->readAll();
     const qsizetype end = requestEnd(m_buffer);
     if (end < 0) {
         if (m_buffer.size() > MaximumRequest)
@@ -112,8 +125,22 @@ void SiteConnection::readRequest()
     // readAll() leaves a socket-sized block behind a short request; the site
     // keeps its log of requests, so it gets an exact copy of the head.
     const QByteArray head(m_buffer.constData(), end);
-    m_buffer = QByteArray();
-    emit requestArrived(this, parse(head));
+    m_buffer = m_buffer.mid(end);
+    RequestRecord record = parse(head);
+    record.onConnection = ++m_requests;
+    emit requestArrived(this, record);
+}
+
+void SiteConnection::answerSent()
+{
+    if (!m_delivery.keepsOpen) {
+        close();
+        return;
+    }
+    m_state = State::ReadingRequest;
+    m_idle.start(KeptIdleLimitMs);
+    // The next request may have come while the answer was under way.
+    QMetaObject::invokeMethod(this, &SiteConnection::readRequest, Qt::QueuedConnection);
 }
 
 void SiteConnection::writeNextPiece()
@@ -132,7 +159,7 @@ void SiteConnection::writeNextPiece()
         m_pacer.stop();
         if (pacedFirst)
             m_socket->write(m_delivery.rest);
-        close();
+        answerSent();
     }
 }
 

@@ -11,7 +11,12 @@ class QTcpSocket;
 namespace mosscatch {
 
 // One accepted client: reads a request, asks the site for the answer and
-// writes it out as the delivery says, then closes (HTTP/1.0).
+// writes it out as the delivery says. Then it closes, as HTTP/1.0 does, unless
+// the delivery keeps the connection for the next request; bytes that arrive
+// while an answer is under way wait for it. A client gets two minutes for its
+// first request; a kept connection closes after half a minute of quiet that
+// follows an answer: longer than the harvester itself keeps an idle
+// connection, short enough that connections nobody uses do not pile up.
 class SiteConnection : public QObject
 {
     Q_OBJECT
@@ -35,6 +40,7 @@ signals:
 
 private:
     void readRequest();
+    void answerSent();
     void writeNextPiece();
     void close();
     void reset();
@@ -42,6 +48,7 @@ private:
 
     static constexpr qsizetype MaximumRequest = 64 * 1024;
     static constexpr int IdleLimitMs = 120000;
+    static constexpr int KeptIdleLimitMs = 30000;
     static constexpr qint64 EndlessBacklog = 256 * 1024;
 
     QTcpSocket *const m_socket;
@@ -49,6 +56,7 @@ private:
     State m_state = State::ReadingRequest;
     Delivery m_delivery;
     qsizetype m_sent = 0;
+    int m_requests = 0;
     QTimer m_pacer;
     QTimer m_idle;
 };

@@ -1,4 +1,5 @@
 #include "harvesterrequest.h"
+#include "photosite/pagebuilder.h"
 #include "photosite/photosite.h"
 
 #include <QEventLoop>
@@ -27,15 +28,20 @@ struct Answer
 };
 
 // Runs the event loop while it waits, so the site in this thread can answer.
-Answer ask(quint16 port, const QByteArray &request, int waitMs = 5000)
+// Each further request goes on the same socket once bytes answering the one
+// before it have come.
+Answer ask(quint16 port, QByteArrayList requests, int waitMs = 5000)
 {
     Answer answer;
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
-    socket.write(request);
+    socket.write(requests.takeFirst());
     const auto readArrived = [&] {
-        if (socket.bytesAvailable() > 0)
+        if (socket.bytesAvailable() > 0) {
             answer.bytes += answer.chunks.emplace_back(socket.readAll());
+            if (!requests.isEmpty())
+                socket.write(requests.takeFirst());
+        }
         return socket.state() == QAbstractSocket::UnconnectedState;
     };
     answer.closed = QTest::qWaitFor(readArrived, waitMs);
@@ -70,6 +76,7 @@ struct Exchange
 }
 
 Q_DECLARE_METATYPE(Exchange)
+Q_DECLARE_METATYPE(FaultRule)
 
 class tst_PhotoSite : public QObject
 {
@@ -221,7 +228,7 @@ private slots:
                 = exchange.request.isEmpty() ? requestFor(address) : exchange.request;
         Answer answer;
         for (qsizetype i = 0; i < exchange.faulted.size(); ++i)
-            answer = ask(m_site.serverPort(), request, exchange.closed ? 5000 : 400);
+            answer = ask(m_site.serverPort(), {request}, exchange.closed ? 5000 : 400);
         QCOMPARE(answer.closed, exchange.closed);
         const QByteArray statusLine = "HTTP/1.0 " + exchange.status + "\r\n";
         QVERIFY2(exchange.status.isEmpty() ? answer.bytes.isEmpty()
@@ -249,6 +256,95 @@ private slots:
         QCOMPARE(record.method + ' ' + record.host + record.path, "GET " + address);
     }
 
+    // Requests that follow one another on one connection, all for the photo page;
+    // a list item holding two requests sends them in one write.
+    void keptConnections_data()
+    {
+        QTest::addColumn<QByteArrayList>("requests");
+        QTest::addColumn<FaultRule>("rule"); // no pattern: no rule
+        QTest::addColumn<QByteArray>("expected"); // every byte the connection carried
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<QList<bool>>("faulted");
+
+        const QByteArray path = m_photo.pagePath;
+        const QByteArray html = m_site.catalog().photoPage(m_photo);
+        const auto request = [&](const QByteArray &version, const QByteArray &fields = {}) {
+            return "GET " + path + ' ' + version + "\r\nHost: www.photosite.example.com\r\n"
+                   + "User-Agent: Mozilla/5.0\r\n" + fields + "\r\n";
+        };
+        const QByteArray kept = request("HTTP/1.1"),
+                         last = request("HTTP/1.1", "Connection: Close\r\n");
+        const QByteArray oneShot = requestFor(m_site.catalog().site().siteHost + path);
+        const auto answer = [](const QByteArray &head, const QByteArray &connection,
+                               const QByteArray &body, const QByteArray &fields = {},
+                               bool length = true) {
+            return head + "\r\nDate: Sat, 01 Mar 2008 12:00:00 GMT\r\nServer: Apache/2.0.52\r\n"
+                   + (connection.isEmpty() ? QByteArray() : "Connection: " + connection + "\r\n")
+                   + fields + "Content-Type: text/html; charset=iso-8859-1\r\n"
+                   + (length ? "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
+                             : QByteArray())
+                   + "\r\n" + body;
+        };
+        const QByteArray ok = "HTTP/1.1 200 OK", page = answer(ok, {}, html),
+                         closing = answer(ok, "close", html);
+        const auto rule = [&](FaultRule::Kind kind, int times = -1) {
+            FaultRule r = FaultRule::exactPath(path, kind, times);
+            std::tie(r.chunkBytes, r.intervalMs) = std::tuple(300, 20);
+            return r;
+        };
+        using Kind = FaultRule::Kind;
+        const auto row = [](const char *name, const QByteArrayList &requests, const FaultRule &r,
+                            const QByteArray &expected, bool closed, const QList<bool> &faulted) {
+            QTest::newRow(name) << requests << r << expected << closed << faulted;
+        };
+        row("HTTP/1.0 as ever", {oneShot}, {}, answer("HTTP/1.0 200 OK", "close", html), true,
+            {false});
+        row("kept, then asked to close", {kept, last}, {}, page + closing, true, {false, false});
+        row("HTTP/1.0 keep-alive, two in one write",
+            {request("HTTP/1.0", "connection: keep-alive\r\n") + oneShot}, {},
+            answer(ok, "keep-alive", html) + answer("HTTP/1.0 200 OK", "close", html), true,
+            {false, false});
+        row("trickle, next request waits", {kept, last}, rule(Kind::Trickle), page + closing, true,
+            {true, true});
+        row("404, kept", {kept, last}, rule(Kind::NotFound, 1),
+            answer("HTTP/1.1 404 Not Found", {},
+                   PageBuilder(m_site.catalog().site()).errorPage(404, "Not Found", path))
+                    + closing,
+            true, {true, false});
+        row("close when reused", {kept, kept}, rule(Kind::CloseWhenReused, 1), page, true,
+            {false, true});
+        row("stall when reused", {kept, kept}, rule(Kind::StallWhenReused, 1), page, false,
+            {false, true});
+        row("Connection: close", {kept}, rule(Kind::ConnectionClose), closing, true, {true});
+        row("no length, kept", {kept}, rule(Kind::NoLengthKept), answer(ok, {}, html, {}, false),
+            true, {true});
+        row("extra bytes", {kept, last}, rule(Kind::ExtraBytes, 1),
+            page + "HTTP/1.1 200 OK\r\n\r\nextra" + closing, true, {true, false});
+    }
+
+    void keptConnections()
+    {
+        QFETCH(QByteArrayList, requests);
+        QFETCH(FaultRule, rule);
+        QFETCH(QByteArray, expected);
+        QFETCH(bool, closed);
+        QFETCH(QList<bool>, faulted);
+
+        if (!rule.pattern.isEmpty())
+            m_site.addFault(rule);
+        const int accepted = m_site.connections();
+        const Answer answer = ask(m_site.serverPort(), requests, closed ? 5000 : 400);
+        QCOMPARE(answer.bytes, expected);
+        QCOMPARE(answer.closed, closed);
+        QCOMPARE(m_site.connections(), accepted + 1);
+        QList<bool> faults;
+        for (const RequestRecord &record : m_site.requests()) {
+            faults << record.faulted;
+            QCOMPARE(record.onConnection, faults.size());
+        }
+        QCOMPARE(faults, faulted);
+    }
+
     // A stalled answer and a request that never ends must not keep the site from
     // serving others.
     void slowClientsDoNotHoldOthers()
@@ -261,7 +357,7 @@ private slots:
         silent.write("GET /half");
         for (const Photo &photo : m_site.catalog().photosOnPage("count12", false, 1).first(3)) {
             const QByteArray request = requestFor(photo.largestImage);
-            QCOMPARE(ask(m_site.serverPort(), request).body(),
+            QCOMPARE(ask(m_site.serverPort(), {request}).body(),
                      m_site.catalog().imageBytes(photo.largestImage));
         }
         QVERIFY(stalled.state() == QAbstractSocket::ConnectedState
@@ -317,7 +413,7 @@ private slots:
         const quint16 port = line.mid(23).chopped(1).toUShort(&isPort);
         QVERIFY2(line.startsWith("listening on 127.0.0.1:") && line.endsWith('\n') && isPort,
                  line.constData());
-        const Answer answer = ask(port, requestFor(m_photo.thumbnailImage));
+        const Answer answer = ask(port, {requestFor(m_photo.thumbnailImage)});
         QCOMPARE(answer.body(), m_site.catalog().imageBytes(m_photo.thumbnailImage));
 
         tool.terminate();
