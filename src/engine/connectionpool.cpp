@@ -8,7 +8,7 @@ ConnectionPool::ConnectionPool(ConnectionFactory factory, const HarvestOptions &
                                QObject *parent)
     : QObject(parent), m_factory(std::move(factory)), m_options(options)
 {
-    m_slots.push_back(makeSlot());
+    m_slots.push_back(makeSlot(0));
 }
 
 ConnectionPool::~ConnectionPool()
@@ -50,36 +50,106 @@ void ConnectionPool::loadSocks()
     unloadSocks();
     const int working = std::clamp(2 * m_options.speedMultiple(), 1, MaxWorkingSlots);
     for (int i = 1; i <= working; ++i)
-        m_slots.push_back(makeSlot());
+        m_slots.push_back(makeSlot(i));
     emit socksLoaded(count());
 }
 
-// What arrives on a connection that carries no transfer (an idle one) is a
-// peer out of step: the connection is closed, never read as a response.
-ConnectionPool::Slot ConnectionPool::makeSlot()
+ConnectionPool::Slot ConnectionPool::makeSlot(int index)
 {
     Slot slot;
-    slot.connection = m_factory(this);
-    Connection *const connection = slot.connection;
-    const auto dropUnlessCarrying = [this, connection] {
-        const int index = indexOf(connection);
-        if (index > 0 && !m_slots[size_t(index)].transfer)
-            closeConnection(index);
-    };
-    connect(connection, &Connection::dataArrival, this, dropUnlessCarrying);
-    connect(connection, &Connection::peerClosed, this, dropUnlessCarrying);
+    slot.connection = makeConnection();
     slot.idleTimer = std::make_unique<QTimer>();
     slot.idleTimer->setSingleShot(true);
     slot.idleTimer->setInterval(IdleCloseMs);
-    connect(slot.idleTimer.get(), &QTimer::timeout, this, [this, connection] {
-        if (const int index = indexOf(connection); index > 0)
+    connect(slot.idleTimer.get(), &QTimer::timeout, this, [this, index] {
+        if (index < count() && !m_slots[size_t(index)].transfer)
             closeConnection(index);
     });
     return slot;
 }
 
+Connection *ConnectionPool::makeConnection()
+{
+    Connection *const connection = m_factory(this);
+    connect(connection, &Connection::dataArrival, this, [this, connection] { dropIdle(connection); });
+    connect(connection, &Connection::peerClosed, this, [this, connection] { dropIdle(connection); });
+    return connection;
+}
+
+// What arrives on a connection that carries no transfer (an idle one) is a
+// peer out of step, and its close ends it: either way it is closed, never
+// read as a response.
+void ConnectionPool::dropIdle(Connection *connection)
+{
+    if (const int index = indexOf(connection); index > 0) {
+        if (!m_slots[size_t(index)].transfer)
+            closeConnection(index);
+        return;
+    }
+    for (auto parked = m_parked.begin(); parked != m_parked.end(); ++parked) {
+        if (parked->connection == connection) {
+            connection->close();
+            connection->deleteLater();
+            m_parked.erase(parked);
+            return;
+        }
+    }
+}
+
+// The slot's idle connection steps aside for a transfer to another site,
+// and the slot gets a fresh one.
+void ConnectionPool::park(int index)
+{
+    Slot &slot = m_slots[size_t(index)];
+    slot.idleTimer->stop();
+    slot.idle = false;
+    if (m_parked.size() >= size_t(MaxParked)) {
+        m_parked.front().connection->close();
+        m_parked.front().connection->deleteLater();
+        m_parked.erase(m_parked.begin());
+    }
+    Parked parked{slot.connection, slot.target, std::make_unique<QTimer>()};
+    Connection *const connection = slot.connection;
+    parked.timer->setSingleShot(true);
+    connect(parked.timer.get(), &QTimer::timeout, this, [this, connection] { dropIdle(connection); });
+    parked.timer->start(IdleCloseMs);
+    m_parked.push_back(std::move(parked));
+    slot.connection = makeConnection();
+}
+
+// Puts the parked connection to target, if any, into the slot, whose own
+// connection is parked in turn where idle, else dropped.
+bool ConnectionPool::takeParked(int index, const ConnectionTarget &target)
+{
+    const auto parked = std::find_if(m_parked.begin(), m_parked.end(), [&](const Parked &p) {
+        return p.target == target && p.connection->state() == SocketState::Connected;
+    });
+    if (parked == m_parked.end() || !m_options.keepAlive())
+        return false;
+    Connection *const connection = parked->connection;
+    m_parked.erase(parked);
+    Slot &slot = m_slots[size_t(index)];
+    if (slot.idle)
+        park(index);
+    slot.connection->close();
+    slot.connection->deleteLater();
+    slot.connection = connection;
+    slot.target = target;
+    return true;
+}
+
+void ConnectionPool::closeParked()
+{
+    for (Parked &parked : m_parked) {
+        parked.connection->close();
+        parked.connection->deleteLater();
+    }
+    m_parked.clear();
+}
+
 void ConnectionPool::unloadSocks()
 {
+    closeParked();
     // Deleting a connection drops it at once, without events.
     while (m_slots.size() > 1) {
         Slot &slot = m_slots.back();
@@ -134,6 +204,24 @@ bool ConnectionPool::allWorkingSlotsFree() const
     return true;
 }
 
+int ConnectionPool::idleConnections() const
+{
+    const auto idle = std::count_if(m_slots.begin(), m_slots.end(),
+                                    [](const Slot &slot) { return slot.idle; });
+    return int(idle + qsizetype(m_parked.size()));
+}
+
+bool ConnectionPool::hasIdleConnectionTo(const ConnectionTarget &target) const
+{
+    const bool inSlot = std::any_of(m_slots.begin() + 1, m_slots.end(), [&](const Slot &slot) {
+        return !slot.transfer && isIdleTo(slot, target);
+    });
+    return inSlot || std::any_of(m_parked.begin(), m_parked.end(), [&](const Parked &parked) {
+               return parked.target == target
+                      && parked.connection->state() == SocketState::Connected;
+           });
+}
+
 bool ConnectionPool::isIdleTo(const Slot &slot, const ConnectionTarget &target) const
 {
     return slot.idle && slot.target == target && m_options.keepAlive()
@@ -164,12 +252,14 @@ void ConnectionPool::attempt(int index, bool mayReuse)
         transfer->waitForHold();
         return;
     }
-    if (mayReuse && isIdleTo(slot, target)) {
+    if (mayReuse && (isIdleTo(slot, target) || takeParked(index, target))) {
         slot.idle = false;
         slot.idleTimer->stop();
         transfer->attempt(slot.connection, true);
         return;
     }
+    if (mayReuse && slot.idle && m_options.keepAlive())
+        park(index);
     closeConnection(index);
     slot.target = target;
     transfer->attempt(slot.connection, false);
@@ -189,8 +279,13 @@ void ConnectionPool::onEnded(Transfer *transfer, Transfer::Outcome outcome)
         finish(index, transfer, outcome);
         return;
     }
-    closeConnection(index);
-    attempt(index, false);
+    // A redirect whose body was read to its end leaves its connection to the
+    // next request; any other attempt goes out on a fresh connection.
+    const bool keepOpen = outcome == Transfer::Outcome::Redirected
+                          && transfer->leavesConnectionOpen() && m_options.keepAlive()
+                          && m_slots[size_t(index)].connection->state() == SocketState::Connected;
+    release(index, keepOpen);
+    attempt(index, keepOpen);
     if (outcome == Transfer::Outcome::Retry)
         emit transferRetried(index);
 }
@@ -210,6 +305,7 @@ void ConnectionPool::finish(int index, Transfer *transfer, Transfer::Outcome out
         slot.shownUrl = record.url;
         slot.shownFailure = record.failure;
     }
+    emit slotFreed();
     switch (outcome) {
     case Outcome::Saved:
         emit imageSaved(transfer->savedPath());
@@ -261,6 +357,7 @@ void ConnectionPool::resumeHeld()
 
 void ConnectionPool::giveUpRunning()
 {
+    closeParked();
     for (int i = 1; i < count(); ++i) {
         Slot &slot = m_slots[size_t(i)];
         closeConnection(i);

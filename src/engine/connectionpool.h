@@ -18,8 +18,10 @@ namespace mosscatch {
 // Slot 0 is the blank template and never carries a transfer; the working
 // slots 1 to 2k (Speed Multiple k) are rebuilt at every keyword start. Slot i
 // couples connection(i), the transfer it carries and status row i. A
-// connection whose last response left it open waits idle in its slot for the
-// next transfer to the same scheme, host and port, at most IdleCloseMs.
+// connection whose last response left it open waits idle for the next
+// transfer to the same scheme, host and port, at most IdleCloseMs: in its
+// slot, or parked beside the slots once its slot is wanted for another site,
+// so that the pages' host and the image hosts each keep theirs.
 class ConnectionPool : public QObject
 {
     Q_OBJECT
@@ -27,6 +29,7 @@ class ConnectionPool : public QObject
 public:
     static constexpr int MaxWorkingSlots = 8;
     static constexpr int IdleCloseMs = 15000;
+    static constexpr int MaxParked = 16;
     // A transfer must bring at least 1 KiB, headers included, per 20-second
     // stall-watch tick (about 51 bytes a second) to keep its slot. The slowest
     // working link brings that in well under a second; a server that drips a
@@ -56,6 +59,10 @@ public:
     // another target; 0 when every slot carries a transfer.
     int freeSlotFor(const ConnectionTarget &target) const;
     bool allWorkingSlotsFree() const;
+    // Idle connections kept open, in slots or parked.
+    int idleConnections() const;
+    // A transfer to target would find a connection open and idle.
+    bool hasIdleConnectionTo(const ConnectionTarget &target) const;
     // Hands transfer (which the pool now owns) to free slot index and starts
     // its first attempt.
     void start(int index, Transfer *transfer);
@@ -78,6 +85,8 @@ signals:
     // The working slots were rebuilt; count() connections exist now.
     void socksLoaded(int count);
     void transferRetried(int index);
+    // A transfer ended for good; its slot is free.
+    void slotFreed();
     void imageSaved(const QString &path);
     void pageFetched(const QByteArray &url);
     void addressGivenUp(const QByteArray &url);
@@ -102,7 +111,19 @@ private:
         QString shownFailure;
     };
 
-    Slot makeSlot();
+    struct Parked
+    {
+        Connection *connection = nullptr;
+        ConnectionTarget target;
+        std::unique_ptr<QTimer> timer;
+    };
+
+    Slot makeSlot(int index);
+    Connection *makeConnection();
+    void dropIdle(Connection *connection);
+    void park(int index);
+    bool takeParked(int index, const ConnectionTarget &target);
+    void closeParked();
     int indexOf(const Connection *connection) const;
     bool isIdleTo(const Slot &slot, const ConnectionTarget &target) const;
     void attempt(int index, bool mayReuse);
@@ -115,6 +136,8 @@ private:
     ConnectionFactory m_factory;
     const HarvestOptions &m_options;
     std::vector<Slot> m_slots;
+    // Oldest first.
+    std::vector<Parked> m_parked;
     HostHolds m_holds;
     double m_minimumPerTick = MinimumBytesPerSecond * 20;
 };

@@ -60,10 +60,23 @@ bool Dispatcher::nothingToHandOut() const
 }
 
 // The top address, or while hosts are held the first near the top whose host
-// is not; none when every address in reach waits for a held host.
+// is not; none when every address in reach waits for a held host. An address
+// that can reuse an idle connection may go before them.
 std::optional<QByteArray> Dispatcher::nextAddress()
 {
     const HostHolds &holds = m_pool.holds();
+    // An address near the top whose site has a connection waiting idle costs
+    // no handshake: it goes first.
+    if (m_options.keepAlive() && m_pool.idleConnections() > 0) {
+        std::optional<QByteArray> reusing = m_queue.takeFirstWhere(
+                [&](const QByteArray &address) {
+                    const ConnectionTarget target = ConnectionTarget::fromAddress(address);
+                    return !holds.isHeld(target.host) && m_pool.hasIdleConnectionTo(target);
+                },
+                ReuseLookAhead);
+        if (reusing)
+            return reusing;
+    }
     if (holds.isEmpty())
         return m_queue.takeFirst();
     return m_queue.takeFirstWhere(

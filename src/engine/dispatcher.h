@@ -43,6 +43,9 @@ public:
                  + ResultPageWalker::MaxPages + 1);
     // Addresses passed over in one tick at most, so the window stays responsive.
     static constexpr int MaxSkipsPerTick = 1000;
+    // How far down the queue an address that can reuse an idle connection is
+    // looked for.
+    static constexpr int ReuseLookAhead = 64;
     // Once nothing is left to hand out, running transfers are waited for at
     // most this many stall-watch ticks (20 minutes), then given up. A stalled
     // or dripping transfer is given up by the stall watch within four ticks

@@ -13,6 +13,8 @@ HarvestEngine::HarvestEngine(SiteConfiguration site, ConnectionFactory factory, 
       m_dispatcher(m_options, m_queue, m_pool, m_context),
       m_statistics(m_pool, m_queue, m_context)
 {
+    // A coarse timer may fire early, and the dispatch interval is a promise to the site.
+    m_nextTimer.setTimerType(Qt::PreciseTimer);
     setIntervals({});
     connectParts();
     connectTimers();
@@ -31,11 +33,23 @@ void HarvestEngine::connectParts()
     connect(&m_driver, &RunDriver::harvestPrepared, &m_scraper, &PageScraper::beginKeyword);
     connect(&m_driver, &RunDriver::harvestPrepared, &m_dispatcher, &Dispatcher::beginKeyword);
     connect(&m_driver, &RunDriver::harvestPrepared, this, &HarvestEngine::enableHarvestTimers);
+    // A keyword's search goes out at once, not a tick later.
+    connect(&m_driver, &RunDriver::harvestPrepared, this, &HarvestEngine::dispatchIfDue,
+            Qt::QueuedConnection);
     connect(&m_driver, &RunDriver::keywordFailed, this, &HarvestEngine::keywordFailed);
     connect(&m_driver, &RunDriver::runOver, this, &HarvestEngine::runOver);
 
     connect(&m_dispatcher, &Dispatcher::nextKeywordWanted, &m_driver, &RunDriver::nextMajorKeyword);
     connect(&m_dispatcher, &Dispatcher::transferStarted, this, &HarvestEngine::transferStarted);
+    // The tick's phase follows the latest dispatch, so two dispatches are
+    // never closer than its interval.
+    connect(&m_dispatcher, &Dispatcher::transferStarted, this, [this] {
+        m_sinceDispatch.start();
+        if (m_nextTimer.isActive())
+            m_nextTimer.start();
+    });
+    connect(&m_pool, &ConnectionPool::slotFreed, this, &HarvestEngine::dispatchIfDue,
+            Qt::QueuedConnection);
     connect(&m_dispatcher, &Dispatcher::addressGivenUp, this, &HarvestEngine::addressGivenUp);
     connect(&m_dispatcher, &Dispatcher::keywordCutShort, this, &HarvestEngine::keywordCutShort);
 
@@ -109,6 +123,13 @@ void HarvestEngine::holdForWriteError(const QByteArray &url, const WriteError &e
     m_dispatcher.fetchAgain(url);
     m_options.setPaused(true);
     emit writingStopped(error);
+}
+
+void HarvestEngine::dispatchIfDue()
+{
+    if (m_nextTimer.isActive()
+        && (!m_sinceDispatch.isValid() || m_sinceDispatch.elapsed() >= m_nextTimer.interval()))
+        m_dispatcher.tick();
 }
 
 void HarvestEngine::enableHarvestTimers()

@@ -12,6 +12,7 @@
 #include "engine/transfercontext.h"
 #include "net/connection.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringListModel>
 #include <QTimer>
@@ -126,6 +127,7 @@ private:
     void connectTimers();
     void enableHarvestTimers();
     void holdForWriteError(const QByteArray &url, const WriteError &error);
+    void dispatchIfDue();
 
     SiteConfiguration m_site;
     HarvestOptions m_options;
@@ -137,6 +139,9 @@ private:
     Dispatcher m_dispatcher;
     HarvestStatistics m_statistics;
     QTimer m_nextTimer;
+    // Since the latest dispatch: a slot freed between two ticks takes the
+    // next address as soon as a whole dispatch interval has passed.
+    QElapsedTimer m_sinceDispatch;
     QTimer m_statsTimer;
     QTimer m_speedTimer;
     QTimer m_timeoutTimer;

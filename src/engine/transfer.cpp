@@ -235,6 +235,7 @@ void Transfer::startAttempt()
     m_record.firstBytes.clear();
     m_record.lastBytes.clear();
     m_bodyEnded = false;
+    m_redirect.reset();
 }
 
 void Transfer::sendRequest()
@@ -281,6 +282,13 @@ void Transfer::onDataArrival()
 
 void Transfer::onPeerClosed()
 {
+    // The redirect was known before its body was all in.
+    if (m_redirect) {
+        m_record.keepConnection = false;
+        if (followRedirect(*std::exchange(m_redirect, std::nullopt)) == Step::Failed)
+            failAttempt();
+        return;
+    }
     // A kept connection the server closed as the request went out: the
     // request never had its chance.
     if (m_record.reused && m_record.attemptArrived == 0) {
@@ -383,8 +391,19 @@ Transfer::Step Transfer::readHeader()
 
 Transfer::Step Transfer::startBody(const Header &header)
 {
-    if (header.location)
+    // A redirect on a connection that stays open is followed once its body
+    // is read to its end, so the connection can carry the next request.
+    const bool drained = m_context.options.keepAlive() && header.keepsOpen && !header.chunked
+                         && header.length && *header.length <= MaxHeader;
+    if (header.location && !drained)
         return followRedirect(*header.location);
+    if (header.location) {
+        m_redirect = *header.location;
+        m_record.keepConnection = true;
+        m_record.contentLength = *header.length;
+        m_record.bodyStarted = true;
+        return takeBody(std::exchange(m_record.data, QByteArray()));
+    }
     // A server in trouble gets another try, for pages as for images.
     if (header.conflictingLengths || isTransient(header.status)) {
         if (asksForAWait(header.status))
@@ -448,6 +467,8 @@ Transfer::Step Transfer::followRedirect(const QByteArray &value)
 
 Transfer::Step Transfer::takeBody(QByteArrayView raw)
 {
+    if (m_redirect)
+        return drainRedirect(raw);
     QByteArrayView bytes = raw;
     bool ended = false;
     if (m_record.chunked) {
@@ -469,6 +490,17 @@ Transfer::Step Transfer::takeBody(QByteArrayView raw)
     }
     m_bodyEnded = ended;
     return isImage() ? takeImage(bytes, ended) : takePage(bytes);
+}
+
+Transfer::Step Transfer::drainRedirect(QByteArrayView bytes)
+{
+    m_record.received += bytes.size();
+    if (m_record.received > m_record.contentLength)
+        return Step::Failed;
+    if (m_record.received < m_record.contentLength)
+        return Step::Next;
+    m_bodyEnded = true;
+    return followRedirect(*std::exchange(m_redirect, std::nullopt));
 }
 
 Transfer::Step Transfer::takePage(QByteArrayView bytes)

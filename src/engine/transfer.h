@@ -8,6 +8,8 @@
 #include <QMetaObject>
 #include <QObject>
 
+#include <optional>
+
 namespace mosscatch {
 
 class Connection;
@@ -83,6 +85,7 @@ private:
     Step readHeader();
     Step startBody(const Header &header);
     Step followRedirect(const QByteArray &target);
+    Step drainRedirect(QByteArrayView bytes);
     Step takeBody(QByteArrayView raw);
     Step takePage(QByteArrayView bytes);
     Step takeImage(QByteArrayView bytes, bool ended);
@@ -100,6 +103,8 @@ private:
     WriteError m_writeError;
     // The body reached its stated end: its length, or the last chunk.
     bool m_bodyEnded = false;
+    // A redirect's target, while its body is still being read.
+    std::optional<QByteArray> m_redirect;
 };
 
 }

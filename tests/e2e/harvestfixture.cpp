@@ -1,5 +1,8 @@
 #include "harvestfixture.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "common/text.h"
 #include "net/tcpconnection.h"
 
@@ -45,7 +48,12 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
     m_givenUp = m_cutShort = m_transfers = m_retries = 0;
     m_failed.clear();
     QObject::connect(m_engine.get(), &HarvestEngine::keywordCutShort, [this] { ++m_cutShort; });
-    QObject::connect(m_engine.get(), &HarvestEngine::transferStarted, [this] { ++m_transfers; });
+    m_closestStartsNs = std::numeric_limits<qint64>::max();
+    QObject::connect(m_engine.get(), &HarvestEngine::transferStarted, [this] {
+        if (m_transfers++ > 0)
+            m_closestStartsNs = std::min(m_closestStartsNs, m_sinceStart.nsecsElapsed());
+        m_sinceStart.start();
+    });
     QObject::connect(m_engine.get(), &HarvestEngine::transferRetried, [this] { ++m_retries; });
     QObject::connect(m_engine.get(), &HarvestEngine::keywordFailed,
                      [this](const QString &keyword) { m_failed.append(keyword); });

@@ -7,6 +7,7 @@
 #include "testcertificates.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMap>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -44,6 +45,8 @@ public:
     int givenUp() const { return m_givenUp; }
     int cutShort() const { return m_cutShort; }
     int transfersStarted() const { return m_transfers; }
+    // The least time between two transfers started: the site's pacing.
+    qint64 closestStartsNs() const { return m_closestStartsNs; }
     int retries() const { return m_retries; }
     QStringList failedKeywords() const { return m_failed; }
 
@@ -69,6 +72,8 @@ private:
     int m_givenUp = 0;
     int m_cutShort = 0;
     int m_transfers = 0;
+    QElapsedTimer m_sinceStart;
+    qint64 m_closestStartsNs = 0;
     int m_retries = 0;
     QStringList m_failed;
 };

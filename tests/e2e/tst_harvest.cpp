@@ -23,6 +23,9 @@ private slots:
         const Request threeKeywords{{"count12", "count5", "m\xC3\xB6ss"}, {true, true, false}};
         QTest::newRow("three keywords, one in UTF-8") << threeKeywords << false;
         QTest::newRow("the same over TLS") << threeKeywords << true;
+        Request oneShot = threeKeywords;
+        oneShot.settings.keepAlive = false;
+        QTest::newRow("the same, one request per connection") << oneShot << false;
         QTest::newRow("every size, no limit, two pages")
                 << Request{{"count75", "count7"}, {true, true, true, false, "max"}} << false;
         QTest::newRow("largest only, commercial")
@@ -58,6 +61,15 @@ private slots:
         QVERIFY(sameFiles(fixture.filesOnDisk(), fixture.expectedFiles(wanted)));
         // A request is sent twice only when the transfer is retried.
         QVERIFY(fixture.repeatedRequests().size() <= fixture.retries());
+        // However soon a connection is free again, no two transfers start closer than the
+        // dispatch interval (1 ms here).
+        QVERIFY(fixture.closestStartsNs() >= 1000000);
+        // Kept open, a connection carries many requests; else each its own.
+        const qsizetype requests = fixture.site().requests().size();
+        if (wanted.settings.keepAlive)
+            QVERIFY(fixture.site().connections() * 3 < requests);
+        else
+            QCOMPARE(fixture.site().connections(), requests);
         for (const QString &keyword : order) {
             QVERIFY(QDir(fixture.saveFolder() + keyword + "/thumbnails").exists());
             QVERIFY(QDir(fixture.saveFolder() + keyword + "/largest").exists());

@@ -59,6 +59,12 @@ private slots:
         addRow("reset mid-image without a length", K::ResetNoLength, "largest", true);
         addRow("reset once, then whole", K::ResetNoLength, "largest", false, 1);
         addRow("close mid-image without a length", K::CloseEarlyNoLength, "standard", true);
+        addRow("kept connection closed as the request goes out", K::CloseWhenReused, "thumbnail",
+               false);
+        addRow("Connection: close", K::ConnectionClose, "standard", false);
+        addRow("no length on a kept connection", K::NoLengthKept, "largest", false);
+        addRow("bytes after the image once", K::ExtraBytes, "thumbnail", false, 1);
+        addRow("kept connection stalls", K::StallWhenReused, "standard", false);
         addTlsRow("no length, closed with close_notify", K::NoContentLength, "largest", false);
         // All of the image, yet a cut: nothing says the server meant to end there.
         addTlsRow("no length, cut without close_notify", K::CutNoLength, "largest", true, 1 << 30);
@@ -97,7 +103,8 @@ private slots:
         QFETCH(int, intervalMs);
         rule.bytes = bytes;
         rule.intervalMs = intervalMs;
-        rule.text = "http://" + photo.standardImage;
+        if (kind != K::ExtraBytes)
+            rule.text = "http://" + photo.standardImage;
         fixture.site().addFault(rule);
 
         // Made first, this also fills the site's image cache: the site shares the harvester's

@@ -1,6 +1,7 @@
 #include "common/bytesize.h"
 #include "engine/harvestengine.h"
 #include "engine/retryafter.h"
+#include "harvesterrequest.h"
 #include "rows.h"
 #include "scriptedconnection.h"
 
@@ -111,6 +112,36 @@ private slots:
     // Three ticks of the stall watch: a transfer that brought the minimum (1 KiB a 20-second
     // tick, headers included) since the previous tick is left alone, and one begun since the
     // previous tick is first judged at the next.
+    // A slot wanted for another site parks its idle connection, which the next transfer to its
+    // own site takes up again; a keyword's end closes every idle one.
+    void parkedConnectionServesItsSiteAgain()
+    {
+        Run r({QStringLiteral("kw")});
+        r.begin(2, "c.com/busy/");
+        r.begin(1, "a.com/p/");
+        r.endTransfer(1, "HTTP/1.1");
+        auto *kept = r.slot(1);
+        r.begin(1, "b.com/p/");
+        r.endTransfer(1, "HTTP/1.1");
+        QCOMPARE(r.pool.idleConnections(), 2);
+        r.begin(1, "a.com/q/");
+        QCOMPARE(r.slot(1), kept);
+        QCOMPARE(kept->connectCount(), 1);
+        QCOMPARE(kept->sent().constLast(), harvesterRequest("a.com", "/q/", true));
+        QCOMPARE(r.pool.idleConnections(), 1);
+        r.pool.giveUpRunning();
+        QCOMPARE(r.pool.idleConnections(), 0);
+
+        // Near the top of the queue, an address that finds its connection idle goes first.
+        r.begin(1, "b.com/p/");
+        r.endTransfer(1, "HTTP/1.1");
+        r.queue.takeFirst();
+        for (const char *address : {"a.com/1/", "b.com/2/"})
+            r.queue.addUrl(address);
+        r.ticks(1);
+        QCOMPARE(r.queue.at(0), QByteArray("a.com/1/"));
+    }
+
     void stallWatch_data()
     {
         using S = SocketState;
