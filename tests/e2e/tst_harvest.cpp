@@ -64,12 +64,13 @@ private slots:
         // However soon a connection is free again, no two transfers start closer than the
         // dispatch interval (1 ms here).
         QVERIFY(fixture.closestStartsNs() >= 1000000);
-        // Kept open, a connection carries many requests; else each its own.
+        // Kept open, a connection carries many requests (where a keyword makes many); else
+        // each its own.
         const qsizetype requests = fixture.site().requests().size();
-        if (wanted.settings.keepAlive)
-            QVERIFY(fixture.site().connections() * 3 < requests);
-        else
+        if (!wanted.settings.keepAlive)
             QCOMPARE(fixture.site().connections(), requests);
+        else if (requests >= 100)
+            QVERIFY(fixture.site().connections() * 3 < requests);
         for (const QString &keyword : order) {
             QVERIFY(QDir(fixture.saveFolder() + keyword + "/thumbnails").exists());
             QVERIFY(QDir(fixture.saveFolder() + keyword + "/largest").exists());
