@@ -179,10 +179,11 @@ private slots:
     }
 
     // Two transfers of one image: the one that is cut short loses only its own temporary file,
-    // and one given up leaves the image already saved by an earlier run.
-    void retryDeletesOnlyItsOwnTemporaryImage()
+    // and one given up leaves the image already saved by an earlier run. A keyword's start
+    // removes the temporary images a killed earlier run left, and no other file.
+    void onlyTheirOwnTemporaryImagesGo()
     {
-        Run r({QStringLiteral("kw")});
+        Run r({QStringLiteral("kw"), QStringLiteral("kw")});
         const QString earlier = r.driver.keywordFolder() + QStringLiteral("/x.jpg");
         QVERIFY(QFile(earlier).open(QIODevice::WriteOnly));
         const QStringList temporary{r.beginImage(1, "a.com/x.jpg"), r.beginImage(2, "a.com/x.jpg")};
@@ -196,15 +197,10 @@ private slots:
         QCOMPARE(QDir(r.driver.keywordFolder())
                          .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  (QStringList{"largest", "thumbnails", "x.jpg"}));
-    }
 
-    // A keyword's start removes the temporary images a killed earlier run left, and no other file.
-    void keywordStartRemovesStaleTemporaryImages()
-    {
-        Run r({QStringLiteral("kw"), QStringLiteral("kw")});
         const QString largest = r.driver.keywordFolder() + QStringLiteral("/largest/");
-        const QStringList names{".a.jpg.AbC123.part", ".b.jpg.XyZ789.part", "c.jpg", ".d.part"};
-        for (const QString &name : names) {
+        for (const QString &name :
+             {".a.jpg.AbC123.part", ".b.jpg.XyZ789.part", "c.jpg", ".d.part"}) {
             QFile file(largest + name);
             QVERIFY(file.open(QIODevice::WriteOnly));
             // The second file is being written by a transfer of this run.
