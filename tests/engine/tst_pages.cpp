@@ -137,20 +137,15 @@ struct Pages
     QString outcome() const
     {
         const bool connected = pool.connection(2)->state() == SocketState::Connected;
-        const QString raw = rawOutcome();
+        const QString raw = QString::fromLatin1(!saved.isEmpty()        ? "saved"
+                                                : !givenUp.isEmpty()    ? "given up"
+                                                : !notWritten.isEmpty() ? "not written"
+                                                : !retried.isEmpty()    ? "retried"
+                                                : !running()            ? "ended"
+                                                                        : "pending");
         if (raw == QLatin1String("pending") && connected && record().reused)
             return QStringLiteral("pending on its connection");
         return QString::fromLatin1(!running() && connected ? " and kept" : "").prepend(raw);
-    }
-
-    QString rawOutcome() const
-    {
-        return QString::fromLatin1(!saved.isEmpty()                       ? "saved"
-                                   : !givenUp.isEmpty()                   ? "given up"
-                                   : !notWritten.isEmpty()                ? "not written"
-                                   : !retried.isEmpty()                   ? "retried"
-                                   : !running()                           ? "ended"
-                                                                          : "pending");
     }
 
     QByteArrayList queued() const
@@ -263,11 +258,6 @@ void row(const char *name, const QByteArray &path, const QByteArrayList &chunks,
                         << QString::fromLatin1(outcome) << left;
 }
 
-void imageRow(const char *name, const QByteArrayList &chunks, bool peerCloses, const char *outcome)
-{
-    row(name, image, chunks, peerCloses, outcome);
-}
-
 // A whole page in one arrival; a page of unexpected shape gets another try.
 void scrapeRow(const char *name, const QByteArray &path, const QByteArray &page, const char *ticked,
                const QByteArrayList &queued, bool unexpectedShape = false)
@@ -291,14 +281,14 @@ private slots:
         const QByteArray head = header("200 OK", 300);
         const QByteArray split = "HTTP/1.0 200 OK\r\nContent-Le";
         row("line feed in the path: nothing sent", "/a\nX: y", {}, false, "given up");
-        imageRow("one byte short stays pending", {head, b.left(299)}, false, "pending");
-        imageRow("close before the length", {head, b.left(200)}, true, "retried");
-        imageRow("close before any body", {header("200 OK")}, true, "retried");
-        imageRow("bytes past the length in its arrival", {header("200 OK", 100) + b.left(101)},
-                 false, "retried");
-        imageRow("header over 64 KiB", {split + QByteArray(40000, 'x'), QByteArray(30000, 'x')},
-                 false, "retried");
-        imageRow("announced above 512 MiB", {header("200 OK", 600 << 20) + b}, false, "retried");
+        row("one byte short stays pending", image, {head, b.left(299)}, false, "pending");
+        row("close before the length", image, {head, b.left(200)}, true, "retried");
+        row("close before any body", image, {header("200 OK")}, true, "retried");
+        row("bytes past the length in its arrival", image, {header("200 OK", 100) + b.left(101)},
+            false, "retried");
+        row("header over 64 KiB", image, {split + QByteArray(40000, 'x'), QByteArray(30000, 'x')},
+            false, "retried");
+        row("announced above 512 MiB", image, {header("200 OK", 600 << 20) + b}, false, "retried");
 
         const QByteArray page = "/photos/u/1/";
         const QByteArrayList photo{"farm1.photosite.example.com/1.jpg"};
@@ -312,10 +302,10 @@ private slots:
                                 + QByteArray(94, ' ') + "</html>";
         row("keep-alive off: HTTP/1.0 request, nothing kept", "/people/", {kept}, false, "ended",
             {}, "tsn");
-        imageRow("chunked on a kept connection, bytes after its end in its arrival",
-                 {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n64\r\n" + b.left(100)
-                  + "\r\n0\r\n\r\nHTTP/1.1"},
-                 false, "retried");
+        row("chunked on a kept connection, bytes after its end in its arrival", image,
+            {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n64\r\n" + b.left(100)
+             + "\r\n0\r\n\r\nHTTP/1.1"},
+            false, "retried");
 
         const QByteArray h = host;
         const QByteArray sizes = "/photos/u/1/sizes/";
@@ -368,7 +358,7 @@ private slots:
         QTEST(f.outcome(), "outcome");
         QCOMPARE(f.connection()->sent().value(0),
                  path.contains('\n') ? QByteArray()
-                                      : harvesterRequest(host, path, !ticked.contains('n')));
+                                     : harvesterRequest(host, path, !ticked.contains('n')));
         QCOMPARE(f.totalReceived, 10 + f.delivered);
         QCOMPARE(f.fetched.size(), int(chunks.join().contains("</html>")));
         QVERIFY(!f.fileTooEarly);
@@ -448,8 +438,8 @@ private slots:
         add("redirect closed before its body's end, followed",
             "HTTP/1.1 302 Found\r\nlocation: /a/p.jpg\r\nContent-Length: 9\r\n\r\nmoved", "close",
             "pending");
-        add("HTTP/1.0 keep-alive", ok10("Connection: Keep-Alive\r\n" + length), "", "saved and kept",
-            b);
+        add("HTTP/1.0 keep-alive", ok10("Connection: Keep-Alive\r\n" + length), "",
+            "saved and kept", b);
         // On a connection kept open from an earlier page; "extra" bytes come once it is idle,
         // "stall" is two ticks of the stall watch without a byte.
         add("kept: image with a length", ok11 + length + "\r\n" + b, "", "saved and kept", b);
@@ -654,22 +644,27 @@ private slots:
         // third page's photo and sizes pages are known already, whatever their case and spaces.
         QCOMPARE(f.scraper.resultPageCount(), 3.0);
         QCOMPARE(f.queued().size(), 9);
+        // Neither a part of a dash key nor the empty key looks present.
+        for (const char *key : {"a-b", "b", "-", ""})
+            QVERIFY2(!f.scraper.registry().isAlreadyDone(key), key);
     }
 
+    // cap: the transfers the keyword may hand out once the count is read.
     void resultPages_data()
     {
-        const auto row = columns<QByteArray, QString, bool, double, int>(
-                "page", "maxImages", "commercial", "returned", "queued");
+        const auto row = columns<QByteArray, QString, bool, double, int, int>(
+                "page", "maxImages", "commercial", "returned", "queued", "cap");
         const QByteArray count = heading("1,234");
-        row("commas, max in a word", count, "Maximum", false, 21.0, 21);
-        row("limit of 70", heading("100,000"), "MAX", false, 1667.0, 70);
-        row("60 images", count, "60", false, 21.0, 1);
-        row("600 images", count, "600", false, 21.0, 10);
-        row("100 images, not rounded", count, "100", false, 21.0, 1);
-        row("not a number", count, "abc", false, 21.0, 0);
-        row("count 0, commercial", heading("0"), "max", true, 1.0, 1);
-        row("exact multiple", heading("120"), "max", false, 3.0, 3);
-        row("wrong-case marker", heading("1,234", "results"), "max", false, 0.0, 0);
+        const int unread = Dispatcher::MaxTransfersPerKeyword;
+        row("commas, max in a word", count, "Maximum", false, 21.0, 21, 2 * (1234 * 6 + 21 + 1));
+        row("limit of 70", heading("100,000"), "MAX", false, 1667.0, 70, unread);
+        row("60 images", count, "60", false, 21.0, 1, 2 * (60 * 6 + 1 + 1));
+        row("600 images", count, "600", false, 21.0, 10, 2 * (600 * 6 + 10 + 1));
+        row("100 images, not rounded", count, "100", false, 21.0, 1, 2 * (60 * 6 + 1 + 1));
+        row("not a number", count, "abc", false, 21.0, 0, 2);
+        row("count 0, commercial", heading("0"), "max", true, 1.0, 1, 2 * (1 + 1));
+        row("exact multiple", heading("120"), "max", false, 3.0, 3, 2 * (120 * 6 + 3 + 1));
+        row("wrong-case marker", heading("1,234", "results"), "max", false, 0.0, 0, unread);
     }
 
     void resultPages()
@@ -685,7 +680,11 @@ private slots:
         f.engine.addKeyword(QString::fromUtf8("Blue  Sky\xC3\xA9"));
         f.engine.start();
         f.queue.clear();
-        QTEST(f.scraper.walker().getPagesOfResults(page), "returned");
+        f.scraper.setResultPageCount(0);
+        f.start("/search/?q=blue");
+        f.deliver({ok + page + "photo_container</html>"});
+        QTEST(f.scraper.resultPageCount(), "returned");
+        QTEST(f.engine.dispatcher()->keywordCap(), "cap");
         QCOMPARE(f.queue.size(), queued);
         const QByteArray search
                 = host + "/search/?q=blue++sky%C3%A9" + (commercial ? "&l=comm" : "");
@@ -718,14 +717,6 @@ private slots:
         f.queue.addUrl(url);
         f.queue.addUrl(url);
         QCOMPARE(f.queued(), (queued ? QByteArrayList{url, url} : QByteArrayList{}));
-    }
-
-    // Neither a part of a dash key nor the empty key looks present.
-    void registryMembershipIsExact()
-    {
-        DoneRegistry registry;
-        for (const char *key : {"a-b", "b", "-", ""})
-            QVERIFY2(!registry.isAlreadyDone(key), key);
     }
 
 private:

@@ -48,6 +48,16 @@ struct Run
         return pool.transfer(index);
     }
 
+    // The transfer of an image begun on slot index has its first bytes in; returns its
+    // temporary file.
+    QString beginImage(int index, const QByteArray &address)
+    {
+        begin(index, address);
+        slot(index)->acceptConnection();
+        slot(index)->deliver("HTTP/1.0 200 OK\r\nContent-Length: 300\r\n\r\n1234567");
+        return pool.transfer(index)->record().image->temporaryPath();
+    }
+
     // The transfer on slot index gets a whole page that leads nowhere, which ends it.
     void endTransfer(int index, const QByteArray &version = "HTTP/1.0")
     {
@@ -77,16 +87,15 @@ class TestRun : public QObject
 
 private slots:
     // A transfer goes where a connection to its site waits idle, else to the lowest closed slot,
-    // else to a slot idle to another site; a slot idles only after a response that allows it.
+    // else to a slot idle to another site.
     void freeSlotChoice_data()
     {
-        const auto row = columns<QByteArray, QByteArray, bool, int>("first", "second",
-                                                                    "keepAlive", "expected");
+        const auto row = columns<QByteArray, QByteArray, bool, int>("first", "second", "keepAlive",
+                                                                    "expected");
         row("idle to the same site", "b.com", "a.com", true, 2);
         row("closed before idle elsewhere", "b.com", "", true, 2);
         row("idle elsewhere when nothing is closed", "b.com", "busy", true, 1);
         row("none free", "busy", "busy", true, 0);
-        row("HTTP/1.0 response leaves it closed", "", "old", true, 1);
         row("keep-alive off", "b.com", "a.com", false, 1);
     }
 
@@ -102,16 +111,13 @@ private slots:
             const QByteArray what = kinds.at(i - 1);
             if (what.isEmpty())
                 continue;
-            r.begin(i, (what == "busy" || what == "old" ? QByteArray("a.com") : what) + "/p/");
+            r.begin(i, (what == "busy" ? QByteArray("a.com") : what) + "/p/");
             if (what != "busy")
-                r.endTransfer(i, what == "old" ? "HTTP/1.0" : "HTTP/1.1");
+                r.endTransfer(i, "HTTP/1.1");
         }
         QTEST(r.pool.freeSlotFor(ConnectionTarget::fromAddress("a.com")), "expected");
     }
 
-    // Three ticks of the stall watch: a transfer that brought the minimum (1 KiB a 20-second
-    // tick, headers included) since the previous tick is left alone, and one begun since the
-    // previous tick is first judged at the next.
     // A slot wanted for another site parks its idle connection, which the next transfer to its
     // own site takes up again; a keyword's end closes every idle one.
     void parkedConnectionServesItsSiteAgain()
@@ -142,6 +148,9 @@ private slots:
         QCOMPARE(r.queue.at(0), QByteArray("a.com/1/"));
     }
 
+    // Three ticks of the stall watch: a transfer that brought the minimum (1 KiB a 20-second
+    // tick, headers included) since the previous tick is left alone, and one begun since the
+    // previous tick is first judged at the next.
     void stallWatch_data()
     {
         using S = SocketState;
@@ -170,19 +179,14 @@ private slots:
     }
 
     // Two transfers of one image: the one that is cut short loses only its own temporary file,
-    // and one given up leaves the image already saved by an earlier run.
-    void retryDeletesOnlyItsOwnTemporaryImage()
+    // and one given up leaves the image already saved by an earlier run. A keyword's start
+    // removes the temporary images a killed earlier run left, and no other file.
+    void onlyTheirOwnTemporaryImagesGo()
     {
-        Run r({QStringLiteral("kw")});
+        Run r({QStringLiteral("kw"), QStringLiteral("kw")});
         const QString earlier = r.driver.keywordFolder() + QStringLiteral("/x.jpg");
         QVERIFY(QFile(earlier).open(QIODevice::WriteOnly));
-        QStringList temporary;
-        for (int i : {1, 2}) {
-            r.begin(i, "a.com/x.jpg");
-            r.slot(i)->acceptConnection();
-            r.slot(i)->deliver("HTTP/1.0 200 OK\r\nContent-Length: 300\r\n\r\n1234567");
-            temporary.append(r.pool.transfer(i)->record().image->temporaryPath());
-        }
+        const QStringList temporary{r.beginImage(1, "a.com/x.jpg"), r.beginImage(2, "a.com/x.jpg")};
         r.slot(1)->closeFromPeer();
         QVERIFY(!QFile::exists(temporary[0]) && QFile::exists(temporary[1]));
         QCOMPARE(r.pool.transfer(1)->record().received, qint64(0));
@@ -193,15 +197,10 @@ private slots:
         QCOMPARE(QDir(r.driver.keywordFolder())
                          .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  (QStringList{"largest", "thumbnails", "x.jpg"}));
-    }
 
-    // A keyword's start removes the temporary images a killed earlier run left, and no other file.
-    void keywordStartRemovesStaleTemporaryImages()
-    {
-        Run r({QStringLiteral("kw"), QStringLiteral("kw")});
         const QString largest = r.driver.keywordFolder() + QStringLiteral("/largest/");
-        const QStringList names{".a.jpg.AbC123.part", ".b.jpg.XyZ789.part", "c.jpg", ".d.part"};
-        for (const QString &name : names) {
+        for (const QString &name :
+             {".a.jpg.AbC123.part", ".b.jpg.XyZ789.part", "c.jpg", ".d.part"}) {
             QFile file(largest + name);
             QVERIFY(file.open(QIODevice::WriteOnly));
             // The second file is being written by a transfer of this run.
@@ -349,30 +348,6 @@ private slots:
         r.ticks(1);
         QCOMPARE(transfers.size(), 2);
         QCOMPARE(transfers.last().value(1).toByteArray(), QByteArray("a.com/1/x_b.jpg"));
-    }
-
-    // The cap follows the photos the result pages queued list; without a count it stays.
-    void transferCapFollowsResultCount_data()
-    {
-        const auto row = columns<QByteArray, QString, int>("heading", "maxImages", "cap");
-        row("never read", "", "max", Dispatcher::MaxTransfersPerKeyword);
-        row("ten pages allowed", "1,234", "600", 2 * (600 * 6 + 10 + 1));
-        row("no results", "0", "max", 2 * (1 + 1));
-        row("beyond 70 pages", "100,000", "max", Dispatcher::MaxTransfersPerKeyword);
-    }
-
-    void transferCapFollowsResultCount()
-    {
-        QFETCH(QByteArray, heading);
-        QFETCH(QString, maxImages);
-        Run r({QStringLiteral("kw")});
-        r.options.setMaxImages(maxImages);
-        TransferRecord page;
-        page.path = "/search/?q=kw";
-        page.data = "<div class=\"Results\">(" + heading + " results)</div>photo_container";
-        if (!heading.isEmpty())
-            QCOMPARE(r.scraper.process(page), PageScraper::Outcome::Done);
-        QTEST(r.dispatcher.keywordCap(), "cap");
     }
 
     // A host that asked for a wait gets no new transfer and its retry waits, in a slot that
@@ -529,10 +504,7 @@ private slots:
         QSignalSpy givenUp(engine, &HarvestEngine::addressGivenUp);
         QVERIFY(engine->start());
         engine->queue()->addUrl("a.com/b/1.jpg");
-        r.begin(1, "a.com/b/0.jpg");
-        r.slot(1)->acceptConnection();
-        r.slot(1)->deliver("HTTP/1.0 200 OK\r\nContent-Length: 300\r\n\r\n1234567");
-        const QString temporary = engine->pool()->transfer(1)->record().image->temporaryPath();
+        const QString temporary = r.beginImage(1, "a.com/b/0.jpg");
         QVERIFY(QFile::exists(temporary));
         QVERIFY(engine->start());
         QVERIFY(!QFile::exists(temporary) && !engine->pool()->transfer(1));
