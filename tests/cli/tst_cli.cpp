@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,21 +36,43 @@ class TestCli : public QObject
     Q_OBJECT
 
 private slots:
+    void harvestsTwoKeywordsWithSummary_data()
+    {
+        QTest::addColumn<bool>("terminal");
+        QTest::newRow("into a pipe") << false;
+        QTest::newRow("on a terminal") << true;
+    }
+
     void harvestsTwoKeywordsWithSummary()
     {
+        QFETCH(bool, terminal);
         QTemporaryDir folder;
         const QString summaryPath = folder.filePath(QStringLiteral("summary.json"));
         const QString saveFolder = folder.filePath(QStringLiteral("images"));
         const QString logPath = folder.filePath(QStringLiteral("found.log"));
-        const CliRun run
-                = m_cli.run({"--demo", "--folder", saveFolder, "--largest", "--summary-json",
-                             summaryPath, "--log", logPath, "count12", "count5"});
+        // On a terminal transfers start at a slower pace, so the bar is drawn in between.
+        const Cli cli{.home = m_home.path(),
+                      .intervals = terminal ? "20,20,200,400" : m_cli.intervals,
+                      .terminal = terminal};
+        const CliRun run = cli.run({"--demo", "--folder", saveFolder, "--largest", "--summary-json",
+                                    summaryPath, "--log", logPath, "count12", "count5"});
         QVERIFY2(run.exitCode == 0, run.err.constData());
-        QVERIFY(!holdsControlCharacter(run.out));
         QVERIFY(run.out.indexOf("count12") < run.out.indexOf("count5"));
-        // Not a terminal: no progress bar.
-        QVERIFY(run.out.contains("done count12") && !run.out.contains("ETA")
-                && !run.out.contains('%'));
+        QVERIFY(run.out.contains("done count12"));
+        static const QRegularExpression bar(
+                QStringLiteral("count12 \\[#*-*\\] \\d+/~36 \\d+% .* ETA (\\d+:\\d\\d|--:--)"));
+        const QStringList redraws = QString::fromUtf8(run.out).split(QStringLiteral("\r\x1b[K"));
+        QCOMPARE(std::any_of(redraws.begin(), redraws.end(),
+                             [](const QString &line) { return bar.match(line).hasMatch(); }),
+                 terminal);
+        // A pipe gets no bar; on a terminal the bar fits the line.
+        QVERIFY(terminal
+                || (!holdsControlCharacter(run.out) && !run.out.contains("ETA")
+                    && !run.out.contains('%')));
+        QVERIFY(!terminal || std::all_of(redraws.begin(), redraws.end(), [](const QString &line) {
+            const QString live = line.section(QLatin1Char('\n'), 0, 0).trimmed();
+            return live.startsWith(QStringLiteral("done")) || live.size() < 100;
+        }));
 
         PhotoCatalog catalog;
         auto expected = imageAddresses("count12", catalog.photosOnPage("count12", false, 1));
@@ -157,11 +180,9 @@ private slots:
             port = silent.serverPort();
         }
         const QString folder = m_home.filePath("untrusted");
-        QStringList arguments{
-                "--folder",      folder,
-                "--resolve",     QStringLiteral("*.example.com=127.0.0.1:%1").arg(port),
-                "--site-scheme", "https",
-                "--quiet",       "cats"};
+        const QString resolve = QStringLiteral("*.example.com=127.0.0.1:%1").arg(port);
+        QStringList arguments{"--folder",      folder,  "--resolve", resolve,
+                              "--site-scheme", "https", "--quiet",   "cats"};
         if (trustTestCa)
             arguments << "--ca-file" << certificates.caFile();
         const CliRun run = m_cli.run(arguments);
@@ -177,51 +198,28 @@ private slots:
         QCOMPARE(server == "TLS" ? site.handshakes() : accepted, attempts);
     }
 
-    void interruptLeavesOnlyWholeImages()
-    {
-        QTemporaryDir folder;
-        QProcess process;
-        m_cli.start(process, {"--demo", "--folder", folder.path(), "--largest", "--max-images",
-                              "max", "count600"});
-        QVERIFY(process.waitForStarted());
-        // Interrupted in the middle of the harvest, with transfers running.
-        QTRY_VERIFY_WITH_TIMEOUT(filesUnder(folder.path()).size() > 40, 60000);
-        process.terminate();
-        QVERIFY(process.waitForFinished(30000));
-        QCOMPARE(process.exitCode(), 130);
-        QVERIFY(process.readAllStandardError().contains("interrupted"));
-
-        PhotoCatalog catalog;
-        const auto served = imageAddresses("count600", catalog.photos("count600", false));
-        const QMap<QString, QByteArray> files = filesUnder(folder.path());
-        QVERIFY(files.size() < served.size());
-        for (auto it = files.cbegin(); it != files.cend(); ++it)
-            QVERIFY2(served.contains(it.key())
-                             && it.value() == catalog.imageBytes(served[it.key()]),
-                     qPrintable("unexpected or incomplete " + it.key()));
-    }
-
-    // Whatever stops the writing, the run ends with exit 4 and one line naming the folder and
-    // the reason, and leaves only whole images; once the folder can be written, the same
-    // harvest run again completes.
-    void writeProblems_data()
+    // Whatever stops the run, an interrupt or a write that fails, it ends with its own exit
+    // code and one line saying why, and leaves only whole images; once nothing stops it, the
+    // same harvest run again completes.
+    void stoppedRuns_data()
     {
         const auto row = columns<int, QByteArray>("exitCode", "reason");
+        row("interrupted", 130, "interrupted; unfinished files removed");
         row("file size limit", 4, "File too large");
         row("keyword folder removed", 0, "");
     }
 
-    void writeProblems()
+    void stoppedRuns()
     {
+        QFETCH(int, exitCode);
         QFETCH(QByteArray, reason);
-        const bool sizeLimit = !reason.isEmpty();
         QTemporaryDir folder;
         const QString keywordFolder = folder.filePath(QStringLiteral("count40"));
         const QString summaryPath = m_home.filePath(QStringLiteral("summary.json"));
         const QStringList arguments{"--demo",         "--folder",  folder.path(), "--largest",
                                     "--summary-json", summaryPath, "count40"};
         QProcess process;
-        if (sizeLimit) {
+        if (exitCode == 4) {
             process.setChildProcessModifier([] {
                 std::signal(SIGXFSZ, SIG_IGN);
                 const rlimit limit{40000, 40000};
@@ -232,19 +230,22 @@ private slots:
         const Cli cli{m_home.path(), QStringLiteral("2,20,200,4000")};
         cli.start(process, arguments);
         QVERIFY(process.waitForStarted());
-        if (!sizeLimit) {
+        // Stopped in the middle of the harvest, with transfers running.
+        if (exitCode != 4)
             QTRY_VERIFY_WITH_TIMEOUT(filesUnder(keywordFolder).size() > 10, 60000);
-            // The run may make the folder again in between.
+        if (exitCode == 130)
+            process.terminate();
+        else if (exitCode == 0) // the run may make the folder again in between
             QTRY_VERIFY(QDir(keywordFolder).removeRecursively());
-        }
         QVERIFY(process.waitForFinished(120000));
         QTEST(process.exitCode(), "exitCode");
         const QByteArray err = process.readAllStandardError();
+        QVERIFY2(err.count('\n') == (reason.isEmpty() ? 0 : 1) && err.contains(reason),
+                 err.constData());
         QFile summary(summaryPath);
         QVERIFY(summary.open(QIODevice::ReadOnly));
         const QJsonValue writeError = QJsonDocument::fromJson(summary.readAll())["writeError"];
-        if (sizeLimit) {
-            QCOMPARE(err.count('\n'), 1);
+        if (exitCode == 4) {
             QVERIFY2(err.startsWith("mosscatch-cli: cannot write into " + keywordFolder.toUtf8())
                              && err.contains(": " + reason + "; "),
                      err.constData());
@@ -257,6 +258,7 @@ private slots:
         PhotoCatalog catalog;
         const auto served = imageAddresses("count40", catalog.photos("count40", false));
         const QMap<QString, QByteArray> files = filesUnder(folder.path());
+        QVERIFY(exitCode != 130 || files.size() < served.size());
         for (auto it = files.cbegin(); it != files.cend(); ++it)
             QVERIFY2(it.value() == catalog.imageBytes(served.value(it.key())),
                      qPrintable("not whole: " + it.key()));

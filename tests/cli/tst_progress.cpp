@@ -1,9 +1,6 @@
 #include "cli/imageestimate.h"
-#include "clirun.h"
 #include "rows.h"
 
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace mosscatch;
@@ -40,29 +37,6 @@ private slots:
                                     sizes.contains('s'), sizes.contains('l'));
         QTEST(estimate.images, "images");
         QTEST(estimate.approximate, "approximate");
-    }
-
-    // A pipe gets no bar: the harvest test of the command line sees to that.
-    void barOnTerminal()
-    {
-        QTemporaryDir folder;
-        // Transfers start at a slower pace, so the bar is drawn in between.
-        const CliRun run
-                = Cli{.home = folder.path(), .intervals = "20,20,200,400", .terminal = true}.run(
-                        {"--demo", "--folder", folder.filePath("images"), "--largest", "count12"});
-        QCOMPARE(run.exitCode, 0);
-        const QString out = QString::fromUtf8(run.out);
-
-        static const QRegularExpression bar(
-                QStringLiteral("count12 \\[#*-*\\] \\d+/~36 \\d+% .* ETA (\\d+:\\d\\d|--:--)"));
-        const QStringList redraws = out.split(QStringLiteral("\r\x1b[K"));
-        QVERIFY(std::any_of(redraws.begin(), redraws.end(),
-                            [](const QString &line) { return bar.match(line).hasMatch(); }));
-        QVERIFY(std::all_of(redraws.begin(), redraws.end(), [](const QString &line) {
-            const QString live = line.section(QLatin1Char('\n'), 0, 0).trimmed();
-            return live.startsWith(QStringLiteral("done")) || live.size() < 100;
-        }));
-        QVERIFY(out.contains(QStringLiteral("done count12")));
     }
 };
 

@@ -1,8 +1,5 @@
 #include "harvestfixture.h"
 
-#include <algorithm>
-#include <limits>
-
 #include "common/text.h"
 #include "net/tcpconnection.h"
 
@@ -11,14 +8,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace mosscatch {
 
-HarvestFixture::HarvestFixture(const TestCertificates *certificates)
+HarvestFixture::HarvestFixture(bool tls)
 {
-    if (certificates) {
-        m_site.serveTls(certificates->server(TestCertificates::Kind::Trusted));
-        m_tls.addCaFile(certificates->caFile());
+    if (tls) {
+        m_certificates = std::make_unique<TestCertificates>();
+        m_site.serveTls(m_certificates->server(TestCertificates::Kind::Trusted));
+        m_tls.addCaFile(m_certificates->caFile());
         m_siteConfiguration.scheme = Scheme::Https;
     }
     m_site.listen(QHostAddress::LocalHost, 0);
@@ -58,7 +57,7 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
     QObject::connect(m_engine.get(), &HarvestEngine::keywordFailed,
                      [this](const QString &keyword) { m_failed.append(keyword); });
     QObject::connect(m_engine.get(), &HarvestEngine::keywordStarted,
-                     [this](const QString &k) { m_started.append(k); });
+                     [this](const QString &k) { m_started.append(k.toUtf8()); });
     QObject::connect(m_engine.get(), &HarvestEngine::addressGivenUp, [this] { ++m_givenUp; });
     QSignalSpy runOver(m_engine.get(), &HarvestEngine::runOver);
     if (!m_engine->start())

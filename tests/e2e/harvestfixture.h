@@ -16,6 +16,12 @@
 
 namespace mosscatch {
 
+// The path of an address written "host/path".
+inline QByteArray pathOf(const QByteArray &address)
+{
+    return address.mid(address.indexOf('/'));
+}
+
 // What a harvest is asked for.
 struct HarvestRequest
 {
@@ -30,10 +36,11 @@ struct HarvestRequest
 class HarvestFixture
 {
 public:
-    // With certificates, the site speaks TLS with their trusted one, the
-    // harvest trusts their CA and the site's own addresses take "https://".
-    explicit HarvestFixture(const TestCertificates *certificates = nullptr);
+    // Over TLS the site shows a trusted certificate of throwaway ones made here, the harvest
+    // trusts their CA and the site's own addresses take "https://".
+    explicit HarvestFixture(bool tls = false);
 
+    bool isValid() const { return !m_certificates || m_certificates->isValid(); }
     PhotoSite &site() { return m_site; }
     QString saveFolder() const { return m_folder.path() + QStringLiteral("/"); }
 
@@ -41,7 +48,7 @@ public:
     // Returns false when the run did not end in time.
     bool harvest(const HarvestRequest &request, int timeoutMs = 120000);
     HarvestEngine &engine() { return *m_engine; }
-    QStringList startedKeywords() const { return m_started; }
+    QByteArrayList startedKeywords() const { return m_started; }
     int givenUp() const { return m_givenUp; }
     int cutShort() const { return m_cutShort; }
     int transfersStarted() const { return m_transfers; }
@@ -63,12 +70,13 @@ public:
 private:
     int pagesQueued(const QByteArray &keyword, const HarvestRequest &request);
 
+    std::unique_ptr<TestCertificates> m_certificates;
     PhotoSite m_site;
     SiteConfiguration m_siteConfiguration;
     TlsPolicy m_tls;
     QTemporaryDir m_folder;
     std::unique_ptr<HarvestEngine> m_engine;
-    QStringList m_started;
+    QByteArrayList m_started;
     int m_givenUp = 0;
     int m_cutShort = 0;
     int m_transfers = 0;

@@ -11,11 +11,6 @@ using namespace mosscatch;
 
 namespace {
 
-QByteArray pathOf(const QByteArray &hostAndPath)
-{
-    return hostAndPath.mid(hostAndPath.indexOf('/'));
-}
-
 FaultRule rule(const QByteArray &path, FaultRule::Kind kind, const QByteArray &text = {})
 {
     FaultRule fault = FaultRule::exactPath(path, kind);
@@ -25,9 +20,8 @@ FaultRule rule(const QByteArray &path, FaultRule::Kind kind, const QByteArray &t
 
 struct EngineRow
 {
-    HarvestRequest wanted;
-    QList<FaultRule> faults;
-    QStringList lost; // files a complete harvest would have; empty when not compared exactly
+    HarvestRequest wanted; // its faults are the site's
+    QStringList lost = {}; // files a complete harvest would have; empty when not compared exactly
     int givenUp = 0; // at least
     int attempts = 0; // requests of each exactly faulted path, at least
     bool cutShort = false; // else every file not lost is compared
@@ -37,12 +31,12 @@ struct EngineRow
 struct CliRow
 {
     QStringList keywords;
-    QString folder; // --folder, below the test's folder
-    QString savedUnder; // where the images must land, below the test's folder
-    QList<FaultRule> faults = {};
     int exitCode = 0;
     QByteArray message = {};
     QString failedKeyword = {};
+    QList<FaultRule> faults = {};
+    QString folder = QStringLiteral("out"); // --folder, below the test's folder
+    QString savedUnder = QStringLiteral("out"); // where the images must land, below it too
 };
 
 }
@@ -62,52 +56,49 @@ private slots:
         const QList<Photo> plain = HarvestFixture::plainPhotos("count15", 2);
         const QByteArray keyword = "count15";
 
-        EngineRow hostless{{{keyword, "count4"}}, {}, {}, 2, 1};
-        hostless.faults
+        EngineRow hostless{{{keyword, "count4"}}, {}, 2, 1};
+        hostless.wanted.faults
                 = {rule(plain[0].pagePath, K::PhotoImageAddress, "//farm1.example.com/1/x.jpg"),
                    rule(plain[1].pagePath, K::PhotoImageAddress, "")};
         for (const Photo &photo : plain)
             hostless.lost << "count15/" + QString::fromLatin1(photo.standardFileName());
         QTest::newRow("image addresses without a host, then a second keyword") << hostless;
 
-        EngineRow drip{{{keyword, "count4"}}, {}, {}, 2, Transfer::MaxRetries + 1};
+        EngineRow drip{{{keyword, "count4"}}, {}, 2, Transfer::MaxRetries + 1};
         for (const Photo &photo : plain) {
             FaultRule fault = rule(pathOf(photo.thumbnailImage), K::Trickle);
             fault.chunkBytes = 1;
             fault.intervalMs = 150;
-            drip.faults << fault;
+            drip.wanted.faults << fault;
             drip.lost << "count15/thumbnails/" + QString::fromLatin1(photo.thumbnailFileName());
         }
         QTest::newRow("drip below the minimum on both slots") << drip;
 
         QTest::newRow("link farm on photo pages") << EngineRow{
-                {{keyword, "count4"}}, {FaultRule::pathPrefix("/photos/", K::LinkFarm)}};
-        EngineRow listing{{{keyword, "count4"}}, {FaultRule::pathPrefix("/search/", K::LinkFarm)}};
+                {{keyword, "count4"}, {}, {}, {FaultRule::pathPrefix("/photos/", K::LinkFarm)}}};
+        EngineRow listing{
+                {{keyword, "count4"}, {}, {}, {FaultRule::pathPrefix("/search/", K::LinkFarm)}}};
         listing.cutShort = true;
         listing.transfers = Dispatcher::transferCapFor(15, 1) + Dispatcher::transferCapFor(4, 1);
         QTest::newRow("results pages list more photos than they count") << listing;
 
         const QByteArray firstPage = pathOf(PhotoCatalog().resultPageAddress(keyword, false, 1));
         QTest::newRow("container bomb") << EngineRow{
-                {{keyword}, {true, true, true}}, {rule(firstPage, K::ContainerBomb)}, {}, 0, 1};
+                {{keyword}, {true, true, true}, {}, {rule(firstPage, K::ContainerBomb)}}, {}, 0, 1};
     }
 
     void engineEndsWhateverTheSiteServes()
     {
         QFETCH(EngineRow, row);
         HarvestFixture fixture;
-        for (const FaultRule &fault : row.faults)
-            fixture.site().addFault(fault);
         QVERIFY2(fixture.harvest(row.wanted, 60000), "the run did not end");
 
-        QStringList order;
-        for (const QByteArray &keyword : row.wanted.keywords)
-            order << QString::fromUtf8(keyword);
+        const QByteArrayList &order = row.wanted.keywords;
         QCOMPARE(fixture.startedKeywords(), order);
         QVERIFY(fixture.givenUp() >= row.givenUp);
         QVERIFY(fixture.failedKeywords().isEmpty());
         const QList<RequestRecord> requests = fixture.site().requests();
-        for (const FaultRule &fault : row.faults) {
+        for (const FaultRule &fault : row.wanted.faults) {
             const auto attempts
                     = std::count_if(requests.begin(), requests.end(), [&](const RequestRecord &r) {
                           return r.path == fault.pattern;
@@ -130,7 +121,7 @@ private slots:
         }
         for (const QString &file : onDisk.keys()) {
             QVERIFY2(!file.endsWith(QLatin1String(".part")), qPrintable(file));
-            QVERIFY2(order.contains(file.section(QLatin1Char('/'), 0, 0)), qPrintable(file));
+            QVERIFY2(order.contains(file.section(u'/', 0, 0).toUtf8()), qPrintable(file));
         }
         QCOMPARE(fixture.engine().queue()->refusedForRoom(), 0);
     }
@@ -138,24 +129,20 @@ private slots:
     void cliSaysFailuresAndKeepsToItsFolder_data()
     {
         QTest::addColumn<CliRow>("row");
-        QTest::newRow("backslash folder") << CliRow{{"count5"}, "x/a\\..\\..\\b", "b"};
+        QTest::newRow("backslash folder")
+                << CliRow{.keywords = {"count5"}, .folder = "x/a\\..\\..\\b", .savedUnder = "b"};
         QTest::newRow("keyword with a line feed")
                 << CliRow{{"moss\nrock", "count5"},
-                          "out",
-                          "out",
-                          {},
                           3,
                           "keyword \"moss\\nrock\" failed: holds a control character",
                           "moss\nrock"};
         const QByteArray search = pathOf(PhotoCatalog().searchAddress("count6", false));
         QTest::newRow("search page always 503")
                 << CliRow{{"count6", "count5"},
-                          "out",
-                          "out",
-                          {rule(search, FaultRule::Kind::Unavailable)},
                           3,
                           "its search page could not be fetched",
-                          "count6"};
+                          "count6",
+                          {rule(search, FaultRule::Kind::Unavailable)}};
     }
 
     void cliSaysFailuresAndKeepsToItsFolder()

@@ -3,10 +3,9 @@
 
 #include <QTest>
 
-#include <memory>
-
 using namespace mosscatch;
 
+Q_DECLARE_METATYPE(mosscatch::FaultRule)
 Q_DECLARE_METATYPE(mosscatch::FaultRule::Kind)
 
 namespace {
@@ -18,8 +17,10 @@ using K = FaultRule::Kind;
 void addRow(const QByteArray &name, K kind, const char *target, bool lost, int times = -1,
             int bytes = 0, int intervalMs = 5, bool tls = false)
 {
-    QTest::newRow(name.constData())
-            << kind << times << bytes << intervalMs << QString::fromLatin1(target) << lost << tls;
+    FaultRule fault = FaultRule::exactPath({}, kind, times); // the path is the target's
+    fault.bytes = bytes;
+    fault.intervalMs = intervalMs;
+    QTest::newRow(name.constData()) << fault << QString::fromLatin1(target) << lost << tls;
 }
 
 void addTlsRow(const QByteArray &name, K kind, const char *target, bool lost, int bytes = 0)
@@ -40,10 +41,7 @@ class TestHostileServer : public QObject
 private slots:
     void noWrongFile_data()
     {
-        QTest::addColumn<K>("kind");
-        QTest::addColumn<int>("times");
-        QTest::addColumn<int>("bytes");
-        QTest::addColumn<int>("intervalMs");
+        QTest::addColumn<FaultRule>("rule");
         QTest::addColumn<QString>("target"); // which address of the chosen photo is faulted
         QTest::addColumn<bool>("lost"); // the image cannot be had
         QTest::addColumn<bool>("tls");
@@ -74,36 +72,25 @@ private slots:
 
     void noWrongFile()
     {
-        QFETCH(K, kind);
-        QFETCH(int, times);
+        QFETCH(FaultRule, rule);
         QFETCH(QString, target);
         QFETCH(bool, lost);
         QFETCH(bool, tls);
         const HarvestRequest wanted{{"count15", "count4"}, {true, true, true}};
-        const auto certificates = tls ? std::make_unique<TestCertificates>() : nullptr;
-        QVERIFY(!certificates || certificates->isValid());
-        HarvestFixture fixture(certificates.get());
+        HarvestFixture fixture(tls);
+        QVERIFY(fixture.isValid());
         const Photo photo = HarvestFixture::plainPhotos("count15", 1).constFirst();
-        const auto pathOf
-                = [](const QByteArray &address) { return address.mid(address.indexOf('/')); };
-        const QString standard = QString::fromLatin1(photo.standardFileName());
-        const QMap<QString, QPair<QByteArray, QString>> targets{
-                {"standard", {pathOf(photo.standardImage), standard}},
-                {"photo page", {photo.pagePath, standard}},
-                {"thumbnail",
-                 {pathOf(photo.thumbnailImage),
-                  "thumbnails/" + QString::fromLatin1(photo.thumbnailFileName())}},
-                {"largest",
-                 {pathOf(photo.largestImage),
-                  "largest/" + QString::fromLatin1(photo.largestFileName())}}};
-        FaultRule rule = target == "search"
-                                 ? FaultRule::pathPrefix("/search/", kind, times)
-                                 : FaultRule::exactPath(targets.value(target).first, kind, times);
-        QFETCH(int, bytes);
-        QFETCH(int, intervalMs);
-        rule.bytes = bytes;
-        rule.intervalMs = intervalMs;
-        if (kind != K::ExtraBytes)
+        const QMap<QString, QString> sizes{
+                {"photo page", "s"}, {"standard", "s"}, {"thumbnail", "t"}, {"largest", "l"}};
+        // The file the fault falls on, with its address; none for the search page.
+        const QMap<QString, QByteArray> faulted
+                = imageAddresses("count15", {photo}, sizes.value(target));
+        rule.match
+                = target == "search" ? FaultRule::Match::PathPrefix : FaultRule::Match::ExactPath;
+        rule.pattern = target == "photo page" ? photo.pagePath
+                       : faulted.isEmpty()    ? "/search/"
+                                              : pathOf(faulted.first());
+        if (rule.kind != K::ExtraBytes)
             rule.text = "http://" + photo.standardImage;
         fixture.site().addFault(rule);
 
@@ -112,11 +99,12 @@ private slots:
         // one-second stall-watch tick, which would take a healthy trickle for a stall.
         QMap<QString, QByteArray> expected = fixture.expectedFiles(wanted);
         QVERIFY(fixture.harvest(wanted));
-        QCOMPARE(fixture.startedKeywords(), QStringList({"count15", "count4"}));
-        const QString faultedFile = "count15/" + targets.value(target).second;
-        QVERIFY(target == "search" || expected.contains(faultedFile));
-        if (lost)
-            expected.remove(faultedFile);
+        QCOMPARE(fixture.startedKeywords(), wanted.keywords);
+        for (const QString &file : faulted.keys()) {
+            QVERIFY(expected.contains(file));
+            if (lost)
+                expected.remove(file);
+        }
         QVERIFY(sameFiles(fixture.filesOnDisk(), expected));
         QCOMPARE(fixture.givenUp(), lost ? 1 : 0);
     }
@@ -138,8 +126,8 @@ private slots:
         const HarvestRequest wanted{{"count15"}, {true, true, true}};
         HarvestFixture fixture;
         const Photo photo = fixture.site().catalog().photoAt("count15", false, 1);
-        const QByteArray host = photo.largestImage.left(photo.largestImage.indexOf('/'));
-        const QByteArray path = photo.largestImage.mid(host.size());
+        const QByteArray path = pathOf(photo.largestImage);
+        const QByteArray host = photo.largestImage.chopped(path.size());
         FaultRule rule = FaultRule::exactPath(path, kind, int(gapsMs.size()));
         rule.text = retryAfter;
         fixture.site().addFault(rule);

@@ -27,12 +27,10 @@ private slots:
         map.add("dead.photosite.example.com", "127.0.0.1", closed.serverPort());
         m_connection = std::make_unique<TcpConnection>(map);
         m_events.clear();
-        connect(m_connection.get(), &Connection::connected, this,
-                [this] { m_events << "connected"; });
-        connect(m_connection.get(), &Connection::dataArrival, this,
-                [this] { m_events << "arrival"; });
-        connect(m_connection.get(), &Connection::peerClosed, this,
-                [this] { m_events << "closed"; });
+        const Connection *connection = m_connection.get();
+        connect(connection, &Connection::connected, this, [this] { m_events << "connected"; });
+        connect(connection, &Connection::dataArrival, this, [this] { m_events << "arrival"; });
+        connect(connection, &Connection::peerClosed, this, [this] { m_events << "closed"; });
     }
 
     void transfer_data()
