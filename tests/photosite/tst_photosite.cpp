@@ -287,8 +287,6 @@ private slots:
             return r;
         };
         using Kind = FaultRule::Kind;
-        row("HTTP/1.0 as ever", {oneShot}, {}, answer("HTTP/1.0 200 OK", "close", html), true,
-            {false});
         row("kept, then asked to close", {kept, last}, {}, page + closing, true, {false, false});
         row("HTTP/1.0 keep-alive, two in one write",
             {request("HTTP/1.0", "connection: keep-alive\r\n") + oneShot}, {},

@@ -390,21 +390,13 @@ private:
 
     QStringList keywords() const { return m_engine->keywords()->stringList(); }
 
-    void addKeywords(const QStringList &words)
-    {
-        auto *text1 = child<QLineEdit>("Text1");
-        for (const QString &word : words) {
-            text1->setText(word);
-            QTest::keyClick(text1, Qt::Key_Return);
-        }
-    }
-
     void clickStart() { QTest::mouseClick(child<QWidget>("paintedButton1"), Qt::LeftButton); }
 
     void start(const QString &keyword)
     {
         child<QLineEdit>("tDir")->setText(m_saveFolder.path());
-        addKeywords({keyword});
+        child<QLineEdit>("Text1")->setText(keyword);
+        QTest::keyClick(child<QLineEdit>("Text1"), Qt::Key_Return);
         clickStart();
     }
 
