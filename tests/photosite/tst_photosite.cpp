@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+
 using namespace mosscatch;
 
 namespace {
@@ -112,14 +114,11 @@ private slots:
                                             .request = request};
         };
         const QByteArray jpeg = "Content-Type: image/jpeg";
-        Photo queried, redirected;
-        for (int index = 0; queried.id == 0 || redirected.id == 0; ++index) {
-            const Photo candidate = catalog.photoAt("count200", false, index);
-            if (candidate.standardRedirects)
-                redirected = candidate;
-            else if (candidate.standardImageAddress.contains('?'))
-                queried = candidate;
-        }
+        const QList<Photo> photos = catalog.photos("count200", false);
+        const Photo redirected = *std::ranges::find_if(photos, &Photo::standardRedirects);
+        const Photo queried = *std::ranges::find_if(photos, [](const Photo &p) {
+            return !p.standardRedirects && p.standardImageAddress.contains('?');
+        });
 
         row("harvester, bare line feeds", site + search, firstPage);
         row("curl, CR LF", site + search, firstPage,

@@ -205,10 +205,10 @@ private slots:
         });
         child<QWidget>("paintedButton1")->setFocus();
         clickStart();
-        QCOMPARE(shown, (QList<QVariant>{"No keywords!",
-                                         "Enter a search keyword and press enter to add it to "
-                                         "the list!",
-                                         QMessageBox::Information, int(QMessageBox::Ok)}));
+        QCOMPARE(shown,
+                 (QList<QVariant>{"No keywords!",
+                                  "Enter a search keyword and press enter to add it to the list!",
+                                  QMessageBox::Information, int(QMessageBox::Ok)}));
         // Once the message is gone the window gets the focus back, into the entry box.
         QCOMPARE(m_window->focusWidget(), child<QLineEdit>("Text1"));
         QVERIFY(child<QLabel>("iStart")->isVisible());
