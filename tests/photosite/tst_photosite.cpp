@@ -1,6 +1,7 @@
 #include "harvesterrequest.h"
 #include "photosite/pagebuilder.h"
 #include "photosite/photosite.h"
+#include "rows.h"
 
 #include <QEventLoop>
 #include <QProcess>
@@ -9,8 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include <memory>
-#include <vector>
+#include <algorithm>
 
 using namespace mosscatch;
 
@@ -114,14 +114,11 @@ private slots:
                                             .request = request};
         };
         const QByteArray jpeg = "Content-Type: image/jpeg";
-        Photo queried, redirected;
-        for (int index = 0; queried.id == 0 || redirected.id == 0; ++index) {
-            const Photo candidate = catalog.photoAt("count200", false, index);
-            if (candidate.standardRedirects)
-                redirected = candidate;
-            else if (candidate.standardImageAddress.contains('?'))
-                queried = candidate;
-        }
+        const QList<Photo> photos = catalog.photos("count200", false);
+        const Photo redirected = *std::ranges::find_if(photos, &Photo::standardRedirects);
+        const Photo queried = *std::ranges::find_if(photos, [](const Photo &p) {
+            return !p.standardRedirects && p.standardImageAddress.contains('?');
+        });
 
         row("harvester, bare line feeds", site + search, firstPage);
         row("curl, CR LF", site + search, firstPage,
@@ -257,15 +254,12 @@ private slots:
     }
 
     // Requests that follow one another on one connection, all for the photo page;
-    // a list item holding two requests sends them in one write.
+    // a list item holding two requests sends them in one write. A rule without a
+    // pattern is no rule; expected is every byte the connection carried.
     void keptConnections_data()
     {
-        QTest::addColumn<QByteArrayList>("requests");
-        QTest::addColumn<FaultRule>("rule"); // no pattern: no rule
-        QTest::addColumn<QByteArray>("expected"); // every byte the connection carried
-        QTest::addColumn<bool>("closed");
-        QTest::addColumn<QList<bool>>("faulted");
-
+        const auto row = columns<QByteArrayList, FaultRule, QByteArray, bool, QList<bool>>(
+                "requests", "rule", "expected", "closed", "faulted");
         const QByteArray path = m_photo.pagePath;
         const QByteArray html = m_site.catalog().photoPage(m_photo);
         const auto request = [&](const QByteArray &version, const QByteArray &fields = {}) {
@@ -276,11 +270,10 @@ private slots:
                          last = request("HTTP/1.1", "Connection: Close\r\n");
         const QByteArray oneShot = requestFor(m_site.catalog().site().siteHost + path);
         const auto answer = [](const QByteArray &head, const QByteArray &connection,
-                               const QByteArray &body, const QByteArray &fields = {},
-                               bool length = true) {
+                               const QByteArray &body, bool length = true) {
             return head + "\r\nDate: Sat, 01 Mar 2008 12:00:00 GMT\r\nServer: Apache/2.0.52\r\n"
                    + (connection.isEmpty() ? QByteArray() : "Connection: " + connection + "\r\n")
-                   + fields + "Content-Type: text/html; charset=iso-8859-1\r\n"
+                   + "Content-Type: text/html; charset=iso-8859-1\r\n"
                    + (length ? "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
                              : QByteArray())
                    + "\r\n" + body;
@@ -293,12 +286,6 @@ private slots:
             return r;
         };
         using Kind = FaultRule::Kind;
-        const auto row = [](const char *name, const QByteArrayList &requests, const FaultRule &r,
-                            const QByteArray &expected, bool closed, const QList<bool> &faulted) {
-            QTest::newRow(name) << requests << r << expected << closed << faulted;
-        };
-        row("HTTP/1.0 as ever", {oneShot}, {}, answer("HTTP/1.0 200 OK", "close", html), true,
-            {false});
         row("kept, then asked to close", {kept, last}, {}, page + closing, true, {false, false});
         row("HTTP/1.0 keep-alive, two in one write",
             {request("HTTP/1.0", "connection: keep-alive\r\n") + oneShot}, {},
@@ -316,8 +303,8 @@ private slots:
         row("stall when reused", {kept, kept}, rule(Kind::StallWhenReused, 1), page, false,
             {false, true});
         row("Connection: close", {kept}, rule(Kind::ConnectionClose), closing, true, {true});
-        row("no length, kept", {kept}, rule(Kind::NoLengthKept), answer(ok, {}, html, {}, false),
-            true, {true});
+        row("no length, kept", {kept}, rule(Kind::NoLengthKept), answer(ok, {}, html, false), true,
+            {true});
         row("extra bytes", {kept, last}, rule(Kind::ExtraBytes, 1),
             page + "HTTP/1.1 200 OK\r\n\r\nextra" + closing, true, {true, false});
     }
@@ -373,16 +360,14 @@ private slots:
         const qsizetype total = PhotoSite::RequestLogLimit + Forgotten;
         // Each batch is answered before the next is sent, so the first is the one forgotten.
         for (qsizetype first = 0; first < total; first += Forgotten) {
-            std::vector<std::unique_ptr<QTcpSocket>> clients;
             QEventLoop answered;
             qsizetype open = 0;
-            for (qsizetype i = first; i < qMin(first + Forgotten, total); ++i) {
-                const auto &client = clients.emplace_back(std::make_unique<QTcpSocket>());
-                connect(client.get(), &QTcpSocket::disconnected, &answered, [&answered, &open] {
+            for (qsizetype i = first; i < qMin(first + Forgotten, total); ++i, ++open) {
+                auto *client = new QTcpSocket(&answered);
+                connect(client, &QTcpSocket::disconnected, &answered, [&] {
                     if (--open == 0)
                         answered.quit();
                 });
-                ++open;
                 client->connectToHost(QHostAddress::LocalHost, m_site.serverPort());
                 client->write("GET /nothing/" + QByteArray::number(i) + " HTTP/1.0\n\n");
             }

@@ -26,9 +26,7 @@ private slots:
     {
         const auto row = columns<QString, QString, QString, QString, QString>(
                 "savedKey", "value", "readKey", "defaultValue", "expected");
-        row("plain key", "tdir", "/data/pics/", "tdir", "x", "/data/pics/");
-        row("saved under capitals and spaces", "  TDir ", "/a/", "tdir", "x", "/a/");
-        row("read under capitals and spaces", "text1", "cats", " TEXT1  ", "x", "cats");
+        row("capitals and spaces, saved and read", "  TDir ", "/a/", " TDIR  ", "x", "/a/");
         row("leading spaces kept", "text1", "  zelda", "text1", "", "  zelda");
         row("empty value is a value", "tdir", "", "tdir", "/home/Mosscatch/", "");
         row("missing key gives default", "text1", "cats", "tdir", "/home/Mosscatch/",
@@ -60,12 +58,7 @@ private slots:
         // Written through at once, while the store is still open.
         QFile file(m_home.filePath(QStringLiteral("Coalvesper/Coalvesper.conf")));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().contains("[Settings]\ntdir=/pics/\n"));
-
-        QSettings direct(QStringLiteral("Coalvesper"), QStringLiteral("Coalvesper"));
-        QCOMPARE(direct.childGroups(), QStringList{QStringLiteral("Settings")});
-        QCOMPARE(direct.value(QStringLiteral("Settings/tdir")).toString(),
-                 QStringLiteral("/pics/"));
+        QCOMPARE(file.readAll(), "[Settings]\ntdir=/pics/\n");
     }
 
 private:
