@@ -394,7 +394,8 @@ Transfer::Step Transfer::startBody(const Header &header)
     // A redirect on a connection that stays open is followed once its body
     // is read to its end, so the connection can carry the next request.
     const bool drained = m_context.options.keepAlive() && header.keepsOpen && !header.chunked
-                         && header.length && *header.length <= MaxHeader;
+                         && header.length && !header.conflictingLengths
+                         && *header.length <= MaxHeader;
     if (header.location && !drained)
         return followRedirect(*header.location);
     if (header.location) {
@@ -509,8 +510,10 @@ Transfer::Step Transfer::takePage(QByteArrayView bytes)
     m_record.received = m_record.data.size();
     const qsizetype from = std::max<qsizetype>(0, m_record.scanned - (pageEnd.size() - 1));
     m_record.scanned = m_record.data.size();
+    // A body at its stated end without "</html>" is a page cut short, as a
+    // close before it would be; on a kept connection no close comes to say so.
     if (m_record.data.indexOf(pageEnd, from) < 0)
-        return m_record.data.size() > MaxPage ? Step::Failed : Step::Next;
+        return m_record.data.size() > MaxPage || m_bodyEnded ? Step::Failed : Step::Next;
     emit pageFetched(m_record.url);
     if (m_context.scraper.process(m_record) == PageScraper::Outcome::UnexpectedShape)
         return Step::Failed;

@@ -296,6 +296,9 @@ private slots:
             "ended", photo);
         row("capital </HTML> never scraped", page, {ok + photoPage + "</HTML>"}, false, "pending");
         row("close before </html>", page, {ok + photoPage}, true, "retried");
+        const QByteArray unended = photoPage + QByteArray(100, ' ');
+        row("at its length without </html>", page,
+            {header("200 OK", int(unended.size())) + unended}, false, "retried");
         row("above 16 MiB without </html>", page, {ok + photoPage + QByteArray(16 << 20, 'x')},
             false, "retried");
         const QByteArray kept = "HTTP/1.1 200 OK\r\nContent-Length: 107\r\n\r\n<html>"
