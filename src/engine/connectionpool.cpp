@@ -86,14 +86,26 @@ void ConnectionPool::dropIdle(Connection *connection)
             closeConnection(index);
         return;
     }
-    for (auto parked = m_parked.begin(); parked != m_parked.end(); ++parked) {
-        if (parked->connection == connection) {
-            connection->close();
-            connection->deleteLater();
-            m_parked.erase(parked);
-            return;
-        }
-    }
+    const auto parked = std::find_if(m_parked.begin(), m_parked.end(), [&](const Parked &p) {
+        return p.connection == connection;
+    });
+    if (parked != m_parked.end())
+        dropParked(parked);
+}
+
+void ConnectionPool::dropParked(std::vector<Parked>::const_iterator parked)
+{
+    parked->connection->close();
+    parked->connection->deleteLater();
+    m_parked.erase(parked);
+}
+
+std::vector<ConnectionPool::Parked>::const_iterator
+ConnectionPool::parkedTo(const ConnectionTarget &target) const
+{
+    return std::find_if(m_parked.begin(), m_parked.end(), [&](const Parked &parked) {
+        return parked.target == target && parked.connection->state() == SocketState::Connected;
+    });
 }
 
 // The slot's idle connection steps aside for a transfer to another site,
@@ -103,11 +115,8 @@ void ConnectionPool::park(int index)
     Slot &slot = m_slots[size_t(index)];
     slot.idleTimer->stop();
     slot.idle = false;
-    if (m_parked.size() >= size_t(MaxParked)) {
-        m_parked.front().connection->close();
-        m_parked.front().connection->deleteLater();
-        m_parked.erase(m_parked.begin());
-    }
+    if (m_parked.size() >= size_t(MaxParked))
+        dropParked(m_parked.begin());
     Parked parked{slot.connection, slot.target, std::make_unique<QTimer>()};
     Connection *const connection = slot.connection;
     parked.timer->setSingleShot(true);
@@ -121,10 +130,8 @@ void ConnectionPool::park(int index)
 // connection is parked in turn where idle, else dropped.
 bool ConnectionPool::takeParked(int index, const ConnectionTarget &target)
 {
-    const auto parked = std::find_if(m_parked.begin(), m_parked.end(), [&](const Parked &p) {
-        return p.target == target && p.connection->state() == SocketState::Connected;
-    });
-    if (parked == m_parked.end() || !m_options.keepAlive())
+    const auto parked = parkedTo(target);
+    if (!m_options.keepAlive() || parked == m_parked.end())
         return false;
     Connection *const connection = parked->connection;
     m_parked.erase(parked);
@@ -140,11 +147,8 @@ bool ConnectionPool::takeParked(int index, const ConnectionTarget &target)
 
 void ConnectionPool::closeParked()
 {
-    for (Parked &parked : m_parked) {
-        parked.connection->close();
-        parked.connection->deleteLater();
-    }
-    m_parked.clear();
+    while (!m_parked.empty())
+        dropParked(m_parked.begin());
 }
 
 void ConnectionPool::unloadSocks()
@@ -216,10 +220,7 @@ bool ConnectionPool::hasIdleConnectionTo(const ConnectionTarget &target) const
     const bool inSlot = std::any_of(m_slots.begin() + 1, m_slots.end(), [&](const Slot &slot) {
         return !slot.transfer && isIdleTo(slot, target);
     });
-    return inSlot || std::any_of(m_parked.begin(), m_parked.end(), [&](const Parked &parked) {
-               return parked.target == target
-                      && parked.connection->state() == SocketState::Connected;
-           });
+    return inSlot || parkedTo(target) != m_parked.end();
 }
 
 bool ConnectionPool::isIdleTo(const Slot &slot, const ConnectionTarget &target) const
@@ -281,9 +282,7 @@ void ConnectionPool::onEnded(Transfer *transfer, Transfer::Outcome outcome)
     }
     // A redirect whose body was read to its end leaves its connection to the
     // next request; any other attempt goes out on a fresh connection.
-    const bool keepOpen = outcome == Transfer::Outcome::Redirected
-                          && transfer->leavesConnectionOpen() && m_options.keepAlive()
-                          && m_slots[size_t(index)].connection->state() == SocketState::Connected;
+    const bool keepOpen = outcome == Transfer::Outcome::Redirected && keepsOpen(index);
     release(index, keepOpen);
     attempt(index, keepOpen);
     if (outcome == Transfer::Outcome::Retry)
@@ -295,8 +294,7 @@ void ConnectionPool::finish(int index, Transfer *transfer, Transfer::Outcome out
     using Outcome = Transfer::Outcome;
     Slot &slot = m_slots[size_t(index)];
     const bool keepOpen = (outcome == Outcome::Saved || outcome == Outcome::PageTaken)
-                          && transfer->leavesConnectionOpen()
-                          && slot.connection->state() == SocketState::Connected;
+                          && keepsOpen(index);
     release(index, keepOpen);
     slot.transfer = nullptr;
     transfer->deleteLater();
@@ -325,6 +323,13 @@ void ConnectionPool::finish(int index, Transfer *transfer, Transfer::Outcome out
     default:
         break;
     }
+}
+
+bool ConnectionPool::keepsOpen(int index) const
+{
+    const Slot &slot = m_slots[size_t(index)];
+    return slot.transfer->leavesConnectionOpen()
+           && slot.connection->state() == SocketState::Connected;
 }
 
 void ConnectionPool::release(int index, bool keepOpen)

@@ -121,6 +121,8 @@ private:
     Slot makeSlot(int index);
     Connection *makeConnection();
     void dropIdle(Connection *connection);
+    void dropParked(std::vector<Parked>::const_iterator parked);
+    std::vector<Parked>::const_iterator parkedTo(const ConnectionTarget &target) const;
     void park(int index);
     bool takeParked(int index, const ConnectionTarget &target);
     void closeParked();
@@ -129,6 +131,8 @@ private:
     void attempt(int index, bool mayReuse);
     void onEnded(Transfer *transfer, Transfer::Outcome outcome);
     void finish(int index, Transfer *transfer, Transfer::Outcome outcome);
+    // The slot's response left its connection ready for the next request.
+    bool keepsOpen(int index) const;
     void release(int index, bool keepOpen);
     void closeIdle(int index);
     void closeConnection(int index);

@@ -254,10 +254,8 @@ QByteArray Transfer::request() const
     if (!m_context.options.keepAlive())
         return "GET " + r.path + " HTTP/1.0\nHost: " + r.target.host
                + "\nUser-Agent: Mozilla/5.0\n\n";
-    QByteArray host = r.target.origin();
-    if (r.target.isEncrypted())
-        host.remove(0, qsizetype(sizeof "https://") - 1);
-    return "GET " + r.path + " HTTP/1.1\r\nHost: " + host + "\r\nUser-Agent: Mozilla/5.0\r\n\r\n";
+    return "GET " + r.path + " HTTP/1.1\r\nHost: " + r.target.authority()
+           + "\r\nUser-Agent: Mozilla/5.0\r\n\r\n";
 }
 
 void Transfer::onDataArrival()

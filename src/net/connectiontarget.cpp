@@ -50,11 +50,14 @@ ConnectionTarget ConnectionTarget::fromAddress(const QByteArray &address, QByteA
     return target;
 }
 
+QByteArray ConnectionTarget::authority() const
+{
+    return port == defaultPort(scheme) ? host : host + ':' + QByteArray::number(port);
+}
+
 QByteArray ConnectionTarget::origin() const
 {
-    const QByteArray authority
-            = port == defaultPort(scheme) ? host : host + ':' + QByteArray::number(port);
-    return isEncrypted() ? "https://" + authority : authority;
+    return isEncrypted() ? "https://" + authority() : authority();
 }
 
 }

@@ -26,6 +26,9 @@ struct ConnectionTarget
     // scheme, as the site writes its addresses, and a port only where it is
     // not the scheme's own.
     QByteArray origin() const;
+    // "host", or "host:port" where the port is not the scheme's own: what an
+    // HTTP/1.1 Host field says.
+    QByteArray authority() const;
 
     friend bool operator==(const ConnectionTarget &, const ConnectionTarget &) = default;
 };

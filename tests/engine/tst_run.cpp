@@ -199,7 +199,7 @@ private slots:
                  (QStringList{"largest", "thumbnails", "x.jpg"}));
 
         const QString largest = r.driver.keywordFolder() + QStringLiteral("/largest/");
-        for (const QString &name :
+        for (const QString name :
              {".a.jpg.AbC123.part", ".b.jpg.XyZ789.part", "c.jpg", ".d.part"}) {
             QFile file(largest + name);
             QVERIFY(file.open(QIODevice::WriteOnly));
