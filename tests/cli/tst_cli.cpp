@@ -3,6 +3,7 @@
 #include "rows.h"
 #include "savedfiles.h"
 #include "testcertificates.h"
+#include "testmain.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,7 +11,6 @@
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -272,5 +272,5 @@ private:
     const Cli m_cli{m_home.path()};
 };
 
-QTEST_GUILESS_MAIN(TestCli)
+MOSSCATCH_TEST_GUILESS_MAIN(TestCli)
 #include "tst_cli.moc"

@@ -1,7 +1,6 @@
 #include "cli/imageestimate.h"
 #include "rows.h"
-
-#include <QTest>
+#include "testmain.h"
 
 using namespace mosscatch;
 
@@ -40,5 +39,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestProgress)
+MOSSCATCH_TEST_GUILESS_MAIN(TestProgress)
 #include "tst_progress.moc"

@@ -2,11 +2,11 @@
 #include "common/files.h"
 #include "common/text.h"
 #include "rows.h"
+#include "testmain.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace mosscatch;
 
@@ -129,5 +129,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestCommon)
+MOSSCATCH_TEST_GUILESS_MAIN(TestCommon)
 #include "tst_common.moc"

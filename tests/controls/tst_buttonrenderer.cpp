@@ -3,9 +3,9 @@
 #include "controls/buttonregion.h"
 #include "controls/buttonrenderer.h"
 #include "rows.h"
+#include "testmain.h"
 
 #include <QPalette>
-#include <QTest>
 
 #include <optional>
 
@@ -161,5 +161,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestButtonRenderer)
+MOSSCATCH_TEST_MAIN(TestButtonRenderer)
 #include "tst_buttonrenderer.moc"

@@ -1,8 +1,8 @@
 #include "controls/paintedbutton.h"
 #include "rows.h"
+#include "testmain.h"
 
 #include <QSignalSpy>
-#include <QTest>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -192,5 +192,5 @@ private:
     QStringList m_events;
 };
 
-QTEST_MAIN(TestPaintedButton)
+MOSSCATCH_TEST_MAIN(TestPaintedButton)
 #include "tst_paintedbutton.moc"

@@ -2,9 +2,9 @@
 #include "controls/paintedbutton.h"
 #include "controls/propertybag.h"
 #include "rows.h"
+#include "testmain.h"
 
 #include <QFile>
-#include <QTest>
 
 #include <memory>
 
@@ -110,5 +110,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPropertyBag)
+MOSSCATCH_TEST_MAIN(TestPropertyBag)
 #include "tst_propertybag.moc"

@@ -1,11 +1,11 @@
 #include "clirun.h"
 #include "harvestfixture.h"
+#include "testmain.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTest>
 
 using namespace mosscatch;
 
@@ -188,5 +188,5 @@ private:
     QTemporaryDir m_home;
 };
 
-QTEST_GUILESS_MAIN(TestBoundedRun)
+MOSSCATCH_TEST_GUILESS_MAIN(TestBoundedRun)
 #include "tst_boundedrun.moc"

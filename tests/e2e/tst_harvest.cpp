@@ -1,7 +1,7 @@
 #include "harvestfixture.h"
+#include "testmain.h"
 
 #include <QDir>
-#include <QTest>
 
 using namespace mosscatch;
 
@@ -72,5 +72,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestHarvest)
+MOSSCATCH_TEST_GUILESS_MAIN(TestHarvest)
 #include "tst_harvest.moc"

@@ -1,7 +1,6 @@
 #include "harvestfixture.h"
 #include "rows.h"
-
-#include <QTest>
+#include "testmain.h"
 
 using namespace mosscatch;
 
@@ -156,5 +155,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestHostileServer)
+MOSSCATCH_TEST_GUILESS_MAIN(TestHostileServer)
 #include "tst_hostileserver.moc"

@@ -5,6 +5,7 @@
 #include "rows.h"
 #include "scriptedconnection.h"
 #include "testcertificates.h"
+#include "testmain.h"
 
 #include <QDir>
 #include <QRandomGenerator>
@@ -12,7 +13,6 @@
 #include <QSslServer>
 #include <QSslSocket>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <csignal>
 #include <memory>
@@ -726,5 +726,5 @@ private:
     std::unique_ptr<TestCertificates> m_certificates;
 };
 
-QTEST_GUILESS_MAIN(TestPages)
+MOSSCATCH_TEST_GUILESS_MAIN(TestPages)
 #include "tst_pages.moc"

@@ -4,11 +4,11 @@
 #include "harvesterrequest.h"
 #include "rows.h"
 #include "scriptedconnection.h"
+#include "testmain.h"
 
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimeZone>
 
 using namespace mosscatch;
@@ -604,5 +604,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRun)
+MOSSCATCH_TEST_GUILESS_MAIN(TestRun)
 #include "tst_run.moc"

@@ -1,7 +1,6 @@
 #include "net/hostmap.h"
 #include "rows.h"
-
-#include <QTest>
+#include "testmain.h"
 
 using mosscatch::columns;
 using mosscatch::HostMap;
@@ -53,5 +52,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestHostMap)
+MOSSCATCH_TEST_APPLESS_MAIN(TestHostMap)
 #include "tst_hostmap.moc"

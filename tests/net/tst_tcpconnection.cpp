@@ -1,10 +1,10 @@
 #include "net/tcpconnection.h"
+#include "testmain.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTest>
 
 #include <memory>
 
@@ -162,5 +162,5 @@ private:
     QStringList m_events;
 };
 
-QTEST_GUILESS_MAIN(TestTcpConnection)
+MOSSCATCH_TEST_GUILESS_MAIN(TestTcpConnection)
 #include "tst_tcpconnection.moc"

@@ -1,10 +1,10 @@
 #include "photosite/imagefactory.h"
 #include "photosite/photocatalog.h"
 #include "rows.h"
+#include "testmain.h"
 
 #include <QImage>
 #include <QLocale>
-#include <QTest>
 
 #include <algorithm>
 
@@ -128,5 +128,5 @@ private:
     PhotoCatalog m_catalog;
 };
 
-QTEST_GUILESS_MAIN(tst_PhotoCatalog)
+MOSSCATCH_TEST_GUILESS_MAIN(tst_PhotoCatalog)
 #include "tst_photocatalog.moc"

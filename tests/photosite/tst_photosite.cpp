@@ -2,12 +2,12 @@
 #include "photosite/pagebuilder.h"
 #include "photosite/photosite.h"
 #include "rows.h"
+#include "testmain.h"
 
 #include <QEventLoop>
 #include <QProcess>
 #include <QSet>
 #include <QTcpSocket>
-#include <QTest>
 #include <QTimer>
 
 #include <algorithm>
@@ -413,5 +413,5 @@ private:
     const Photo m_photo = m_site.catalog().photoAt("count5", false, 0);
 };
 
-QTEST_GUILESS_MAIN(tst_PhotoSite)
+MOSSCATCH_TEST_GUILESS_MAIN(tst_PhotoSite)
 #include "tst_photosite.moc"

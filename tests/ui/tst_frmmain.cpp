@@ -3,6 +3,7 @@
 #include "photosite/photosite.h"
 #include "rows.h"
 #include "scriptedconnection.h"
+#include "testmain.h"
 #include "ui/connectionrows.h"
 #include "ui/frmmain.h"
 #include "ui/savedimagestrip.h"
@@ -22,7 +23,6 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 #include <algorithm>
@@ -404,5 +404,5 @@ private:
     std::unique_ptr<FrmMain> m_window;
 };
 
-QTEST_MAIN(TestFrmMain)
+MOSSCATCH_TEST_MAIN(TestFrmMain)
 #include "tst_frmmain.moc"

@@ -1,10 +1,10 @@
 #include "rows.h"
+#include "testmain.h"
 #include "ui/settingsstore.h"
 
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace mosscatch;
 
@@ -65,5 +65,5 @@ private:
     QTemporaryDir m_home;
 };
 
-QTEST_GUILESS_MAIN(TestSettingsStore)
+MOSSCATCH_TEST_GUILESS_MAIN(TestSettingsStore)
 #include "tst_settingsstore.moc"
