@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -57,7 +58,7 @@ private slots:
 
     void init()
     {
-        QSettings(QStringLiteral("Coalvesper"), QStringLiteral("Coalvesper")).clear();
+        clearSettings();
         m_opened.clear();
         openWindow();
     }
@@ -156,6 +157,11 @@ private slots:
         QTest::keyClicks(child<QLineEdit>("Text1"), QStringLiteral("zelda  "));
         child<QLineEdit>("tDir")->setText(QStringLiteral("/data/pictures/"));
         child<QComboBox>("lConn")->setCurrentText(QStringLiteral("3"));
+        // Written through at once, keys in lower case under the application's group.
+        QFile file(m_home.filePath(QStringLiteral("Coalvesper/Coalvesper.conf")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(),
+                 "[Settings]\nspeedmultiple=3\ntdir=/data/pictures/\ntext1=\"zelda  \"\n");
         SettingsStore().saveSettingValue(QStringLiteral("KeepAlive"), QStringLiteral("False "));
         openWindow();
         const HarvestOptions &options = m_engine->options();
@@ -163,6 +169,36 @@ private slots:
                               child<QComboBox>("lConn")->currentText()}),
                  (QStringList{"zelda  ", "/data/pictures/", "/data/pictures/", "3"}));
         QVERIFY(options.speedMultiple() == 3 && !options.keepAlive());
+    }
+
+    void storeReadsWhatWasSaved_data()
+    {
+        const auto row = columns<QString, QString, QString, QString, QString>(
+                "savedKey", "value", "readKey", "defaultValue", "expected");
+        row("capitals and spaces, saved and read", "  TDir ", "/a/", " TDIR  ", "x", "/a/");
+        row("leading spaces kept", "text1", "  zelda", "text1", "", "  zelda");
+        row("empty value is a value", "tdir", "", "tdir", "/home/Mosscatch/", "");
+        row("missing key gives default", "text1", "cats", "tdir", "/home/Mosscatch/",
+            "/home/Mosscatch/");
+        row("tab is part of the key", "\ttdir", "/a/", "tdir", "none", "none");
+        row("written by hand in capitals", "Settings/KeepAlive", "false", "KeepAlive", "true",
+            "false");
+    }
+
+    void storeReadsWhatWasSaved()
+    {
+        QFETCH(QString, savedKey);
+        QFETCH(QString, value);
+        QFETCH(QString, readKey);
+        QFETCH(QString, defaultValue);
+        clearSettings();
+        // A key under its group's name goes into the file as a person would write it.
+        if (savedKey.startsWith("Settings/"))
+            QSettings(QStringLiteral("Coalvesper"), QStringLiteral("Coalvesper"))
+                    .setValue(savedKey, value);
+        else
+            SettingsStore().saveSettingValue(savedKey, value);
+        QTEST(SettingsStore().readSettingValue(readKey, defaultValue), "expected");
     }
 
     void optionsBoundBothWays()
@@ -371,6 +407,11 @@ private:
         m_window->show();
         m_window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+
+    static void clearSettings()
+    {
+        QSettings(QStringLiteral("Coalvesper"), QStringLiteral("Coalvesper")).clear();
     }
 
     template<typename T> T *child(const char *name) const
