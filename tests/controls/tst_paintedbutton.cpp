@@ -1,13 +1,37 @@
+#include "controls/designform.h"
 #include "controls/paintedbutton.h"
+#include "controls/propertybag.h"
 #include "rows.h"
 #include "testmain.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QVBoxLayout>
 
 #include <memory>
 
 using namespace mosscatch;
+
+namespace {
+
+QString describe(const PaintedButton &button)
+{
+    const QFont font = button.font();
+    return QStringList{QString::number(button.buttonType()),
+                       button.caption(),
+                       button.isEnabled() ? "enabled" : "disabled",
+                       QStringLiteral("%1 %2%3")
+                               .arg(font.family())
+                               .arg(font.pointSizeF())
+                               .arg(font.bold() ? " bold" : ""),
+                       QString::number(button.colorScheme()),
+                       button.showFocusRect() ? "focus rect" : "no focus rect",
+                       QString::number(button.backColor(), 16),
+                       QString::number(button.foreColor(), 16)}
+            .join(u'|');
+}
+
+}
 
 // The button under test sits between two others, so focus can be seen to move
 // either way.
@@ -29,21 +53,19 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
         m_button->setFocus();
         m_events.clear();
-        connect(m_button, &PaintedButton::click, this,
-                [this] { m_events << QStringLiteral("Click"); });
-        const auto mouse = [this](const char *name) {
-            return [this, name](qint16 button, qint16 shift, float x, float y) {
-                m_events << QString::asprintf("%s %d %d %g %g", name, button, shift, x, y);
+        const auto log = [this](const char *name) {
+            return [this, name](auto... values) {
+                QStringList words{QString::fromLatin1(name)};
+                (words << ... << QString::number(values));
+                m_events << words.join(u' ');
             };
         };
-        connect(m_button, &PaintedButton::mouseDown, this, mouse("MouseDown"));
-        connect(m_button, &PaintedButton::mouseUp, this, mouse("MouseUp"));
-        connect(m_button, &PaintedButton::keyPress, this,
-                [this](qint16 key) { m_events << QStringLiteral("KeyPress %1").arg(key); });
-        connect(m_button, &PaintedButton::keyDown, this,
-                [this](qint16 &key) { m_events << QStringLiteral("KeyDown %1").arg(key); });
-        connect(m_button, &PaintedButton::keyUp, this,
-                [this](qint16 &key) { m_events << QStringLiteral("KeyUp %1").arg(key); });
+        connect(m_button, &PaintedButton::click, this, log("Click"));
+        connect(m_button, &PaintedButton::mouseDown, this, log("MouseDown"));
+        connect(m_button, &PaintedButton::mouseUp, this, log("MouseUp"));
+        connect(m_button, &PaintedButton::keyPress, this, log("KeyPress"));
+        connect(m_button, &PaintedButton::keyDown, this, log("KeyDown"));
+        connect(m_button, &PaintedButton::keyUp, this, log("KeyUp"));
     }
 
     // Besides the events: "held down" when the key down shows the down look, and
@@ -54,18 +76,18 @@ private slots:
         const auto row
                 = columns<K, K, bool, QStringList>("pressed", "released", "cancel", "events");
         row("space clicks", Qt::Key_Space, Qt::Key_Space, false,
-            {"KeyDown 32", "MouseDown 1 1 1 1", "KeyPress 32", "held down", "KeyUp 32",
+            {"KeyDown 32 0", "MouseDown 1 1 1 1", "KeyPress 32", "held down", "KeyUp 32 0",
              "MouseUp 1 1 1 1", "Click", "button"});
         row("space cancelled", Qt::Key_Space, Qt::Key_Space, true,
-            {"KeyDown 32", "KeyPress 32", "KeyUp 32", "button"});
+            {"KeyDown 32 0", "KeyPress 32", "KeyUp 32 0", "button"});
         row("space release alone", Qt::Key_A, Qt::Key_Space, false,
-            {"KeyDown 65", "KeyPress 97", "KeyUp 32", "button"});
-        row("right", Qt::Key_Right, Qt::Key_Right, false, {"KeyDown 39", "KeyUp 39", "after"});
-        row("down", Qt::Key_Down, Qt::Key_Down, false, {"KeyDown 40", "KeyUp 40", "after"});
-        row("left", Qt::Key_Left, Qt::Key_Left, false, {"KeyDown 37", "KeyUp 37", "before"});
-        row("up", Qt::Key_Up, Qt::Key_Up, false, {"KeyDown 38", "KeyUp 38", "before"});
+            {"KeyDown 65 0", "KeyPress 97", "KeyUp 32 0", "button"});
+        row("right", Qt::Key_Right, Qt::Key_Right, false, {"KeyDown 39 0", "KeyUp 39 0", "after"});
+        row("down", Qt::Key_Down, Qt::Key_Down, false, {"KeyDown 40 0", "KeyUp 40 0", "after"});
+        row("left", Qt::Key_Left, Qt::Key_Left, false, {"KeyDown 37 0", "KeyUp 37 0", "before"});
+        row("up", Qt::Key_Up, Qt::Key_Up, false, {"KeyDown 38 0", "KeyUp 38 0", "before"});
         row("right cancelled", Qt::Key_Right, Qt::Key_Right, true,
-            {"KeyDown 39", "KeyUp 39", "button"});
+            {"KeyDown 39 0", "KeyUp 39 0", "button"});
     }
 
     void keys()
@@ -182,6 +204,79 @@ private slots:
         m_after->accessKeyPress();
         QTest::mouseClick(m_after, Qt::LeftButton);
         QCOMPARE(clicks.count(), key.isEmpty() ? 0 : 1);
+    }
+
+    void designButtons_data()
+    {
+        const auto row = columns<QString, QString>("name", "expected");
+        row("Start", "paintedButton1", "7|Start!|enabled|Verdana 9.75 bold|2|focus rect|fddbe7|0");
+        row("Add", "paintedButton2", "7|Add|enabled|Verdana 9.75 bold|2|focus rect|e0e0e0|0");
+        row("not in the design", "paintedButton3", "");
+    }
+
+    // Rewriting the design's own buttons also pins the order of the keys.
+    void designButtons()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        QFile file(QStringLiteral(":/designs/frmmain.design"));
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString text = QString::fromUtf8(file.readAll());
+        const DesignForm design = DesignForm::parse(text);
+        QCOMPARE(design.toText(), text);
+
+        const std::unique_ptr<PaintedButton> button(PaintedButton::fromDesign(name));
+        QCOMPARE(bool(button), !expected.isEmpty());
+        if (!button)
+            return;
+        QCOMPARE(button->objectName(), name);
+        QCOMPARE(describe(*button), expected);
+        QCOMPARE(button->buttonPalette().face, button->backColor());
+        PropertyBag rewritten;
+        button->writeProperties(rewritten);
+        QCOMPARE(rewritten.toLines(), design.bag(name)->toLines());
+    }
+
+    void roundTripsThroughDesignText()
+    {
+        PaintedButton original;
+        original.setButtonType(4);
+        original.setCaption(QStringLiteral("Say \"&Hi\""));
+        original.setEnabled(false);
+        original.setFont(QFont(QStringLiteral("DejaVu Sans"), 11, QFont::Bold));
+        original.setColorScheme(3);
+        original.setShowFocusRect(false);
+        original.setBackColor(0x00FDDBE7);
+        original.setForeColor(0x00123456);
+        PropertyBag written;
+        original.writeProperties(written);
+        DesignForm form;
+        form.setBag(QStringLiteral("paintedButton"), QStringLiteral("b"), written);
+        const DesignForm reread = DesignForm::parse(form.toText());
+        QVERIFY(reread.bag(QStringLiteral("b")));
+
+        PaintedButton copy;
+        copy.readProperties(*reread.bag(QStringLiteral("b")));
+        QCOMPARE(describe(copy),
+                 "4|Say \"&Hi\"|disabled|DejaVu Sans 11 bold|3|no focus rect|fddbe7|123456");
+    }
+
+    // Keys are found whatever their case; missing ones read as the defaults.
+    void readsDefaultsForMissingKeys()
+    {
+        PaintedButton button;
+        button.setShowFocusRect(false);
+        PropertyBag bag;
+        QVERIFY(bag.parseLine(QStringLiteral("btype = 6")));
+        QVERIFY(bag.parseLine(QStringLiteral("Coltype = 3")));
+        button.readProperties(bag);
+        const QString font = describe(PaintedButton()).section(u'|', 3, 3);
+        const auto colour = [&button](QPalette::ColorRole role) {
+            return QString::number(fromQColor(button.palette().color(role)), 16);
+        };
+        QCOMPARE(describe(button),
+                 QStringLiteral("6||enabled|%1|3|focus rect|%2|%3")
+                         .arg(font, colour(QPalette::Button), colour(QPalette::ButtonText)));
     }
 
 private:
