@@ -161,48 +161,47 @@ private slots:
         QTEST(m_events, "events");
     }
 
-    void rightButtonKeepsLookAndBlocksAccessKey()
+    // Steps: the left or right button pressed (+), released (-) or double-clicked (2) where the
+    // mouse is, first at (3, 4); the mouse moved past either side of the button, or back onto
+    // its far corner; the access key. The looks are the state after each step, Up or Down.
+    void mouse_data()
     {
-        QSignalSpy clicks(m_button, &PaintedButton::click);
-        QTest::mousePress(m_button, Qt::RightButton);
-        QCOMPARE(m_button->lastState(), ButtonState::Up);
-        QTest::mouseRelease(m_button, Qt::RightButton);
-        const QPoint centre = m_button->rect().center();
-        QCOMPARE(m_events.first(),
-                 QStringLiteral("MouseDown 2 0 %1 %2").arg(centre.x()).arg(centre.y()));
-        m_button->accessKeyPress();
-        QCOMPARE(clicks.count(), 0);
-
-        QTest::mousePress(m_button, Qt::LeftButton);
-        QCOMPARE(m_button->lastState(), ButtonState::Down);
-        QTest::mouseRelease(m_button, Qt::LeftButton);
-        m_button->accessKeyPress();
-        QCOMPARE(clicks.count(), 2);
+        const auto row = columns<QString, QString, QStringList>("steps", "looks", "events");
+        row("right button keeps the look and blocks the access key", "R+ R- key L+ L- key",
+            "UUUDUU",
+            {"MouseDown 2 0 3 4", "MouseUp 2 0 3 4", "MouseDown 1 0 3 4", "MouseUp 1 0 3 4",
+             "Click", "Click"});
+        row("dragged off and back", "L+ right back left L-", "DUDUU",
+            {"MouseDown 1 0 3 4", "MouseUp 1 0 -5 2"});
+        row("double click presses without a click", "L+ L- L2 L-", "DUDU",
+            {"MouseDown 1 0 3 4", "MouseUp 1 0 3 4", "Click", "MouseDown 1 1 1 1",
+             "MouseUp 1 0 3 4"});
     }
 
-    void dragOffAndBack()
+    void mouse()
     {
-        const QPoint outside(m_button->width() + 5, 2);
-        QTest::mousePress(m_button, Qt::LeftButton);
-        QTest::mouseMove(m_button, outside);
-        QCOMPARE(m_button->lastState(), ButtonState::Up);
-        QTest::mouseMove(m_button, QPoint(m_button->width(), m_button->height()));
-        QCOMPARE(m_button->lastState(), ButtonState::Down);
-        QTest::mouseMove(m_button, outside);
-        QTest::mouseRelease(m_button, Qt::LeftButton, {}, outside);
-        QCOMPARE(m_button->lastState(), ButtonState::Up);
-        QVERIFY(!m_events.contains(QStringLiteral("Click")));
-    }
-
-    void doubleClickPressesWithoutClick()
-    {
-        QTest::mouseClick(m_button, Qt::LeftButton);
-        m_events.clear();
-        QTest::mouseDClick(m_button, Qt::LeftButton);
-        QCOMPARE(m_button->lastState(), ButtonState::Down);
-        QTest::mouseRelease(m_button, Qt::LeftButton);
-        QCOMPARE(m_events.first(), QStringLiteral("MouseDown 1 1 1 1"));
-        QVERIFY(!m_events.contains(QStringLiteral("Click")));
+        QFETCH(QString, steps);
+        QString looks;
+        QPoint at(3, 4);
+        for (const QString &step : steps.split(u' ')) {
+            const Qt::MouseButton button = step.startsWith(u'R') ? Qt::RightButton : Qt::LeftButton;
+            if (step.endsWith(u'+'))
+                QTest::mousePress(m_button, button, {}, at);
+            else if (step.endsWith(u'-'))
+                QTest::mouseRelease(m_button, button, {}, at);
+            else if (step.endsWith(u'2'))
+                QTest::mouseDClick(m_button, button, {}, at);
+            else if (step == "key")
+                m_button->accessKeyPress();
+            else if (step == "back")
+                QTest::mouseMove(m_button, at = QPoint(m_button->width(), m_button->height()));
+            else
+                QTest::mouseMove(m_button,
+                                 at = QPoint(step == "left" ? -5 : m_button->width() + 5, 2));
+            looks += m_button->lastState() == ButtonState::Down ? u'D' : u'U';
+        }
+        QTEST(looks, "looks");
+        QTEST(m_events, "events");
     }
 
     // Setters redraw in the look they leave: a colour keeps the pressed look, a
