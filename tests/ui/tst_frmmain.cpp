@@ -133,17 +133,6 @@ private slots:
         QTRY_COMPARE(child<QLabel>("lQueue")->text(), QStringLiteral("1"));
     }
 
-    void clickIntoEntrySelectsWholeText()
-    {
-        auto *text1 = child<QLineEdit>("Text1");
-        text1->setText(QStringLiteral("zelda nintendo"));
-        child<QWidget>("paintedButton2")->setFocus();
-        QCOMPARE(text1->selectedText(), QString());
-        QTest::mouseClick(text1, Qt::LeftButton, {}, QPoint(10, text1->height() / 2));
-        QCOMPARE(QApplication::focusWidget(), text1);
-        QTRY_COMPARE(text1->selectedText(), QStringLiteral("zelda nintendo"));
-    }
-
     void settingsSurviveSecondWindow()
     {
         // The window stores what it shows at once, defaults included.
@@ -218,15 +207,23 @@ private slots:
                  (QList<QVariant>{deep, deep, int(deep.size())}));
     }
 
-    // The folder picture and the web address open what they show; the caption ticks its box.
-    void clicksOnPicturesAndCaptions()
+    // The folder picture and the web address open what they show, the caption ticks its box,
+    // and a click into the entry box selects its whole text.
+    void clicksOnPicturesCaptionAndEntry()
     {
         child<QLineEdit>("tDir")->setText(QStringLiteral("/no/such folder/"));
+        auto *text1 = child<QLineEdit>("Text1");
+        text1->setText(QStringLiteral("zelda nintendo"));
+        child<QWidget>("paintedButton2")->setFocus();
         for (const char *control : {"Picture6", "Label9", "lCommCaption"})
             QTest::mouseClick(child<QLabel>(control), Qt::LeftButton);
         QCOMPARE(m_opened, (QList<QUrl>{QUrl::fromLocalFile("/no/such folder/"),
                                         QUrl("http://www.mosscatch.example.com")}));
         QVERIFY(m_engine->options().commercial());
+        QCOMPARE(text1->selectedText(), QString());
+        QTest::mouseClick(text1, Qt::LeftButton, {}, QPoint(10, text1->height() / 2));
+        QCOMPARE(QApplication::focusWidget(), text1);
+        QTRY_COMPARE(text1->selectedText(), QStringLiteral("zelda nintendo"));
     }
 
     void startWithEmptyListShowsMessage()
