@@ -37,9 +37,9 @@ void DelayProxy::accept()
     }
 }
 
-DelayedPipe::DelayedPipe(QTcpSocket *from, QTcpSocket *to, int delayMs, int firstExtraMs,
+DelayedPipe::DelayedPipe(QTcpSocket *from, QTcpSocket *to, int delayMs, int handshakeMs,
                          QObject *parent)
-    : QObject(parent), m_from(from), m_to(to), m_delayMs(delayMs), m_firstExtraMs(firstExtraMs)
+    : QObject(parent), m_from(from), m_to(to), m_delayMs(delayMs), m_handshakeEndMs(handshakeMs)
 {
     m_clock.start();
     m_timer.setSingleShot(true);
@@ -58,8 +58,9 @@ void DelayedPipe::read()
     const QByteArray bytes = m_from->readAll();
     if (bytes.isEmpty())
         return;
-    m_pieces.push_back({m_clock.elapsed() + m_delayMs + m_firstExtraMs, bytes});
-    m_firstExtraMs = 0;
+    // Nothing passes before the handshake is over, however early it was sent;
+    // a connection opened well ahead of its first request waits no longer.
+    m_pieces.push_back({std::max(m_clock.elapsed(), m_handshakeEndMs) + m_delayMs, bytes});
     schedule();
 }
 

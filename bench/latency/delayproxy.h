@@ -13,8 +13,9 @@ class QTcpSocket;
 namespace mosscatch {
 
 // A TCP proxy on loopback that makes the site look far away: every chunk is
-// delivered half a round trip after it arrived, and a connection's first bytes
-// one round trip later still, as a TCP handshake would hold them. This kernel
+// delivered half a round trip after it arrived, and what the client sends in
+// a connection's first round trip is held until it has passed, as a TCP
+// handshake would hold it. This kernel
 // has no netem, so the bench brings its own delay.
 class DelayProxy : public QObject
 {
@@ -42,7 +43,7 @@ class DelayedPipe : public QObject
     Q_OBJECT
 
 public:
-    DelayedPipe(QTcpSocket *from, QTcpSocket *to, int delayMs, int firstExtraMs,
+    DelayedPipe(QTcpSocket *from, QTcpSocket *to, int delayMs, int handshakeMs,
                 QObject *parent = nullptr);
 
 private:
@@ -59,7 +60,8 @@ private:
     QTcpSocket *m_from;
     QTcpSocket *m_to;
     int m_delayMs;
-    int m_firstExtraMs;
+    // From the pipe's start.
+    qint64 m_handshakeEndMs;
     bool m_closeAfterDelivery = false;
     QElapsedTimer m_clock;
     QTimer m_timer;

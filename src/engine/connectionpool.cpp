@@ -4,6 +4,17 @@
 
 namespace mosscatch {
 
+namespace {
+
+// Open, or on its way up (a connection opened ahead).
+bool isUsable(const Connection *connection)
+{
+    const SocketState state = connection->state();
+    return state >= SocketState::ConnectionPending && state <= SocketState::Connected;
+}
+
+}
+
 ConnectionPool::ConnectionPool(ConnectionFactory factory, const HarvestOptions &options,
                                QObject *parent)
     : QObject(parent), m_factory(std::move(factory)), m_options(options)
@@ -71,8 +82,12 @@ ConnectionPool::Slot ConnectionPool::makeSlot(int index)
 Connection *ConnectionPool::makeConnection()
 {
     Connection *const connection = m_factory(this);
-    connect(connection, &Connection::dataArrival, this, [this, connection] { dropIdle(connection); });
-    connect(connection, &Connection::peerClosed, this, [this, connection] { dropIdle(connection); });
+    connect(connection, &Connection::dataArrival, this,
+            [this, connection] { dropIdle(connection); });
+    connect(connection, &Connection::peerClosed, this,
+            [this, connection] { dropIdle(connection); });
+    connect(connection, &Connection::connected, this,
+            [this, connection] { onConnected(connection); });
     return connection;
 }
 
@@ -86,9 +101,8 @@ void ConnectionPool::dropIdle(Connection *connection)
             closeConnection(index);
         return;
     }
-    const auto parked = std::find_if(m_parked.begin(), m_parked.end(), [&](const Parked &p) {
-        return p.connection == connection;
-    });
+    const auto parked = std::find_if(m_parked.begin(), m_parked.end(),
+                                     [&](const Parked &p) { return p.connection == connection; });
     if (parked != m_parked.end())
         dropParked(parked);
 }
@@ -104,7 +118,7 @@ std::vector<ConnectionPool::Parked>::const_iterator
 ConnectionPool::parkedTo(const ConnectionTarget &target) const
 {
     return std::find_if(m_parked.begin(), m_parked.end(), [&](const Parked &parked) {
-        return parked.target == target && parked.connection->state() == SocketState::Connected;
+        return parked.target == target && isUsable(parked.connection);
     });
 }
 
@@ -117,13 +131,82 @@ void ConnectionPool::park(int index)
     slot.idle = false;
     if (m_parked.size() >= size_t(MaxParked))
         dropParked(m_parked.begin());
-    Parked parked{slot.connection, slot.target, std::make_unique<QTimer>()};
-    Connection *const connection = slot.connection;
+    addParked(slot.connection, slot.target);
+    slot.connection = makeConnection();
+}
+
+void ConnectionPool::addParked(Connection *connection, const ConnectionTarget &target)
+{
+    Parked parked{connection, target, std::make_unique<QTimer>()};
     parked.timer->setSingleShot(true);
-    connect(parked.timer.get(), &QTimer::timeout, this, [this, connection] { dropIdle(connection); });
+    connect(parked.timer.get(), &QTimer::timeout, this,
+            [this, connection] { dropIdle(connection); });
     parked.timer->start(IdleCloseMs);
     m_parked.push_back(std::move(parked));
-    slot.connection = makeConnection();
+}
+
+void ConnectionPool::openAhead(const ConnectionTarget &target, int wanted)
+{
+    if (!m_options.keepAlive() || m_holds.isHeld(target.host) || failedAhead(target))
+        return;
+    AheadNote &note = noteFor(target);
+    // A site not yet reached gets one connection at a time: one that refuses
+    // us (a certificate we do not trust, a closed port) sees no more attempts
+    // than a transfer would make. The rest open once it has come up.
+    if (!note.reached) {
+        note.wanted = wanted;
+        wanted = std::min(wanted, 1);
+    }
+    for (int open = connectionsTo(target); open < wanted && m_parked.size() < size_t(MaxParked);
+         ++open) {
+        Connection *const connection = makeConnection();
+        connection->connectTo(target);
+        addParked(connection, target);
+    }
+}
+
+// A connection opened ahead that failed is the last one opened ahead to its
+// target in this keyword; the transfers there open their own.
+bool ConnectionPool::failedAhead(const ConnectionTarget &target)
+{
+    const auto failed = std::find_if(m_parked.begin(), m_parked.end(), [&](const Parked &p) {
+        return p.target == target && p.connection->state() == SocketState::Error;
+    });
+    if (failed != m_parked.end()) {
+        noteFor(target).failed = true;
+        dropParked(failed);
+    }
+    return noteFor(target).failed;
+}
+
+ConnectionPool::AheadNote &ConnectionPool::noteFor(const ConnectionTarget &target)
+{
+    const auto note = std::ranges::find(m_notes, target, &AheadNote::target);
+    return note != m_notes.end() ? *note : m_notes.emplace_back(AheadNote{target});
+}
+
+void ConnectionPool::onConnected(const Connection *connection)
+{
+    const int index = indexOf(connection);
+    const auto parked = std::ranges::find(m_parked, connection, &Parked::connection);
+    if (index < 0 && parked == m_parked.end())
+        return;
+    AheadNote &note = noteFor(index > 0 ? m_slots[size_t(index)].target : parked->target);
+    if (note.reached)
+        return;
+    note.reached = true;
+    openAhead(note.target, note.wanted);
+}
+
+int ConnectionPool::connectionsTo(const ConnectionTarget &target) const
+{
+    const auto inSlots = std::count_if(m_slots.begin() + 1, m_slots.end(), [&](const Slot &slot) {
+        return slot.target == target && isUsable(slot.connection);
+    });
+    const auto parked = std::count_if(m_parked.begin(), m_parked.end(), [&](const Parked &p) {
+        return p.target == target && isUsable(p.connection);
+    });
+    return int(inSlots + parked);
 }
 
 // Puts the parked connection to target, if any, into the slot, whose own
@@ -154,6 +237,7 @@ void ConnectionPool::closeParked()
 void ConnectionPool::unloadSocks()
 {
     closeParked();
+    m_notes.clear();
     // Deleting a connection drops it at once, without events.
     while (m_slots.size() > 1) {
         Slot &slot = m_slots.back();
@@ -256,7 +340,8 @@ void ConnectionPool::attempt(int index, bool mayReuse)
     if (mayReuse && (isIdleTo(slot, target) || takeParked(index, target))) {
         slot.idle = false;
         slot.idleTimer->stop();
-        transfer->attempt(slot.connection, true);
+        // One opened ahead may still be on its way up: the request waits for it.
+        transfer->attempt(slot.connection, slot.connection->state() == SocketState::Connected);
         return;
     }
     if (mayReuse && slot.idle && m_options.keepAlive())
@@ -293,8 +378,8 @@ void ConnectionPool::finish(int index, Transfer *transfer, Transfer::Outcome out
 {
     using Outcome = Transfer::Outcome;
     Slot &slot = m_slots[size_t(index)];
-    const bool keepOpen = (outcome == Outcome::Saved || outcome == Outcome::PageTaken)
-                          && keepsOpen(index);
+    const bool keepOpen
+            = (outcome == Outcome::Saved || outcome == Outcome::PageTaken) && keepsOpen(index);
     release(index, keepOpen);
     slot.transfer = nullptr;
     transfer->deleteLater();

@@ -21,7 +21,8 @@ namespace mosscatch {
 // connection whose last response left it open waits idle for the next
 // transfer to the same scheme, host and port, at most IdleCloseMs: in its
 // slot, or parked beside the slots once its slot is wanted for another site,
-// so that the pages' host and the image hosts each keep theirs.
+// so that the pages' host and the image hosts each keep theirs. A connection
+// opened ahead for transfers about to come waits parked as well.
 class ConnectionPool : public QObject
 {
     Q_OBJECT
@@ -61,8 +62,16 @@ public:
     bool allWorkingSlotsFree() const;
     // Idle connections kept open, in slots or parked.
     int idleConnections() const;
-    // A transfer to target would find a connection open and idle.
+    // A transfer to target would find a connection open and idle, or opening
+    // for it.
     bool hasIdleConnectionTo(const ConnectionTarget &target) const;
+    // Opens connections to target until wanted of them are open or opening
+    // (those carrying transfers included), so that the transfers about to go
+    // there pay no handshake; they wait parked. Sends no request. Nothing
+    // opens without keep-alive, to a held host, past MaxParked, or after one
+    // opened ahead to target failed in this keyword.
+    void openAhead(const ConnectionTarget &target, int wanted);
+    int workingSlots() const { return count() - 1; }
     // Hands transfer (which the pool now owns) to free slot index and starts
     // its first attempt.
     void start(int index, Transfer *transfer);
@@ -118,12 +127,28 @@ private:
         std::unique_ptr<QTimer> timer;
     };
 
+    // What opening connections ahead learnt of a target in this keyword.
+    struct AheadNote
+    {
+        ConnectionTarget target;
+        // A connection to it came up.
+        bool reached = false;
+        // Connections wanted open once it has been reached.
+        int wanted = 0;
+        bool failed = false;
+    };
+
     Slot makeSlot(int index);
     Connection *makeConnection();
     void dropIdle(Connection *connection);
     void dropParked(std::vector<Parked>::const_iterator parked);
     std::vector<Parked>::const_iterator parkedTo(const ConnectionTarget &target) const;
     void park(int index);
+    void addParked(Connection *connection, const ConnectionTarget &target);
+    int connectionsTo(const ConnectionTarget &target) const;
+    bool failedAhead(const ConnectionTarget &target);
+    AheadNote &noteFor(const ConnectionTarget &target);
+    void onConnected(const Connection *connection);
     bool takeParked(int index, const ConnectionTarget &target);
     void closeParked();
     int indexOf(const Connection *connection) const;
@@ -142,6 +167,7 @@ private:
     std::vector<Slot> m_slots;
     // Oldest first.
     std::vector<Parked> m_parked;
+    std::vector<AheadNote> m_notes;
     HostHolds m_holds;
     double m_minimumPerTick = MinimumBytesPerSecond * 20;
 };

@@ -45,13 +45,39 @@ void Dispatcher::tick()
             handOver();
         return;
     }
-    if (m_pool.nextEmptySock() == 0)
-        return;
-    for (int passed = 0; passed < MaxSkipsPerTick && !nothingToHandOut(); ++passed) {
+    for (int passed = 0;
+         passed < MaxSkipsPerTick && !nothingToHandOut() && m_pool.nextEmptySock() != 0; ++passed) {
         const std::optional<QByteArray> address = nextAddress();
         if (!address || dispatch(*address) == Dispatch::Started)
-            return;
+            break;
     }
+    openConnectionsAhead();
+}
+
+// The addresses next in line get their connections opened while they wait,
+// one each where their site has too few (never more than the working slots),
+// so their transfers pay no handshake. Those about to be passed over get none.
+void Dispatcher::openConnectionsAhead()
+{
+    if (!m_options.keepAlive())
+        return;
+    std::vector<std::pair<ConnectionTarget, int>> wanted;
+    const qsizetype reach = std::min<qsizetype>(m_queue.size(), OpenAheadReach);
+    for (qsizetype i = 0; i < reach; ++i) {
+        const QByteArray &address = m_queue.at(i);
+        const Route route = TransferRoute::of(address, m_keywordFolder);
+        if (route.target.host.isEmpty() || m_dispatched.contains(address)
+            || fileExists(route.folder + fileNameText(route.fileName)))
+            continue;
+        const auto same
+                = std::ranges::find(wanted, route.target, &std::pair<ConnectionTarget, int>::first);
+        if (same == wanted.end())
+            wanted.emplace_back(route.target, 1);
+        else
+            ++same->second;
+    }
+    for (const auto &[target, count] : wanted)
+        m_pool.openAhead(target, std::min(count, m_pool.workingSlots()));
 }
 
 bool Dispatcher::nothingToHandOut() const
@@ -131,6 +157,10 @@ Dispatcher::Dispatch Dispatcher::dispatch(const QByteArray &address)
     ++m_transfers;
     const int index = m_pool.freeSlotFor(route.target);
     m_pool.start(index, new Transfer(address, route, m_context));
+    // A keyword's search page goes first, and its next pages come from the
+    // same site on every slot.
+    if (m_transfers == 1)
+        m_pool.openAhead(route.target, m_pool.workingSlots());
     emit transferStarted(index, address);
     return Dispatch::Started;
 }

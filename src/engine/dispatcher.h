@@ -46,6 +46,9 @@ public:
     // How far down the queue an address that can reuse an idle connection is
     // looked for.
     static constexpr int ReuseLookAhead = 64;
+    // How far down the queue connections are opened ahead: 400 ms of
+    // dispatches, what a handshake takes on a link far away.
+    static constexpr int OpenAheadReach = 8;
     // Once nothing is left to hand out, running transfers are waited for at
     // most this many stall-watch ticks (20 minutes), then given up. A stalled
     // or dripping transfer is given up by the stall watch within four ticks
@@ -100,6 +103,7 @@ private:
     void handOver();
     std::optional<QByteArray> nextAddress();
     Dispatch dispatch(const QByteArray &address);
+    void openConnectionsAhead();
 
     const HarvestOptions &m_options;
     AddressQueue &m_queue;
