@@ -180,62 +180,47 @@ struct Pages
 // A TLS server on loopback: answers the first request with the pieces, each a TLS record of its
 // own, then ends as told ("close" with close_notify, "reset", or "" to keep the connection open).
 // Later connections are held unanswered.
-class TlsPeer : public QObject
+struct TlsPeer : QObject
 {
-public:
     TlsPeer(const TestCertificates &certificates, const QByteArrayList &pieces, const QString &end)
-        : m_pieces(pieces), m_end(end)
     {
-        m_server.setSslConfiguration(certificates.server(TestCertificates::Kind::Trusted));
-        m_server.listen(QHostAddress::LocalHost);
-        hostMap.add(QString::fromLatin1(host), QStringLiteral("127.0.0.1"), m_server.serverPort());
-        connect(&m_server, &QTcpServer::pendingConnectionAvailable, this, &TlsPeer::accept);
+        server.setSslConfiguration(certificates.server(TestCertificates::Kind::Trusted));
+        server.listen(QHostAddress::LocalHost);
+        hostMap.add(QString::fromLatin1(host), QStringLiteral("127.0.0.1"), server.serverPort());
+        connect(&server, &QTcpServer::pendingConnectionAvailable, this, [=, this] {
+            while (auto *socket = qobject_cast<QSslSocket *>(server.nextPendingConnection())) {
+                socket->setParent(this);
+                if (std::exchange(answering, true))
+                    continue;
+                // One piece per write, each written only once the one before has gone out.
+                const auto writeNext = [=, this] {
+                    if (next < pieces.size()) {
+                        socket->write(pieces.at(next));
+                    } else if (next == pieces.size() && end == QLatin1String("close")) {
+                        socket->disconnectFromHost();
+                    } else if (next == pieces.size() && end == QLatin1String("reset")) {
+                        const linger abortive{1, 0};
+                        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER,
+                                     &abortive, sizeof abortive);
+                        socket->abort();
+                    }
+                    ++next;
+                };
+                connect(socket, &QIODevice::readyRead, this, [=, this] {
+                    request += socket->readAll();
+                    if (next == 0 && request.endsWith("\n\n"))
+                        writeNext();
+                });
+                connect(socket, &QSslSocket::encryptedBytesWritten, this, writeNext);
+            }
+        });
     }
 
     HostMap hostMap;
-
-private:
-    void accept()
-    {
-        while (auto *socket = qobject_cast<QSslSocket *>(m_server.nextPendingConnection())) {
-            socket->setParent(this);
-            if (m_accepted++ > 0)
-                continue;
-            connect(socket, &QIODevice::readyRead, this, [this, socket] {
-                m_request += socket->readAll();
-                if (m_next == 0 && m_request.endsWith("\n\n"))
-                    writeNext(socket);
-            });
-            // One piece per write, each written only once the one before has gone out.
-            connect(socket, &QSslSocket::encryptedBytesWritten, this,
-                    [this, socket] { writeNext(socket); });
-        }
-    }
-
-    void writeNext(QSslSocket *socket)
-    {
-        if (m_next < m_pieces.size()) {
-            socket->write(m_pieces.at(m_next++));
-            return;
-        }
-        if (m_next++ > m_pieces.size())
-            return;
-        if (m_end == QLatin1String("close")) {
-            socket->disconnectFromHost();
-        } else if (m_end == QLatin1String("reset")) {
-            const linger abortive{1, 0};
-            ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive,
-                         sizeof abortive);
-            socket->abort();
-        }
-    }
-
-    QSslServer m_server;
-    const QByteArrayList m_pieces;
-    const QString m_end;
-    QByteArray m_request;
-    qsizetype m_next = 0;
-    int m_accepted = 0;
+    QSslServer server;
+    QByteArray request;
+    qsizetype next = 0;
+    bool answering = false;
 };
 
 QByteArrayList randomPieces(const QByteArray &response, quint32 seed)
