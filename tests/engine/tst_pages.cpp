@@ -475,9 +475,10 @@ private slots:
             check(randomPieces(response, seed), QStringLiteral("random pieces, seed %1").arg(seed));
 
         // The same through a real TLS connection, whose records cut the arrivals.
-        // Whether a transfer still pending after the end has settled is not to be seen.
+        // Whether a transfer still pending has settled is not to be seen: a redirect that drops
+        // the rest of its response leaves neither all bytes in nor another outcome to wait for.
         if (kept || end == QLatin1String("extra") || end == QLatin1String("stall")
-            || (whole[0] == "pending" && !end.isEmpty()))
+            || whole[0] == "pending")
             return;
         if (!m_certificates)
             m_certificates = std::make_unique<TestCertificates>();
