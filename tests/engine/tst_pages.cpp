@@ -36,10 +36,6 @@ const QByteArray resultsPage
           "photo_container\"><a href=\"/photos/u/3/\"><img src=\"http://img.example.org/3_t.jpg\">";
 const QByteArray photoPage = "<div class=\"photo-div\">\r\n<img "
                              "src=\"HTTP://farm1.photosite.example.com/1.jpg?zz=1\">";
-const QByteArray sizesWithLink
-        = "<table id=\"allsizes-sizes\"><tr>\r\n<td><a "
-          "href=\"/photos/u/1/sizes/s/\">Small</a></td>\r\n"
-          "<td> <a href=\"/photos/u/1/sizes/o/\">Original</a></td></tr></table>";
 const QByteArray sizesPlain
         = "<table id=\"allsizes-sizes\"><tr><td><a href=\"/photos/u/1/sizes/s/\">Small</a></td>"
           "<td>Original</td></tr></table>"
@@ -312,8 +308,6 @@ private slots:
         scrapeRow("path without /photos/", "/people/u/", photoPage, "s", {});
         scrapeRow("photo without closing quote", page, "class=\"photo-div\"><img src=\"x", "s", {},
                   true);
-        scrapeRow("sizes, last cell links the largest size", sizes, sizesWithLink, "",
-                  {h + sizes + "o/"});
         scrapeRow("sizes, largest shown", sizes, sizesPlain, "",
                   {"farm1.photosite.example.com/1_o.jpg"});
         scrapeRow("sizes page without sizes list", sizes, "<html>", "sl", {});
