@@ -36,10 +36,6 @@ const QByteArray resultsPage
           "photo_container\"><a href=\"/photos/u/3/\"><img src=\"http://img.example.org/3_t.jpg\">";
 const QByteArray photoPage = "<div class=\"photo-div\">\r\n<img "
                              "src=\"HTTP://farm1.photosite.example.com/1.jpg?zz=1\">";
-const QByteArray sizesWithLink
-        = "<table id=\"allsizes-sizes\"><tr>\r\n<td><a "
-          "href=\"/photos/u/1/sizes/s/\">Small</a></td>\r\n"
-          "<td> <a href=\"/photos/u/1/sizes/o/\">Original</a></td></tr></table>";
 const QByteArray sizesPlain
         = "<table id=\"allsizes-sizes\"><tr><td><a href=\"/photos/u/1/sizes/s/\">Small</a></td>"
           "<td>Original</td></tr></table>"
@@ -180,73 +176,55 @@ struct Pages
 // A TLS server on loopback: answers the first request with the pieces, each a TLS record of its
 // own, then ends as told ("close" with close_notify, "reset", or "" to keep the connection open).
 // Later connections are held unanswered.
-class TlsPeer : public QObject
+struct TlsPeer : QObject
 {
-public:
     TlsPeer(const TestCertificates &certificates, const QByteArrayList &pieces, const QString &end)
-        : m_pieces(pieces), m_end(end)
     {
-        m_server.setSslConfiguration(certificates.server(TestCertificates::Kind::Trusted));
-        m_server.listen(QHostAddress::LocalHost);
-        hostMap.add(QString::fromLatin1(host), QStringLiteral("127.0.0.1"), m_server.serverPort());
-        connect(&m_server, &QTcpServer::pendingConnectionAvailable, this, &TlsPeer::accept);
+        server.setSslConfiguration(certificates.server(TestCertificates::Kind::Trusted));
+        server.listen(QHostAddress::LocalHost);
+        hostMap.add(QString::fromLatin1(host), QStringLiteral("127.0.0.1"), server.serverPort());
+        connect(&server, &QTcpServer::pendingConnectionAvailable, this, [=, this] {
+            while (auto *socket = qobject_cast<QSslSocket *>(server.nextPendingConnection())) {
+                socket->setParent(this);
+                if (std::exchange(answering, true))
+                    continue;
+                // One piece per write, each written only once the one before has gone out.
+                const auto writeNext = [=, this] {
+                    if (next < pieces.size()) {
+                        socket->write(pieces.at(next));
+                    } else if (next == pieces.size() && end == QLatin1String("close")) {
+                        socket->disconnectFromHost();
+                    } else if (next == pieces.size() && end == QLatin1String("reset")) {
+                        const linger abortive{1, 0};
+                        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER,
+                                     &abortive, sizeof abortive);
+                        socket->abort();
+                    }
+                    ++next;
+                };
+                connect(socket, &QIODevice::readyRead, this, [=, this] {
+                    request += socket->readAll();
+                    if (next == 0 && request.endsWith("\n\n"))
+                        writeNext();
+                });
+                connect(socket, &QSslSocket::encryptedBytesWritten, this, writeNext);
+            }
+        });
     }
 
     HostMap hostMap;
-
-private:
-    void accept()
-    {
-        while (auto *socket = qobject_cast<QSslSocket *>(m_server.nextPendingConnection())) {
-            socket->setParent(this);
-            if (m_accepted++ > 0)
-                continue;
-            connect(socket, &QIODevice::readyRead, this, [this, socket] {
-                m_request += socket->readAll();
-                if (m_next == 0 && m_request.endsWith("\n\n"))
-                    writeNext(socket);
-            });
-            // One piece per write, each written only once the one before has gone out.
-            connect(socket, &QSslSocket::encryptedBytesWritten, this,
-                    [this, socket] { writeNext(socket); });
-        }
-    }
-
-    void writeNext(QSslSocket *socket)
-    {
-        if (m_next < m_pieces.size()) {
-            socket->write(m_pieces.at(m_next++));
-            return;
-        }
-        if (m_next++ > m_pieces.size())
-            return;
-        if (m_end == QLatin1String("close")) {
-            socket->disconnectFromHost();
-        } else if (m_end == QLatin1String("reset")) {
-            const linger abortive{1, 0};
-            ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive,
-                         sizeof abortive);
-            socket->abort();
-        }
-    }
-
-    QSslServer m_server;
-    const QByteArrayList m_pieces;
-    const QString m_end;
-    QByteArray m_request;
-    qsizetype m_next = 0;
-    int m_accepted = 0;
+    QSslServer server;
+    QByteArray request;
+    qsizetype next = 0;
+    bool answering = false;
 };
 
 QByteArrayList randomPieces(const QByteArray &response, quint32 seed)
 {
     QRandomGenerator random(seed);
     QByteArrayList pieces;
-    for (qsizetype at = 0; at < response.size();) {
-        const qsizetype size = random.bounded(1, 40);
-        pieces.append(response.mid(at, size));
-        at += size;
-    }
+    for (qsizetype at = 0; at < response.size(); at += pieces.constLast().size())
+        pieces.append(response.mid(at, random.bounded(1, 40)));
     return pieces;
 }
 
@@ -330,8 +308,6 @@ private slots:
         scrapeRow("path without /photos/", "/people/u/", photoPage, "s", {});
         scrapeRow("photo without closing quote", page, "class=\"photo-div\"><img src=\"x", "s", {},
                   true);
-        scrapeRow("sizes, last cell links the largest size", sizes, sizesWithLink, "",
-                  {h + sizes + "o/"});
         scrapeRow("sizes, largest shown", sizes, sizesPlain, "",
                   {"farm1.photosite.example.com/1_o.jpg"});
         scrapeRow("sizes page without sizes list", sizes, "<html>", "sl", {});
@@ -347,14 +323,10 @@ private slots:
         QFETCH(QString, ticked);
         QFETCH(QByteArrayList, chunks);
         QFETCH(bool, peerCloses);
-        QFETCH(QByteArrayList, left);
         Pages f(ticked);
         f.totalReceived = 10;
         f.start(path);
         f.deliver(chunks);
-        // An unnamed temporary file (O_TMPFILE) is given its name when asked for it.
-        if (f.running() && f.record().image)
-            QVERIFY(QFileInfo::exists(f.record().image->temporaryPath()));
         if (peerCloses)
             f.connection()->closeFromPeer();
 
@@ -365,7 +337,7 @@ private slots:
         QCOMPARE(f.totalReceived, 10 + f.delivered);
         QCOMPARE(f.fetched.size(), int(chunks.join().contains("</html>")));
         QVERIFY(!f.fileTooEarly);
-        QCOMPARE(f.queued(), left);
+        QTEST(f.queued(), "left");
         // No image here arrives whole; only an unfinished one still holds its temporary file.
         const qsizetype files = QDir(f.folder.path()).entryList(QDir::Files | QDir::Hidden).size();
         QCOMPARE(files, path == image && f.outcome() == QLatin1String("pending") ? 1 : 0);
@@ -411,8 +383,6 @@ private slots:
             "close", "given up");
         add("404", header("404 Not Found", 300) + b, "close", "given up");
         add("206", header("206 Partial Content", 300) + b, "close", "given up");
-        add("503", header("503 Busy", 300) + b, "close", "retried");
-        add("429", header("429 Slow down", 300) + b, "close", "retried");
         add("gzip", ok10("Content-Encoding: gzip\r\n" + length), "", "given up");
         add("LF-only header", "HTTP/1.0 200 OK\nServer: x\nContent-Length: 300\n\n" + crlfInside,
             "", "saved", crlfInside);
@@ -499,9 +469,10 @@ private slots:
             check(randomPieces(response, seed), QStringLiteral("random pieces, seed %1").arg(seed));
 
         // The same through a real TLS connection, whose records cut the arrivals.
-        // Whether a transfer still pending after the end has settled is not to be seen.
+        // Whether a transfer still pending has settled is not to be seen: a redirect that drops
+        // the rest of its response leaves neither all bytes in nor another outcome to wait for.
         if (kept || end == QLatin1String("extra") || end == QLatin1String("stall")
-            || (whole[0] == "pending" && !end.isEmpty()))
+            || whole[0] == "pending")
             return;
         if (!m_certificates)
             m_certificates = std::make_unique<TestCertificates>();
@@ -522,27 +493,27 @@ private slots:
     }
 
     // A write that fails ends the transfer at once and leaves no file; only a name the file
-    // system refuses gives the address up. A vanished folder is made again.
+    // system refuses gives the address up.
     void writeFailures_data()
     {
         const auto row = columns<QByteArray, QString, QString>("path", "outcome", "reason");
         row("file size limit after a redirect", image, "not written", "File too large");
-        row("folder removed", image, "saved", "");
         row("folder replaced by a file", image, "not written", "Not a directory");
-        row("name too long", "/photos/x/" + QByteArray(300, 'n') + ".jpg", "given up", "");
+        row("name too long in a removed folder", "/photos/x/" + QByteArray(300, 'n') + ".jpg",
+            "given up", "");
     }
 
     void writeFailures()
     {
-        const QString mishap = QString::fromLatin1(QTest::currentDataTag());
+        const QByteArray mishap = QTest::currentDataTag();
         QFETCH(QByteArray, path);
         Pages f;
         f.start(path);
         const QString folder = f.folder.path();
-        const bool sizeLimit = mishap.startsWith(QLatin1String("file size limit"));
+        const bool sizeLimit = mishap.startsWith("file size limit");
         if (!sizeLimit)
             QVERIFY(QDir(folder).removeRecursively());
-        if (mishap == QLatin1String("folder replaced by a file"))
+        if (mishap.startsWith("folder"))
             QVERIFY(QFile(folder).open(QIODevice::WriteOnly));
         const QByteArray b = body(300);
         rlimit unlimited{};
@@ -562,12 +533,8 @@ private slots:
         QTEST(stop.isEmpty() ? QString() : stop.value(1).value<WriteError>().reason(), "reason");
         // Fetched again later, the image must go where it was meant to.
         QCOMPARE(stop.value(0).toByteArray(), stop.isEmpty() ? QByteArray() : host + path);
-        QCOMPARE(contents(f.destination), f.saved.isEmpty() ? "(no file)" : b);
-        if (f.outcome() != QLatin1String("saved")) {
-            QVERIFY(!f.running());
-            QVERIFY(f.delivered < header("200 OK", 300).size() + b.size());
-            QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
-        }
+        QVERIFY(!f.running() && f.delivered < header("200 OK", 300).size() + b.size());
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
         QFile::remove(folder);
     }
 

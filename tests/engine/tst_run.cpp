@@ -90,25 +90,23 @@ private slots:
     // else to a slot idle to another site.
     void freeSlotChoice_data()
     {
-        const auto row = columns<QByteArray, QByteArray, bool, int>("first", "second", "keepAlive",
-                                                                    "expected");
-        row("idle to the same site", "b.com", "a.com", true, 2);
-        row("closed before idle elsewhere", "b.com", "", true, 2);
-        row("idle elsewhere when nothing is closed", "b.com", "busy", true, 1);
-        row("none free", "busy", "busy", true, 0);
-        row("keep-alive off", "b.com", "a.com", false, 1);
+        // What slots 1 and 2 hold: a site's idle connection, a busy one, or nothing.
+        const auto row = columns<QByteArrayList, bool, int>("held", "keepAlive", "expected");
+        row("idle to the same site", {"b.com", "a.com"}, true, 2);
+        row("closed before idle elsewhere", {"b.com", ""}, true, 2);
+        row("idle elsewhere when nothing is closed", {"b.com", "busy"}, true, 1);
+        row("none free", {"busy", "busy"}, true, 0);
+        row("keep-alive off", {"b.com", "a.com"}, false, 1);
     }
 
     void freeSlotChoice()
     {
-        QFETCH(QByteArray, first);
-        QFETCH(QByteArray, second);
+        QFETCH(QByteArrayList, held);
         QFETCH(bool, keepAlive);
         Run r({QStringLiteral("kw")});
         r.options.setKeepAlive(keepAlive);
-        const QByteArrayList kinds{first, second};
         for (int i = 1; i <= 2; ++i) {
-            const QByteArray what = kinds.at(i - 1);
+            const QByteArray what = held.at(i - 1);
             if (what.isEmpty())
                 continue;
             r.begin(i, (what == "busy" ? QByteArray("a.com") : what) + "/p/");
@@ -213,10 +211,21 @@ private slots:
                  (QStringList{".b.jpg.XyZ789.part", ".d.part", "c.jpg"}));
     }
 
+    // A keyword that cannot be harvested makes no folder and fetches nothing, and says why; one
+    // whose search is given up is said to have failed too.
     void keywordAndFolderLayout_data()
     {
-        const auto row = columns<QString, bool, QString, QString, QByteArray>(
-                "entry", "commercial", "keyword", "folderName", "query");
+        const auto add = columns<QString, bool, QString, QString, QByteArray, QString>(
+                "entry", "commercial", "keyword", "folderName", "query", "reason");
+        const auto row = [&add](const char *name, const QString &entry, bool commercial,
+                                const QString &keyword, const QString &folderName,
+                                const QByteArray &query) {
+            add(name, entry, commercial, keyword, folderName, query,
+                "its search page could not be fetched");
+        };
+        const auto fails = [&add](const char *name, const QString &entry, const char *reason) {
+            add(name, entry, false, {}, {}, {}, reason);
+        };
         row("spaces", " Blue  Sky ", false, "blue++sky", "blue++sky", "q=blue++sky");
         row("commercial", "Red Fox", true, "red+fox", "red+fox", "q=red+fox&l=comm");
         row("forbidden characters", "a/b:c*d?", false, "abcd", "abcd", "q=abcd");
@@ -226,8 +235,9 @@ private slots:
         row("empty", "<>", false, "", "", "q=");
         row("query characters encoded", "Red Fox&l=comm#%=", false,
             "red+fox&l=comm#%=", "red+fox&l=comm#%=", "q=red+fox%26l%3Dcomm%23%25%3D");
-        row("non-ASCII encoded", QString::fromUtf8("Mo\xC3\x9F"), false,
-            QString::fromUtf8("mo\xC3\x9F"), QString::fromUtf8("mo\xC3\x9F"), "q=mo%C3%9F");
+        fails("folder name too long", QString(256, QLatin1Char('k')), "is too long");
+        fails("folder name too long in bytes", QString(86, QChar(0x263A)), "is too long");
+        fails("line feed", "moss\nrock", "holds a control character");
     }
 
     void keywordAndFolderLayout()
@@ -236,15 +246,28 @@ private slots:
         QFETCH(bool, commercial);
         QFETCH(QString, folderName);
         QFETCH(QByteArray, query);
-        Run r({entry}, commercial);
+        Run r({}, commercial);
+        QSignalSpy failed(&r.driver, &RunDriver::keywordFailed);
+        r.keywords.setStringList({entry});
+        r.driver.nextMajorKeyword();
         const QString save = r.dir.path() + QStringLiteral("/save/");
         QCOMPARE(r.options.saveFolder(), save);
-        QTEST(r.driver.currentKeyword(), "keyword");
-        QCOMPARE(r.driver.keywordFolder(), save + folderName);
-        QVERIFY(QDir(save + folderName).exists("thumbnails")
-                && QDir(save + folderName).exists("largest"));
-        QCOMPARE(r.queue.at(0),
-                 "www.photosite.example.com/search/?" + query + "&ct=0&mt=photos&adv=1&z=m");
+        if (r.queue.isEmpty()) {
+            QVERIFY(!QFileInfo::exists(save));
+        } else {
+            QTEST(r.driver.currentKeyword(), "keyword");
+            QCOMPARE(r.driver.keywordFolder(), save + folderName);
+            QVERIFY(QDir(save + folderName).exists("thumbnails")
+                    && QDir(save + folderName).exists("largest"));
+            QCOMPARE(r.queue.at(0),
+                     "www.photosite.example.com/search/?" + query + "&ct=0&mt=photos&adv=1&z=m");
+            r.driver.noteGivenUp("a.com/1/");
+            QVERIFY(failed.isEmpty());
+            r.driver.noteGivenUp(r.queue.at(0));
+        }
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.value(0).value(0).toString(), r.driver.currentKeyword());
+        QTEST(failed.value(0).value(1).toString(), "reason");
     }
 
     void saveFolderNormalisation_data()
@@ -278,8 +301,6 @@ private slots:
         row("page", "w.p.com/photos/u/1/", "w.p.com /photos/u/1/ /k/ ");
         row("no .com/", "host.org/a/b", "host.org /a/b /k/ b");
         row("bare host", "a.com", "a.com / /k/ ");
-        row("https keeps its scheme", "https://f.p.com/1/x_o.jpg",
-            "https://f.p.com /1/x_o.jpg /k/largest/ x_o.jpg");
         row("explicit port", "https://f.p.com:8443/x.jpg", "https://f.p.com:8443 /x.jpg /k/ x.jpg");
         row("http in capitals, port", "HTTP://a.com:81/x.jpg", "a.com:81 /x.jpg /k/ x.jpg");
         row("no host", "//a.com/x.jpg", " //a.com/x.jpg /k/ x.jpg");
@@ -300,7 +321,8 @@ private slots:
     }
 
     // Addresses that need no request (image on disk, requested already in this keyword) are
-    // passed over within the tick, up to a bound; a tick starts one request at most.
+    // passed over within the tick, up to a bound; a tick starts one request at most. One that
+    // could not be written is requested again once writing goes on.
     void passedOverAddressesCostNoTick_data()
     {
         const auto row = columns<QByteArrayList, int, QByteArrayList>("queued", "ticks", "started");
@@ -334,20 +356,11 @@ private slots:
         for (const QList<QVariant> &transfer : transfers)
             urls << transfer.value(1).toByteArray();
         QCOMPARE(urls, started);
-    }
-
-    // An image that could not be written is requested again once writing goes on.
-    void fetchAgainAfterAWriteStop()
-    {
-        Run r({QStringLiteral("kw")});
-        QSignalSpy transfers(&r.dispatcher, &Dispatcher::transferStarted);
-        r.queue.takeFirst();
-        r.queue.addUrl("a.com/1/x_b.jpg");
+        r.endTransfer(transfers.constLast().value(0).toInt());
+        r.dispatcher.fetchAgain(started.constLast());
         r.ticks(1);
-        r.dispatcher.fetchAgain("a.com/1/x_b.jpg");
-        r.ticks(1);
-        QCOMPARE(transfers.size(), 2);
-        QCOMPARE(transfers.last().value(1).toByteArray(), QByteArray("a.com/1/x_b.jpg"));
+        QCOMPARE(transfers.size(), started.size() + 1);
+        QCOMPARE(transfers.constLast().value(1).toByteArray(), started.constLast());
     }
 
     // A host that asked for a wait gets no new transfer and its retry waits, in a slot that
@@ -451,45 +464,40 @@ private slots:
         row("beyond 32 bits", S::Connected, 100, big, {"CONNECTED", size(100), "0%"});
     }
 
+    // A running transfer's row, and the texts below the rows: the queue counts its entries
+    // once the slots are loaded; the speed is the growth of the total over the time since the
+    // previous speed tick.
     void connectionRow()
     {
         QFETCH(SocketState, state);
         QFETCH(int, received);
         QFETCH(qint64, length);
-        Run r({QStringLiteral("kw")});
+        Run r;
+        r.queue.addUrl("a.com/1/");
+        r.statistics.updateStats();
+        QCOMPARE(r.statistics.queueText(), QStringLiteral("0"));
+        r.keywords.setStringList({QStringLiteral("kw")});
+        r.driver.nextMajorKeyword();
         r.begin(2, "a.com/p/1/");
         r.slot(2)->acceptConnection();
         const QByteArray field
                 = length < 0 ? "" : "Content-Length: " + QByteArray::number(length) + "\r\n";
         r.slot(2)->deliver("HTTP/1.0 200 OK\r\n" + field + "\r\n" + QByteArray(received, 'x'));
         r.slot(2)->setState(state);
-        r.engine.transferContext().totalReceived = Q_INT64_C(5000000000);
+        qint64 &total = r.engine.transferContext().totalReceived;
+        total = 5000;
+        r.statistics.speedTick(2000);
+        QCOMPARE(r.statistics.speedText(), formatByteSize(2500) + "/sec");
+        total = 5005;
+        r.statistics.speedTick(2000);
+        QCOMPARE(r.statistics.speedText(), formatByteSize(2) + "/sec");
+        total = Q_INT64_C(5000000000);
         r.statistics.updateStats();
         const HarvestStatistics::ConnectionRow row = r.statistics.rows().value(1);
         QCOMPARE(row.url, QStringLiteral("a.com/p/1/"));
         QTEST((QStringList{row.status, row.size, row.percent}), "row");
-        QCOMPARE(r.statistics.totalText(), formatByteSize(Q_INT64_C(5000000000)));
-    }
-
-    // The queue counts its entries. The speed is the growth of the total over the time since
-    // the previous speed tick.
-    void queueAndSpeedTexts()
-    {
-        Run r;
-        r.engine.transferContext().totalReceived = 5000;
-        r.statistics.speedTick(2000);
-        QCOMPARE(r.statistics.speedText(), formatByteSize(2500) + "/sec");
-        r.engine.transferContext().totalReceived = 5005;
-        r.statistics.speedTick(2000);
-        QCOMPARE(r.statistics.speedText(), formatByteSize(2) + "/sec");
-        r.queue.addUrl("a.com/1/");
-        r.statistics.updateStats();
-        QCOMPARE(r.statistics.queueText(), QStringLiteral("0"));
-        r.keywords.setStringList({QStringLiteral("kw")});
-        r.driver.nextMajorKeyword();
-        r.queue.addUrl("a.com/2/");
-        r.statistics.updateStats();
-        QCOMPARE(r.statistics.queueText(), QStringLiteral("3"));
+        QCOMPARE(r.statistics.totalText(), formatByteSize(total));
+        QCOMPARE(r.statistics.queueText(), QStringLiteral("2"));
     }
 
     // Start! during a run drops the keyword at hand: its running transfer counts as given up
@@ -497,23 +505,22 @@ private slots:
     void startDuringARunDropsTheKeywordAtHand()
     {
         Run r;
-        HarvestEngine *engine = &r.engine;
-        engine->addKeyword(QStringLiteral("a"));
-        engine->addKeyword(QStringLiteral("b"));
-        QSignalSpy started(engine, &HarvestEngine::keywordStarted);
-        QSignalSpy givenUp(engine, &HarvestEngine::addressGivenUp);
-        QVERIFY(engine->start());
-        engine->queue()->addUrl("a.com/b/1.jpg");
+        r.engine.addKeyword(QStringLiteral("a"));
+        r.engine.addKeyword(QStringLiteral("b"));
+        QSignalSpy started(&r.engine, &HarvestEngine::keywordStarted);
+        QSignalSpy givenUp(&r.engine, &HarvestEngine::addressGivenUp);
+        QVERIFY(r.engine.start());
+        r.queue.addUrl("a.com/b/1.jpg");
         const QString temporary = r.beginImage(1, "a.com/b/0.jpg");
         QVERIFY(QFile::exists(temporary));
-        QVERIFY(engine->start());
-        QVERIFY(!QFile::exists(temporary) && !engine->pool()->transfer(1));
+        QVERIFY(r.engine.start());
+        QVERIFY(!QFile::exists(temporary) && !r.pool.transfer(1));
         QCOMPARE(givenUp.value(0).value(0).toByteArray(), QByteArray("a.com/b/0.jpg"));
-        QVERIFY(!engine->start());
+        QVERIFY(!r.engine.start());
         QCOMPARE(started.value(0).value(0).toString(), QStringLiteral("b"));
         QCOMPARE(started.value(1).value(0).toString(), QStringLiteral("a"));
-        QCOMPARE(engine->queue()->size(), 1);
-        QVERIFY(engine->queue()->at(0).contains("q=a&"));
+        QCOMPARE(r.queue.size(), 1);
+        QVERIFY(r.queue.at(0).contains("q=a&"));
     }
 
     // Whatever is queued, a keyword hands out at most its cap, gives up what names no host,
@@ -549,57 +556,22 @@ private slots:
         QCOMPARE(r.queue.size(), 1);
     }
 
-    // A keyword that cannot be harvested makes no folder and fetches nothing, and says why;
-    // one whose search is given up is said to have failed too.
-    void keywordFailures_data()
-    {
-        const auto row = columns<QString, QString>("entry", "reason");
-        row("folder name too long", QString(256, QLatin1Char('k')), "is too long");
-        row("folder name too long in bytes", QString(86, QChar(0x263A)), "is too long");
-        row("line feed", "moss\nrock", "holds a control character");
-        row("search given up", "kw", "its search page could not be fetched");
-    }
-
-    void keywordFailures()
-    {
-        QFETCH(QString, entry);
-        Run r;
-        QSignalSpy failed(&r.driver, &RunDriver::keywordFailed);
-        r.keywords.setStringList({entry});
-        r.driver.nextMajorKeyword();
-        if (!r.queue.isEmpty()) {
-            r.driver.noteGivenUp("a.com/1/");
-            QVERIFY(failed.isEmpty());
-            r.driver.noteGivenUp(r.queue.at(0));
-        } else {
-            QVERIFY(!QFileInfo::exists(r.options.saveFolder()));
-        }
-        QCOMPARE(failed.size(), 1);
-        QCOMPARE(failed.value(0).value(0).toString(), r.driver.currentKeyword());
-        QTEST(failed.value(0).value(1).toString(), "reason");
-    }
-
-    // Nothing runs before Start; then the timers dispatch, show and watch the transfer, which
-    // never answers: three restarts, given up at the fourth stall.
+    // Nothing runs before Start; then the timers dispatch, tick the speed and watch the
+    // transfer, which never answers: three restarts, given up at the fourth stall.
     void engineTimersDriveTheHarvestOnceStarted()
     {
         Run r;
-        HarvestEngine *engine = &r.engine;
-        engine->addKeyword(QStringLiteral("moss"));
-        QSignalSpy retried(engine, &HarvestEngine::transferRetried);
-        QSignalSpy givenUp(engine, &HarvestEngine::addressGivenUp);
-        QSignalSpy speed(engine->statistics(), &HarvestStatistics::speedUpdated);
-        engine->setIntervals({5, 5, 10, 100});
+        r.engine.addKeyword(QStringLiteral("moss"));
+        QSignalSpy retried(&r.engine, &HarvestEngine::transferRetried);
+        QSignalSpy givenUp(&r.engine, &HarvestEngine::addressGivenUp);
+        QSignalSpy speed(&r.statistics, &HarvestStatistics::speedUpdated);
+        r.engine.setIntervals({5, 5, 10, 100});
         QTest::qWait(20);
-        QCOMPARE(engine->pool()->count(), 1);
-        QVERIFY(engine->start());
-        QTRY_COMPARE(engine->statistics()->rows().value(0).status, QStringLiteral("CONNECTING"));
+        QCOMPARE(r.pool.count(), 1);
+        QVERIFY(r.engine.start());
         QTRY_COMPARE(givenUp.size(), 1);
-        const auto slot = static_cast<ScriptedConnection *>(engine->pool()->connection(1));
         QCOMPARE(retried.size(), 3);
-        QCOMPARE(slot->connectCount(), 4);
-        QVERIFY(givenUp.value(0).value(0).toByteArray().startsWith(engine->site().siteHost
-                                                                   + "/search/"));
+        QCOMPARE(r.slot(1)->connectCount(), 4);
         QVERIFY(!speed.isEmpty());
     }
 };
