@@ -146,6 +146,52 @@ private slots:
         QCOMPARE(r.queue.at(0), QByteArray("a.com/1/"));
     }
 
+    // A keyword's site gets a connection for each slot once its first is up; the site of an
+    // address waiting for a slot gets one, which its transfer takes while it is still coming
+    // up; a site where one failed gets no more. Keep-alive off opens nothing ahead.
+    void connectionsOpenAhead_data()
+    {
+        const auto row = columns<bool, int>("keepAlive", "ahead");
+        row("keep-alive", true, 1);
+        row("keep-alive off", false, 0);
+    }
+
+    void connectionsOpenAhead()
+    {
+        QFETCH(bool, keepAlive);
+        QFETCH(int, ahead);
+        Run r({QStringLiteral("kw")});
+        r.options.setKeepAlive(keepAlive);
+        const auto to = [&](const QByteArray &host) {
+            QList<ScriptedConnection *> found;
+            for (ScriptedConnection *c : r.pool.findChildren<ScriptedConnection *>())
+                found += c->host() == host ? QList{c} : QList<ScriptedConnection *>();
+            return found;
+        };
+        r.ticks(1);
+        QCOMPARE(to("www.photosite.example.com").size(), 1);
+        r.slot(1)->acceptConnection();
+        QCOMPARE(to("www.photosite.example.com").size(), 1 + ahead);
+
+        r.begin(2, "c.com/busy/");
+        r.queue.addUrl("a.com/1/");
+        r.ticks(1);
+        QCOMPARE(to("a.com").size(), ahead);
+        r.endTransfer(2);
+        r.ticks(1);
+        const QByteArray request = harvesterRequest("a.com", "/1/", keepAlive);
+        QVERIFY(r.slot(2)->host() == "a.com" && !r.slot(2)->sent().contains(request));
+        r.slot(2)->acceptConnection();
+        QCOMPARE(r.slot(2)->sent().constLast(), request);
+
+        r.queue.addUrl("b.com/1/");
+        r.ticks(1);
+        for (ScriptedConnection *failed : to("b.com"))
+            failed->setState(SocketState::Error);
+        r.ticks(1);
+        QCOMPARE(to("b.com").size(), ahead);
+    }
+
     // Three ticks of the stall watch: a transfer that brought the minimum (1 KiB a 20-second
     // tick, headers included) since the previous tick is left alone, and one begun since the
     // previous tick is first judged at the next.
