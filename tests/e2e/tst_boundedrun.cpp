@@ -157,19 +157,18 @@ private slots:
                 QStringList{"--folder", work.filePath(row.folder), "--resolve", resolve,
                             "--summary-json", summaryPath}
                 + row.keywords);
-        const QByteArray &out = run.out, &err = run.err;
-        QVERIFY2(run.exitCode == row.exitCode, err.constData());
+        QVERIFY2(run.exitCode == row.exitCode, run.err.constData());
 
         const QString used = work.filePath(row.savedUnder);
-        QVERIFY2(out.startsWith("saving into " + used.toUtf8() + "/\n"), out.constData());
+        QVERIFY2(run.out.startsWith("saving into " + used.toUtf8() + "/\n"), run.out.constData());
         QCOMPARE(
                 QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                 QStringList{row.savedUnder});
         QCOMPARE(QDir(used + QStringLiteral("/count5")).entryList(QDir::Files).size(), 5);
-        for (const QByteArray &line : err.split('\n'))
+        for (const QByteArray &line : run.err.split('\n'))
             QVERIFY2(line.isEmpty() || line.startsWith("mosscatch-cli: "), line.constData());
         if (!row.message.isEmpty())
-            QCOMPARE(err.count(row.message), 1);
+            QCOMPARE(run.err.count(row.message), 1);
 
         const QByteArray summary = filesUnder(m_home.path()).value("summary.json");
         const QJsonArray keywords = QJsonDocument::fromJson(summary)["keywords"].toArray();

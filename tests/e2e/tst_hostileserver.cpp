@@ -131,10 +131,9 @@ private slots:
         QVERIFY(fixture.harvest(wanted));
         QCOMPARE(fixture.filesOnDisk(), fixture.expectedFiles(wanted));
         QList<QDateTime> attempts;
-        for (const RequestRecord &request : fixture.site().requests()) {
+        for (const RequestRecord &request : fixture.site().requests())
             if (request.path == path)
                 attempts << request.received;
-        }
         QCOMPARE(attempts.size(), gapsMs.size() + 1);
         for (qsizetype i = 0; i < gapsMs.size(); ++i)
             QVERIFY(attempts[i].msecsTo(attempts[i + 1]) >= gapsMs[i]);

@@ -90,7 +90,7 @@ private slots:
         QCOMPARE(variants, (QSet<QByteArray>{"http", "HTTP", "o", "b", "query", "no query"}));
     }
 
-    void imagesAreStableDistinctJpegs()
+    void imagesAreDistinctJpegs()
     {
         const QList<Photo> photos = m_catalog.photos("count600", false);
         const Photo photo = *std::find_if(photos.cbegin(), photos.cend(), [](const Photo &p) {
@@ -100,13 +100,10 @@ private slots:
                 = {photo.thumbnailImage, QByteArray(photo.thumbnailImage).replace("_t.", "_m."),
                    photo.standardImage, QByteArray(photo.largestImage).replace("_o.", "_b."),
                    photo.largestImage};
-        const PhotoCatalog other;
         qsizetype previousSize = 0;
         int previousSide = 0;
         for (const QByteArray &address : addresses) {
             const QByteArray bytes = m_catalog.imageBytes(address);
-            QCOMPARE(m_catalog.imageBytes(address), bytes);
-            QCOMPARE(other.imageBytes(address), bytes);
             const QImage image = QImage::fromData(bytes, "JPEG");
             QCOMPARE(image.size(), ImageFactory::dimensions(address));
             QVERIFY(bytes.size() > previousSize
