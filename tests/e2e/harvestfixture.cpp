@@ -3,7 +3,6 @@
 #include "common/text.h"
 #include "net/tcpconnection.h"
 
-#include <QSet>
 #include <QSignalSpy>
 
 #include <algorithm>
@@ -43,22 +42,22 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
         keywords << QString::fromUtf8(keyword);
     m_engine->addKeywordsInOrder(keywords);
 
-    m_started.clear();
-    m_givenUp = m_cutShort = m_transfers = m_retries = 0;
-    m_failed.clear();
-    QObject::connect(m_engine.get(), &HarvestEngine::keywordCutShort, [this] { ++m_cutShort; });
-    m_closestStartsNs = std::numeric_limits<qint64>::max();
+    startedKeywords.clear();
+    failedKeywords.clear();
+    givenUp = cutShort = transfersStarted = retries = 0;
+    QObject::connect(m_engine.get(), &HarvestEngine::keywordCutShort, [this] { ++cutShort; });
+    closestStartsNs = std::numeric_limits<qint64>::max();
     QObject::connect(m_engine.get(), &HarvestEngine::transferStarted, [this] {
-        if (m_transfers++ > 0)
-            m_closestStartsNs = std::min(m_closestStartsNs, m_sinceStart.nsecsElapsed());
+        if (transfersStarted++ > 0)
+            closestStartsNs = std::min(closestStartsNs, m_sinceStart.nsecsElapsed());
         m_sinceStart.start();
     });
-    QObject::connect(m_engine.get(), &HarvestEngine::transferRetried, [this] { ++m_retries; });
+    QObject::connect(m_engine.get(), &HarvestEngine::transferRetried, [this] { ++retries; });
     QObject::connect(m_engine.get(), &HarvestEngine::keywordFailed,
-                     [this](const QString &keyword) { m_failed.append(keyword); });
+                     [this](const QString &keyword) { failedKeywords.append(keyword); });
     QObject::connect(m_engine.get(), &HarvestEngine::keywordStarted,
-                     [this](const QString &k) { m_started.append(k.toUtf8()); });
-    QObject::connect(m_engine.get(), &HarvestEngine::addressGivenUp, [this] { ++m_givenUp; });
+                     [this](const QString &k) { startedKeywords.append(k.toUtf8()); });
+    QObject::connect(m_engine.get(), &HarvestEngine::addressGivenUp, [this] { ++givenUp; });
     QSignalSpy runOver(m_engine.get(), &HarvestEngine::runOver);
     if (!m_engine->start())
         return false;
@@ -95,19 +94,6 @@ QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &re
 QMap<QString, QByteArray> HarvestFixture::filesOnDisk() const
 {
     return filesUnder(m_folder.path());
-}
-
-QByteArrayList HarvestFixture::repeatedRequests() const
-{
-    QSet<QByteArray> seen;
-    QByteArrayList repeated;
-    for (const RequestRecord &request : m_site.requests()) {
-        const QByteArray address = request.host + request.path;
-        if (seen.contains(address))
-            repeated << address;
-        seen.insert(address);
-    }
-    return repeated;
 }
 
 QList<Photo> HarvestFixture::plainPhotos(const QByteArray &keyword, int count)

@@ -48,14 +48,6 @@ public:
     // Returns false when the run did not end in time.
     bool harvest(const HarvestRequest &request, int timeoutMs = 120000);
     HarvestEngine &engine() { return *m_engine; }
-    QByteArrayList startedKeywords() const { return m_started; }
-    int givenUp() const { return m_givenUp; }
-    int cutShort() const { return m_cutShort; }
-    int transfersStarted() const { return m_transfers; }
-    // The least time between two transfers started: the site's pacing.
-    qint64 closestStartsNs() const { return m_closestStartsNs; }
-    int retries() const { return m_retries; }
-    QStringList failedKeywords() const { return m_failed; }
 
     // The files the harvest must leave, relative to the save folder, with their bytes.
     QMap<QString, QByteArray> expectedFiles(const HarvestRequest &request);
@@ -64,8 +56,13 @@ public:
     // The first photos of keyword with no habit of their own (portal thumbnail, redirected
     // image), so a fault is the only thing unusual about them.
     static QList<Photo> plainPhotos(const QByteArray &keyword, int count);
-    // Requests the site logged more than once in the run, as "host/path".
-    QByteArrayList repeatedRequests() const;
+
+    // What the last run did, as its signals told.
+    QByteArrayList startedKeywords;
+    QStringList failedKeywords;
+    int givenUp = 0, cutShort = 0, transfersStarted = 0, retries = 0;
+    // The least time between two transfers started: the site's pacing.
+    qint64 closestStartsNs = 0;
 
 private:
     int pagesQueued(const QByteArray &keyword, const HarvestRequest &request);
@@ -76,14 +73,7 @@ private:
     TlsPolicy m_tls;
     QTemporaryDir m_folder;
     std::unique_ptr<HarvestEngine> m_engine;
-    QByteArrayList m_started;
-    int m_givenUp = 0;
-    int m_cutShort = 0;
-    int m_transfers = 0;
     QElapsedTimer m_sinceStart;
-    qint64 m_closestStartsNs = 0;
-    int m_retries = 0;
-    QStringList m_failed;
 };
 
 }

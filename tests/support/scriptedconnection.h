@@ -30,7 +30,6 @@ public:
     }
     void connectTo(const ConnectionTarget &target) override
     {
-        m_host = target.host;
         m_target = target;
         m_state = SocketState::Connecting;
         ++m_connectCount;
@@ -65,14 +64,13 @@ public:
         emit peerClosed();
     }
 
-    QByteArray host() const { return m_host; }
+    QByteArray host() const { return m_target.host; }
     ConnectionTarget target() const { return m_target; }
     int connectCount() const { return m_connectCount; }
     const QByteArrayList &sent() const { return m_sent; }
 
 private:
     SocketState m_state = SocketState::Closed;
-    QByteArray m_host;
     ConnectionTarget m_target;
     QByteArray m_pending;
     QByteArrayList m_sent;

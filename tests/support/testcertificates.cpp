@@ -12,20 +12,9 @@ const QStringList ecKey
         = {QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
            QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
 
-QString leafName(TestCertificates::Kind kind)
-{
-    switch (kind) {
-    case TestCertificates::Kind::Trusted:
-        return QStringLiteral("trusted");
-    case TestCertificates::Kind::WrongName:
-        return QStringLiteral("wrongname");
-    case TestCertificates::Kind::Expired:
-        return QStringLiteral("expired");
-    case TestCertificates::Kind::SelfSigned:
-        return QStringLiteral("selfsigned");
-    }
-    return {};
-}
+// Each kind's certificate and key are named after it, in the order of Kind.
+const QString leafNames[] = {QStringLiteral("trusted"), QStringLiteral("wrongname"),
+                             QStringLiteral("expired"), QStringLiteral("selfsigned")};
 
 }
 
@@ -81,7 +70,7 @@ bool TestCertificates::makeLeaf(const QString &name, const QStringList &dnsNames
 
 QSslConfiguration TestCertificates::server(Kind kind) const
 {
-    const QString name = leafName(kind);
+    const QString &name = leafNames[int(kind)];
     QFile key(path(name + ".key"));
     key.open(QIODevice::ReadOnly);
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
