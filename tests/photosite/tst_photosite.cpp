@@ -85,7 +85,11 @@ class tst_PhotoSite : public QObject
 private slots:
     void initTestCase() { QVERIFY(m_site.listen()); }
 
-    void init() { m_site.clearFaults(), m_site.clearRequests(); }
+    void init()
+    {
+        m_site.clearFaults();
+        m_site.clearRequests();
+    }
 
     // Every route of the site, then the photo page under each fault rule; rules
     // that do not match it leave it served as usual.
