@@ -107,7 +107,7 @@ private slots:
         const auto log = [this](const char *name) {
             return [this, name](auto... values) {
                 QStringList words{QString::fromLatin1(name)};
-                (words << ... << QString::number(values));
+                (words.append(QString::number(values)), ...);
                 m_events << words.join(u' ');
             };
         };
