@@ -83,11 +83,9 @@ private slots:
         const QJsonArray keywords = summary["keywords"].toArray();
         QCOMPARE(keywords.size(), 2);
         QCOMPARE(keywords[0]["keyword"].toString(), QStringLiteral("count12"));
-        const QJsonObject images = keywords[0]["images"].toObject();
-        QCOMPARE(images["standard"].toInt(), 12);
-        QCOMPARE(images["largest"].toInt(), 12);
-        QCOMPARE(images["thumbnails"].toInt(),
-                 int(filesUnder(saveFolder + "/count12/thumbnails").size()));
+        const int thumbnails = int(filesUnder(saveFolder + "/count12/thumbnails").size());
+        QCOMPARE(keywords[0]["images"].toObject(),
+                 (QJsonObject{{"thumbnails", thumbnails}, {"standard", 12}, {"largest", 12}}));
         QVERIFY(keywords[0]["pages"].toInt() >= 2);
         QVERIFY(keywords[0]["bytesReceived"].toDouble() > 0);
         QCOMPARE(keywords[0]["expectedImages"].toInt(), 36);
@@ -103,8 +101,7 @@ private slots:
         row("no keywords", {"--demo"}, "no keywords");
         row("unknown option", {"--colour", "cats"}, "colour");
         row("malformed resolve", {"--resolve", "example.com:80", "cats"}, "--resolve");
-        row("max images not a number", {"--max-images", "lots", "cats"}, "--max-images");
-        row("max images below 1", {"--max-images", "-5", "cats"}, "--max-images");
+        row("max images below 1", {"--max-images", "0", "cats"}, "--max-images");
         row("max images holding max", {"--max-images", "nomax", "cats"}, "--max-images");
         row("speed multiple 0", {"--speed-multiple", "0", "cats"}, "--speed-multiple");
         row("speed multiple above 4", {"--speed-multiple", "5", "cats"}, "--speed-multiple");

@@ -329,27 +329,15 @@ private slots:
                          .arg(font, colour(QPalette::Button), colour(QPalette::ButtonText)));
     }
 
-    void schemeFromColours()
+    // A scheme from colours shifts the face; a blue-scaled shift moves blue in proportion to
+    // itself, truncating toward zero.
+    void shiftedColours()
     {
         const ButtonPalette p = ButtonPalette::forScheme(2, 0xFDDBE7, 0x123456, QPalette());
         QCOMPARE((QList<Colour>{p.face, p.light, p.hilite, p.shadow, p.dkShadow, p.text}),
                  (QList<Colour>{0xFDDBE7, 0xFFFAFF, 0xFFFFFF, 0xBD9BA7, 0x3D1B27, 0x123456}));
-    }
-
-    void shiftColor_data()
-    {
-        const auto row
-                = columns<Colour, int, bool, Colour>("colour", "amount", "blueScaled", "expected");
-        row("blue scaled", 0x600000, 48, true, 0x783030);
-        row("blue scaled truncates toward zero", 0x646464, -10, true, 0x5F5A5A);
-    }
-
-    void shiftColor()
-    {
-        QFETCH(Colour, colour);
-        QFETCH(int, amount);
-        QFETCH(bool, blueScaled);
-        QTEST(ButtonPalette::shiftColor(colour, amount, blueScaled), "expected");
+        QCOMPARE(ButtonPalette::shiftColor(0x600000, 48, true), Colour(0x783030));
+        QCOMPARE(ButtonPalette::shiftColor(0x646464, -10, true), Colour(0x5F5A5A));
     }
 
     void looks_data()
@@ -399,11 +387,10 @@ private slots:
         QFETCH(int, type);
         QFETCH(QList<QPoint>, cut);
         const QRegion region = ButtonRegion::make(type, 10, 8);
-        for (int y = 0; y < 8; ++y) {
+        for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 10; ++x)
                 QVERIFY2(region.contains(QPoint(x, y)) != cut.contains(QPoint(x, y)),
                          qPrintable(QString("%1,%2").arg(x).arg(y)));
-        }
     }
 
     // A line leaves out its end point, so one of no length draws nothing.

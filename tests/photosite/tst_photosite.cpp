@@ -336,8 +336,7 @@ private slots:
         silent.connectToHost(QHostAddress::LocalHost, m_site.serverPort());
         silent.write("GET /half");
         for (const Photo &photo : m_site.catalog().photosOnPage("count12", false, 1).first(3)) {
-            const QByteArray request = requestFor(photo.largestImage);
-            QCOMPARE(ask(m_site.serverPort(), {request}).body(),
+            QCOMPARE(ask(m_site.serverPort(), {requestFor(photo.largestImage)}).body(),
                      m_site.catalog().imageBytes(photo.largestImage));
         }
         QVERIFY(stalled.state() == QAbstractSocket::ConnectedState && !stalled.bytesAvailable()
@@ -385,10 +384,10 @@ private slots:
                    {QStringLiteral("--port"), QStringLiteral("0")});
         QTRY_VERIFY_WITH_TIMEOUT(tool.canReadLine(), 10000);
         const QByteArray line = tool.readLine();
-        bool isPort = false;
-        const quint16 port = line.mid(23).chopped(1).toUShort(&isPort);
-        QVERIFY2(line.startsWith("listening on 127.0.0.1:") && line.endsWith('\n') && isPort,
+        QVERIFY2(line.startsWith("listening on 127.0.0.1:") && line.endsWith('\n'),
                  line.constData());
+        // A port followed by anything but the line end reads as 0, where nothing answers.
+        const quint16 port = line.mid(23).chopped(1).toUShort();
         const Answer answer = ask(port, {requestFor(m_photo.thumbnailImage)});
         QCOMPARE(answer.body(), m_site.catalog().imageBytes(m_photo.thumbnailImage));
 

@@ -93,7 +93,7 @@ private slots:
             else
                 QTest::mouseClick(child<QWidget>("paintedButton2"), Qt::LeftButton);
         }
-        QCOMPARE(keywords(), QStringList({"c", second, "a"}));
+        QCOMPARE(m_engine->keywords()->stringList(), QStringList({"c", second, "a"}));
         QCOMPARE(text1->text(), QString());
         QCOMPARE(QApplication::focusWidget(), text1);
 
@@ -103,7 +103,7 @@ private slots:
         if (selectedRow >= 0)
             list1->setCurrentIndex(list1->model()->index(selectedRow, 0));
         QTest::keyClick(list1, Qt::Key_Delete);
-        QTEST(keywords(), "left");
+        QTEST(m_engine->keywords()->stringList(), "left");
     }
 
     // A paused run keeps its first address in the queue, where the queue view shows it.
@@ -236,7 +236,7 @@ private slots:
             QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
         });
         child<QWidget>("paintedButton1")->setFocus();
-        clickStart();
+        QTest::mouseClick(child<QWidget>("paintedButton1"), Qt::LeftButton);
         QCOMPARE(shown,
                  (QList<QVariant>{"No keywords!",
                                   "Enter a search keyword and press enter to add it to the list!",
@@ -423,16 +423,12 @@ private:
         return child<QWidget>(name)->property("text").toString();
     }
 
-    QStringList keywords() const { return m_engine->keywords()->stringList(); }
-
-    void clickStart() { QTest::mouseClick(child<QWidget>("paintedButton1"), Qt::LeftButton); }
-
     void start(const QString &keyword)
     {
         child<QLineEdit>("tDir")->setText(m_saveFolder.path());
         child<QLineEdit>("Text1")->setText(keyword);
         QTest::keyClick(child<QLineEdit>("Text1"), Qt::Key_Return);
-        clickStart();
+        QTest::mouseClick(child<QWidget>("paintedButton1"), Qt::LeftButton);
     }
 
     QTemporaryDir m_home;
