@@ -109,9 +109,8 @@ struct Pages
     void startKept(const QByteArray &path)
     {
         start("/about/");
-        const QByteArray page = "<html>" + QByteArray(100, ' ') + "</html>";
-        connection()->deliver("HTTP/1.1 200 OK\r\nContent-Length: "
-                              + QByteArray::number(page.size()) + "\r\n\r\n" + page);
+        connection()->deliver("HTTP/1.1 200 OK\r\nContent-Length: 113\r\n\r\n<html>"
+                              + QByteArray(100, ' ') + "</html>");
         start(path);
     }
 
@@ -371,7 +370,6 @@ private slots:
                                 const QByteArray &path = image) {
             row(name, path, response, end, outcome, file);
         };
-        add("image with a length", complete, "", "saved", b);
         add("image without a length, whole at the close", bare + jpeg, "close", "saved", jpeg);
         add("JPEG without its end marker at the close", bare + jpeg.chopped(2), "close", "retried");
         add("reset is no end", bare + jpeg, "reset", "retried");
@@ -541,26 +539,22 @@ private slots:
     void redirect_data()
     {
         // from: the origin of the transfer
-        const auto add = columns<QByteArray, QByteArray, QString, QByteArray, QByteArray>(
-                "from", "location", "outcome", "newPath", "newOrigin");
+        const auto row = columns<QByteArray, QString, QByteArray, QByteArray, QByteArray>(
+                "location", "outcome", "newPath", "from", "newOrigin");
         const QByteArray p186 = "/" + QByteArray(179, 'a') + "/p.jpg";
         const QByteArray same = "/photos/u/1/";
         const QByteArray tls = "https://" + host;
-        const auto row = [&add](const char *name, const QByteArray &location, const char *outcome,
-                                const QByteArray &newPath, const QByteArray &from = host,
-                                const QByteArray &newOrigin = host) {
-            add(name, from, location, outcome, newPath, newOrigin);
-        };
-        row("trailing space dropped", "/a/p.jpg ", "pending", "/a/p.jpg");
-        row("186-character target followed", p186, "pending", p186);
-        row("187-character target fails", "/" + p186, "retried", same);
-        row("control character gives up", "/a\x01/b", "given up", same);
+        row("trailing space dropped", "/a/p.jpg ", "pending", "/a/p.jpg", host, host);
+        row("186-character target followed", p186, "pending", p186, host, host);
+        row("187-character target fails", "/" + p186, "retried", same, host, host);
+        row("control character gives up", "/a\x01/b", "given up", same, host, host);
         row("upgrade to TLS on the same host", tls + "/a/p.jpg", "pending", "/a/p.jpg", host, tls);
         row("TLS stays on its port", tls + ":8443/a/p.jpg", "pending", "/a/p.jpg", tls,
             tls + ":8443");
-        row("downgrade from TLS given up", "http://" + host + "/a/p.jpg", "given up", same, tls);
+        row("downgrade from TLS given up", "http://" + host + "/a/p.jpg", "given up", same, tls,
+            host);
         row("another host is never reached", "https://elsewhere.example.org/p.jpg", "pending",
-            "https://elsewhere.example.org/p.jpg");
+            "https://elsewhere.example.org/p.jpg", host, host);
     }
 
     void redirect()
@@ -628,7 +622,6 @@ private slots:
         const int unread = Dispatcher::MaxTransfersPerKeyword;
         row("commas, max in a word", count, "Maximum", false, 21.0, 21, 2 * (1234 * 6 + 21 + 1));
         row("limit of 70", heading("100,000"), "MAX", false, 1667.0, 70, unread);
-        row("60 images", count, "60", false, 21.0, 1, 2 * (60 * 6 + 1 + 1));
         row("600 images", count, "600", false, 21.0, 10, 2 * (600 * 6 + 10 + 1));
         row("100 images, not rounded", count, "100", false, 21.0, 1, 2 * (60 * 6 + 1 + 1));
         row("not a number", count, "abc", false, 21.0, 0, 2);
