@@ -101,8 +101,7 @@ void ConnectionPool::dropIdle(Connection *connection)
             closeConnection(index);
         return;
     }
-    const auto parked = std::find_if(m_parked.begin(), m_parked.end(),
-                                     [&](const Parked &p) { return p.connection == connection; });
+    const auto parked = std::ranges::find(m_parked, connection, &Parked::connection);
     if (parked != m_parked.end())
         dropParked(parked);
 }
@@ -172,11 +171,12 @@ bool ConnectionPool::failedAhead(const ConnectionTarget &target)
     const auto failed = std::find_if(m_parked.begin(), m_parked.end(), [&](const Parked &p) {
         return p.target == target && p.connection->state() == SocketState::Error;
     });
+    AheadNote &note = noteFor(target);
     if (failed != m_parked.end()) {
-        noteFor(target).failed = true;
+        note.failed = true;
         dropParked(failed);
     }
-    return noteFor(target).failed;
+    return note.failed;
 }
 
 ConnectionPool::AheadNote &ConnectionPool::noteFor(const ConnectionTarget &target)

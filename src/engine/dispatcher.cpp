@@ -66,8 +66,7 @@ void Dispatcher::openConnectionsAhead()
     for (qsizetype i = 0; i < reach; ++i) {
         const QByteArray &address = m_queue.at(i);
         const Route route = TransferRoute::of(address, m_keywordFolder);
-        if (route.target.host.isEmpty() || m_dispatched.contains(address)
-            || fileExists(route.folder + fileNameText(route.fileName)))
+        if (route.target.host.isEmpty() || m_dispatched.contains(address) || isOnDisk(route))
             continue;
         const auto same
                 = std::ranges::find(wanted, route.target, &std::pair<ConnectionTarget, int>::first);
@@ -78,6 +77,11 @@ void Dispatcher::openConnectionsAhead()
     }
     for (const auto &[target, count] : wanted)
         m_pool.openAhead(target, std::min(count, m_pool.workingSlots()));
+}
+
+bool Dispatcher::isOnDisk(const Route &route)
+{
+    return fileExists(route.folder + fileNameText(route.fileName));
 }
 
 bool Dispatcher::nothingToHandOut() const
@@ -151,7 +155,7 @@ Dispatcher::Dispatch Dispatcher::dispatch(const QByteArray &address)
         emit addressGivenUp(address);
         return Dispatch::PassedOver;
     }
-    if (fileExists(route.folder + fileNameText(route.fileName)))
+    if (isOnDisk(route))
         return Dispatch::PassedOver;
     m_dispatched.insert(address);
     ++m_transfers;

@@ -104,6 +104,7 @@ private:
     std::optional<QByteArray> nextAddress();
     Dispatch dispatch(const QByteArray &address);
     void openConnectionsAhead();
+    static bool isOnDisk(const Route &route);
 
     const HarvestOptions &m_options;
     AddressQueue &m_queue;
