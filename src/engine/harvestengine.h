@@ -30,10 +30,10 @@ namespace mosscatch {
 //     address on the AddressQueue.
 //  2. Each dispatch tick the Dispatcher makes a Transfer of the top queued
 //     address and the pool gives it a free slot: one whose connection to the
-//     same site is open and idle, else a fresh connection. Addresses whose
-//     image is on disk, or which the keyword requested already, are passed
-//     over in the same tick; addresses of a host that asked for a wait stay
-//     queued.
+//     same site is open and idle or was opened ahead for the addresses next
+//     in line, else a fresh connection. Addresses whose image is on disk, or
+//     which the keyword requested already, are passed over in the same tick;
+//     addresses of a host that asked for a wait stay queued.
 //  3. The Transfer sends the request and reads the response: it writes an
 //     image to its file, or hands a whole page to the PageScraper, and ends
 //     with its outcome. The pool keeps its connection open for the next
