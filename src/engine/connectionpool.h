@@ -159,7 +159,6 @@ private:
     // The slot's response left its connection ready for the next request.
     bool keepsOpen(int index) const;
     void release(int index, bool keepOpen);
-    void closeIdle(int index);
     void closeConnection(int index);
 
     ConnectionFactory m_factory;
