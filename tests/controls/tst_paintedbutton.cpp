@@ -36,8 +36,6 @@ QImage render(const QString &description, QSize size, int density)
     look.focusShown = words.contains("focused");
     look.displayAsDefault = words.contains("default");
     look.palette = systemPalette();
-    look.captionRect = QRect(QPoint(), size);
-    look.downCaptionRect = QRect(2, 2, size.width() - 2, size.height() - 2);
     look.focusRect = QRect(4, 4, size.width() - 8, size.height() - 8);
     QImage image(size * density, QImage::Format_RGB32);
     image.setDevicePixelRatio(density);
