@@ -99,9 +99,7 @@ private slots:
         m_events.clear();
         const auto log = [this](const char *name) {
             return [this, name](auto... values) {
-                QStringList words{QString::fromLatin1(name)};
-                (words.append(QString::number(values)), ...);
-                m_events << words.join(u' ');
+                m_events << (QStringList{name} << ... << QString::number(values)).join(u' ');
             };
         };
         connect(m_button, &PaintedButton::click, this, log("Click"));
