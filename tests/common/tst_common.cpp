@@ -69,7 +69,6 @@ private slots:
     void leadingNumber_data()
     {
         const auto row = columns<QByteArray, double>("text", "expected");
-        row("plain", "1234 ", 1234.0);
         row("leading blanks", "  60", 60.0);
         row("stops at letter", "5000\r\n", 5000.0);
         row("decimal", "1.5x", 1.5);
@@ -90,11 +89,9 @@ private slots:
     void formatByteSize_data()
     {
         const auto row = columns<qint64, QString>("bytes", "expected");
-        row("zero", 0, "0 bytes");
         row("below a kilobyte", 1023, "1023 bytes");
         row("one kilobyte", 1024, "1.00 KB");
         row("truncated, not rounded", 1245, "1.21 KB");
-        row("two digits", 2500, "2.44 KB");
         row("three digits", 122880, "120 KB");
         row("next unit from 1000", 1000 * 1024, "0.97 MB");
         row("megabytes", 99930521, "95.3 MB");
