@@ -25,7 +25,6 @@ private slots:
         row("tabs and line breaks stay", "\tKey\n", "\tkey\n", "\tKey\n", "\\tKey\\n");
         row("other controls", "a\r\x01\x7f", "a\r\x01\x7f", "a\r\x01\x7f", "a\\r\\x01\\x7f");
         row("only spaces", "   ", "", "   ", "   ");
-        row("empty", "", "", "", "");
         row("separators and wildcards", "a/b:c*d", "a/b:c*d", "abcd", "a/b:c*d");
         row("all nine forbidden", "\\/:*?\"<>|", "\\/:*?\"<>|", "", "\\/:*?\"<>|");
         row("dots kept", "..", "..", "..", "..");
@@ -49,7 +48,6 @@ private slots:
         row("trailing slash", "/photos/owner/1/", "", "");
         row("no slash", "pic.jpg", "pic.jpg", "pic.jpg");
         row("search", "/search/?q=a&page=2", "?q=a&page=2", "?q=a&page=2");
-        row("empty", "", "", "");
         row("UTF-8 kept", "/p/caf\xC3\xA9.jpg", "caf\xC3\xA9.jpg",
             QString::fromUtf8("caf\xC3\xA9.jpg"));
         row("E9 and E8 stay apart", "\xE9\xE8.jpg", "\xE9\xE8.jpg", "%E9%E8.jpg");
@@ -69,7 +67,6 @@ private slots:
     void leadingNumber_data()
     {
         const auto row = columns<QByteArray, double>("text", "expected");
-        row("plain", "1234 ", 1234.0);
         row("leading blanks", "  60", 60.0);
         row("stops at letter", "5000\r\n", 5000.0);
         row("decimal", "1.5x", 1.5);
@@ -90,11 +87,9 @@ private slots:
     void formatByteSize_data()
     {
         const auto row = columns<qint64, QString>("bytes", "expected");
-        row("zero", 0, "0 bytes");
         row("below a kilobyte", 1023, "1023 bytes");
         row("one kilobyte", 1024, "1.00 KB");
         row("truncated, not rounded", 1245, "1.21 KB");
-        row("two digits", 2500, "2.44 KB");
         row("three digits", 122880, "120 KB");
         row("next unit from 1000", 1000 * 1024, "0.97 MB");
         row("megabytes", 99930521, "95.3 MB");
