@@ -6,7 +6,6 @@
 #include <QSignalSpy>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace mosscatch {
@@ -64,15 +63,6 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
     return runOver.wait(timeoutMs);
 }
 
-int HarvestFixture::pagesQueued(const QByteArray &keyword, const HarvestRequest &request)
-{
-    const int count = m_site.catalog().resultCount(keyword, request.settings.commercial);
-    double last = std::min(count / 60 + 1, 70);
-    if (!lowerTrim(request.settings.maxImages).contains(QLatin1String("max")))
-        last = std::min(last, leadingNumber(request.settings.maxImages) / 60.0);
-    return int(std::floor(last));
-}
-
 QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &request)
 {
     const HarvestSettings &wanted = request.settings;
@@ -80,7 +70,11 @@ QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &re
                            + (wanted.largest ? "l" : "");
     QMap<QString, QByteArray> files;
     for (const QByteArray &keyword : request.keywords) {
-        for (int page = 1; page <= pagesQueued(keyword, request); ++page) {
+        // Results pages of 60 photos, at most 70 of them, and no more than the image limit fills.
+        int pages = std::min(m_site.catalog().resultCount(keyword, wanted.commercial) / 60 + 1, 70);
+        if (!lowerTrim(wanted.maxImages).contains(QLatin1String("max")))
+            pages = std::min(pages, int(leadingNumber(wanted.maxImages)) / 60);
+        for (int page = 1; page <= pages; ++page) {
             const QList<Photo> photos
                     = m_site.catalog().photosOnPage(keyword, wanted.commercial, page);
             files.insert(imageAddresses(keyword, photos, ticked));
@@ -89,11 +83,6 @@ QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &re
     for (QByteArray &bytes : files)
         bytes = m_site.catalog().imageBytes(bytes);
     return files;
-}
-
-QMap<QString, QByteArray> HarvestFixture::filesOnDisk() const
-{
-    return filesUnder(m_folder.path());
 }
 
 QList<Photo> HarvestFixture::plainPhotos(const QByteArray &keyword, int count)

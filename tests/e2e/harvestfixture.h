@@ -52,7 +52,7 @@ public:
     // The files the harvest must leave, relative to the save folder, with their bytes.
     QMap<QString, QByteArray> expectedFiles(const HarvestRequest &request);
     // Every file under the save folder, hidden ones included.
-    QMap<QString, QByteArray> filesOnDisk() const;
+    QMap<QString, QByteArray> filesOnDisk() const { return filesUnder(m_folder.path()); }
     // The first photos of keyword with no habit of their own (portal thumbnail, redirected
     // image), so a fault is the only thing unusual about them.
     static QList<Photo> plainPhotos(const QByteArray &keyword, int count);
@@ -65,8 +65,6 @@ public:
     qint64 closestStartsNs = 0;
 
 private:
-    int pagesQueued(const QByteArray &keyword, const HarvestRequest &request);
-
     std::unique_ptr<TestCertificates> m_certificates;
     PhotoSite m_site;
     SiteConfiguration m_siteConfiguration;

@@ -1,5 +1,6 @@
 #include "clirun.h"
 #include "harvestfixture.h"
+#include "rows.h"
 #include "testmain.h"
 
 #include <QDir>
@@ -28,21 +29,10 @@ struct EngineRow
     int transfers = 0; // started in all, at most; 0 for the limits' cap
 };
 
-struct CliRow
-{
-    QStringList keywords;
-    int exitCode = 0;
-    QByteArray message = {};
-    QString failedKeyword = {};
-    QList<FaultRule> faults = {};
-    QString folder = QStringLiteral("out"); // --folder, below the test's folder
-    QString savedUnder = QStringLiteral("out"); // where the images must land, below it too
-};
-
 }
 
 Q_DECLARE_METATYPE(EngineRow)
-Q_DECLARE_METATYPE(CliRow)
+Q_DECLARE_METATYPE(QList<mosscatch::FaultRule>)
 
 class TestBoundedRun : public QObject
 {
@@ -123,59 +113,60 @@ private slots:
         QCOMPARE(fixture.engine().queue()->refusedForRoom(), 0);
     }
 
+    // The folder given and the one the images must land in, both below the test's folder.
     void cliSaysFailuresAndKeepsToItsFolder_data()
     {
-        QTest::addColumn<CliRow>("row");
-        QTest::newRow("backslash folder")
-                << CliRow{.keywords = {"count5"}, .folder = "x/a\\..\\..\\b", .savedUnder = "b"};
-        QTest::newRow("keyword with a line feed")
-                << CliRow{{"moss\nrock", "count5"},
-                          3,
-                          "keyword \"moss\\nrock\" failed: holds a control character",
-                          "moss\nrock"};
+        const auto row = columns<QStringList, int, QByteArray, QString, QList<FaultRule>, QString,
+                                 QString>("keywords", "exitCode", "message", "failedKeyword",
+                                          "faults", "folder", "savedUnder");
+        row("backslash folder", {"count5"}, 0, {}, {}, {}, "x/a\\..\\..\\b", "b");
+        row("keyword with a line feed", {"moss\nrock", "count5"}, 3,
+            "keyword \"moss\\nrock\" failed: holds a control character", "moss\nrock", {}, "out",
+            "out");
         const QByteArray search = pathOf(PhotoCatalog().searchAddress("count6", false));
-        QTest::newRow("search page always 503")
-                << CliRow{{"count6", "count5"},
-                          3,
-                          "its search page could not be fetched",
-                          "count6",
-                          {rule(search, FaultRule::Kind::Unavailable)}};
+        row("search page always 503", {"count6", "count5"}, 3,
+            "its search page could not be fetched", "count6",
+            {rule(search, FaultRule::Kind::Unavailable)}, "out", "out");
     }
 
     void cliSaysFailuresAndKeepsToItsFolder()
     {
-        QFETCH(CliRow, row);
+        QFETCH(QStringList, keywords);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, message);
+        QFETCH(QString, failedKeyword);
+        QFETCH(QList<FaultRule>, faults);
+        QFETCH(QString, folder);
+        QFETCH(QString, savedUnder);
         PhotoSite site;
         QVERIFY(site.listen());
-        for (const FaultRule &fault : row.faults)
+        for (const FaultRule &fault : faults)
             site.addFault(fault);
         QTemporaryDir work;
         const QString summaryPath = m_home.filePath(QStringLiteral("summary.json"));
         const QString resolve = QStringLiteral("*.example.com=127.0.0.1:%1").arg(site.serverPort());
 
         const CliRun run = Cli{.home = m_home.path(), .workingDirectory = work.path()}.run(
-                QStringList{"--folder", work.filePath(row.folder), "--resolve", resolve,
+                QStringList{"--folder", work.filePath(folder), "--resolve", resolve,
                             "--summary-json", summaryPath}
-                + row.keywords);
-        QVERIFY2(run.exitCode == row.exitCode, run.err.constData());
+                + keywords);
+        QVERIFY2(run.exitCode == exitCode, run.err.constData());
 
-        const QString used = work.filePath(row.savedUnder);
+        const QString used = work.filePath(savedUnder);
         QVERIFY2(run.out.startsWith("saving into " + used.toUtf8() + "/\n"), run.out.constData());
         QCOMPARE(
                 QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                QStringList{row.savedUnder});
+                QStringList{savedUnder});
         QCOMPARE(QDir(used + QStringLiteral("/count5")).entryList(QDir::Files).size(), 5);
         for (const QByteArray &line : run.err.split('\n'))
             QVERIFY2(line.isEmpty() || line.startsWith("mosscatch-cli: "), line.constData());
-        if (!row.message.isEmpty())
-            QCOMPARE(run.err.count(row.message), 1);
+        QVERIFY(message.isEmpty() || run.err.count(message) == 1);
 
         const QByteArray summary = filesUnder(m_home.path()).value("summary.json");
-        const QJsonArray keywords = QJsonDocument::fromJson(summary)["keywords"].toArray();
-        QCOMPARE(keywords.size(), row.keywords.size());
-        for (const QJsonValue &keyword : keywords)
-            QCOMPARE(keyword["failed"].toBool(),
-                     keyword["keyword"].toString() == row.failedKeyword);
+        const QJsonArray figures = QJsonDocument::fromJson(summary)["keywords"].toArray();
+        QCOMPARE(figures.size(), keywords.size());
+        for (const QJsonValue &keyword : figures)
+            QCOMPARE(keyword["failed"].toBool(), keyword["keyword"].toString() == failedKeyword);
     }
 
 private:

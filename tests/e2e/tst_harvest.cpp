@@ -69,10 +69,9 @@ private slots:
             QCOMPARE(fixture.site().connections(), requests);
         else if (requests >= 100)
             QVERIFY(fixture.site().connections() * 3 < requests);
-        for (const QByteArray &keyword : wanted.keywords) {
-            QVERIFY(QDir(fixture.saveFolder() + keyword + "/thumbnails").exists());
-            QVERIFY(QDir(fixture.saveFolder() + keyword + "/largest").exists());
-        }
+        for (const QByteArray &keyword : wanted.keywords)
+            QVERIFY(QDir(fixture.saveFolder() + keyword + "/thumbnails").exists()
+                    && QDir(fixture.saveFolder() + keyword + "/largest").exists());
     }
 };
 

@@ -14,7 +14,6 @@ private slots:
     void resolve_data()
     {
         const auto row = columns<QStringList, QString, QString>("specs", "host", "endpoint");
-        row("exact", {"www.a.com=127.0.0.1:8080"}, "www.a.com", "127.0.0.1:8080");
         row("case", {"WWW.a.Com=127.0.0.1:8080"}, "www.A.COM", "127.0.0.1:8080");
         row("wildcard", {"*.a.com=127.0.0.1:81"}, "x.y.a.com", "127.0.0.1:81");
         row("wildcard skips bare domain", {"*.a.com=127.0.0.1:81"}, "a.com", "a.com:80");

@@ -8,34 +8,18 @@ namespace mosscatch {
 
 namespace {
 
-const QStringList ecKey
-        = {QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-           QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
-
 // Each kind's certificate and key are named after it, in the order of Kind.
-const QString leafNames[] = {QStringLiteral("trusted"), QStringLiteral("wrongname"),
-                             QStringLiteral("expired"), QStringLiteral("selfsigned")};
+const char *const leafNames[] = {"trusted", "wrongname", "expired", "selfsigned"};
 
 }
 
 TestCertificates::TestCertificates()
 {
     // A wildcard covers one label, so the image hosts (farm1.static...) need their own.
-    const QStringList site{QStringLiteral("*.photosite.example.com"),
-                           QStringLiteral("*.static.photosite.example.com")};
-    m_valid = m_dir.isValid()
-              && openssl(QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ecKey
-                         + QStringList{"-keyout", path("ca.key"), "-out", caFile(), "-days", "2",
-                                       "-subj", "/CN=Mosscatch test CA"})
-              && openssl(QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ecKey
-                         + QStringList{"-keyout", path("selfsigned.key"), "-out",
-                                       path("selfsigned.pem"), "-days", "2", "-subj",
-                                       "/CN=www.photosite.example.com", "-addext",
-                                       "subjectAltName=DNS:" + site.join(QStringLiteral(",DNS:"))})
-              && makeLeaf(QStringLiteral("trusted"), site, QStringLiteral("2"))
-              && makeLeaf(QStringLiteral("wrongname"), {QStringLiteral("*.elsewhere.example.org")},
-                          QStringLiteral("2"))
-              && makeLeaf(QStringLiteral("expired"), site, QStringLiteral("-1"));
+    const QStringList site{"*.photosite.example.com", "*.static.photosite.example.com"};
+    m_valid = m_dir.isValid() && make("ca", {}, "2", false) && make("selfsigned", site, "2", false)
+              && make("trusted", site, "2") && make("wrongname", {"*.elsewhere.example.org"}, "2")
+              && make("expired", site, "-1");
 }
 
 bool TestCertificates::openssl(const QStringList &arguments) const
@@ -50,27 +34,27 @@ bool TestCertificates::openssl(const QStringList &arguments) const
     return made;
 }
 
-bool TestCertificates::makeLeaf(const QString &name, const QStringList &dnsNames,
-                                const QString &days)
+// No names make the CA; the others name the hosts they are made out to.
+bool TestCertificates::make(const QString &name, const QStringList &dnsNames, const QString &days,
+                            bool signedByCa) const
 {
-    QFile extensions(path(name + ".ext"));
-    if (!extensions.open(QIODevice::WriteOnly)
-        || extensions.write(
-                   "subjectAltName=DNS:" + dnsNames.join(QStringLiteral(",DNS:")).toLatin1() + '\n')
-                   < 0)
-        return false;
-    extensions.close();
-    return openssl(QStringList{QStringLiteral("req")} + ecKey
-                   + QStringList{"-keyout", path(name + ".key"), "-out", path(name + ".csr"),
-                                 "-subj", "/CN=" + dnsNames.first()})
+    const QString subject = dnsNames.isEmpty() ? "Mosscatch test CA" : dnsNames.first();
+    QStringList request{"req", "-subj", "/CN=" + subject, "-keyout", path(name + ".key"), "-nodes"};
+    request += {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1"};
+    if (!dnsNames.isEmpty())
+        request += {"-addext", "subjectAltName=DNS:" + dnsNames.join(QStringLiteral(",DNS:"))};
+    const QString pem = path(name + ".pem");
+    if (!signedByCa)
+        return openssl(request + QStringList{"-x509", "-out", pem, "-days", days});
+    return openssl(request + QStringList{"-out", path(name + ".csr")})
            && openssl({"x509", "-req", "-in", path(name + ".csr"), "-CA", caFile(), "-CAkey",
-                       path("ca.key"), "-CAcreateserial", "-out", path(name + ".pem"), "-days",
-                       days, "-extfile", extensions.fileName()});
+                       path("ca.key"), "-CAcreateserial", "-copy_extensions", "copyall", "-out",
+                       pem, "-days", days});
 }
 
 QSslConfiguration TestCertificates::server(Kind kind) const
 {
-    const QString &name = leafNames[int(kind)];
+    const QString name = QString::fromLatin1(leafNames[int(kind)]);
     QFile key(path(name + ".key"));
     key.open(QIODevice::ReadOnly);
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();

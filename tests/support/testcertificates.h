@@ -24,7 +24,8 @@ public:
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
     bool openssl(const QStringList &arguments) const;
-    bool makeLeaf(const QString &name, const QStringList &dnsNames, const QString &days);
+    bool make(const QString &name, const QStringList &dnsNames, const QString &days,
+              bool signedByCa = true) const;
 
     QTemporaryDir m_dir;
     bool m_valid = false;
