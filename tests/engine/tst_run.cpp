@@ -38,6 +38,14 @@ struct Run
             dispatcher.tick();
     }
 
+    // The keyword's search leaves the queue to these addresses.
+    void queueInstead(const QByteArrayList &addresses)
+    {
+        queue.takeFirst();
+        for (const QByteArray &address : addresses)
+            queue.addUrl(address);
+    }
+
     // A transfer of address on slot index, its connection asked for.
     const Transfer *begin(int index, const QByteArray &address)
     {
@@ -136,9 +144,7 @@ private slots:
         // Near the top of the queue, an address that finds its connection idle goes first.
         r.begin(1, "b.com/p/");
         r.endTransfer(1, "HTTP/1.1");
-        r.queue.takeFirst();
-        for (const char *address : {"a.com/1/", "b.com/2/"})
-            r.queue.addUrl(address);
+        r.queueInstead({"a.com/1/", "b.com/2/"});
         r.ticks(1);
         QCOMPARE(r.queue.at(0), QByteArray("a.com/1/"));
     }
@@ -360,9 +366,7 @@ private slots:
         QSignalSpy transfers(&r.dispatcher, &Dispatcher::transferStarted);
         QVERIFY(QFile(r.driver.keywordFolder() + QStringLiteral("/largest/old_b.jpg"))
                         .open(QIODevice::WriteOnly));
-        r.queue.takeFirst();
-        for (const QByteArray &address : queued)
-            r.queue.addUrl(address);
+        r.queueInstead(queued);
         int ticks = 0;
         while (transfers.size() < started.size() && ticks < 10) {
             r.ticks(1);
@@ -386,9 +390,7 @@ private slots:
     void heldHostWaits()
     {
         Run r({QStringLiteral("kw")});
-        r.queue.takeFirst();
-        for (const char *address : {"a.com/1/", "b.com/2/", "a.com/3/"})
-            r.queue.addUrl(address);
+        r.queueInstead({"a.com/1/", "b.com/2/", "a.com/3/"});
         const Transfer *held = r.begin(2, "a.com/9/");
         r.slot(2)->acceptConnection();
         r.slot(2)->deliver("HTTP/1.0 429 Slow down\r\nRetry-After: 1\r\n\r\n");
@@ -548,11 +550,9 @@ private slots:
         QSignalSpy cutShort(&r.dispatcher, &Dispatcher::keywordCutShort);
         QSignalSpy poolGivenUp(&r.pool, &ConnectionPool::addressGivenUp);
         r.dispatcher.setTransferCap(3);
-        r.queue.takeFirst();
         r.queue.setCapacity(6);
-        for (const QByteArray url : {"", "//farm1.example.com/1/x.jpg", "a.com/1/", "a.com/2/",
-                                     "a.com/3/", "a.com/4/", "a.com/5/"})
-            r.queue.addUrl(url);
+        r.queueInstead({"", "//farm1.example.com/1/x.jpg", "a.com/1/", "a.com/2/", "a.com/3/",
+                        "a.com/4/", "a.com/5/"});
         QCOMPARE(r.queue.refusedForRoom(), qint64(1));
         r.ticks(4);
         QCOMPARE(givenUp.size(), 2);
