@@ -17,7 +17,9 @@ void addRow(const char *name, K kind, const char *target, bool lost, int times =
             int intervalMs = 5)
 {
     // The path is the target's.
-    const FaultRule fault{.kind = kind, .times = times, .bytes = bytes, .intervalMs = intervalMs};
+    FaultRule fault;
+    std::tie(fault.kind, fault.times, fault.bytes, fault.intervalMs)
+            = std::tuple(kind, times, bytes, intervalMs);
     QTest::newRow(name) << fault << QString::fromLatin1(target) << lost
                         << QByteArray(name).startsWith("TLS: ");
 }
