@@ -34,23 +34,46 @@ std::optional<QByteArray> carriedBody(const QByteArray &response)
         ++start;
     if (response.mid(start, 4).toLower() != "http")
         return response;
-    const qsizetype lf = response.indexOf("\n\n", start), crlf = response.indexOf("\n\r\n", start);
-    if (lf < 0 && crlf < 0)
+    const auto headerEnd = [&response](qsizetype from) -> qsizetype {
+        const qsizetype lf = response.indexOf("\n\n", from);
+        const qsizetype crlf = response.indexOf("\n\r\n", from);
+        if (lf < 0 && crlf < 0)
+            return -1;
+        return (crlf < 0 || (lf >= 0 && lf < crlf)) ? lf + 2 : crlf + 3;
+    };
+    const auto statusAt = [&response](qsizetype from) {
+        const QByteArray line = response.mid(from, response.indexOf('\n', from) - from);
+        return line.mid(line.indexOf(' ') + 1, 3).toInt();
+    };
+    // Interim answers (1xx but 101) come before the one that counts.
+    qsizetype end = headerEnd(start);
+    for (int status = statusAt(start); end >= 0 && status >= 100 && status < 200 && status != 101;
+         status = statusAt(start)) {
+        for (start = end;
+             start < response.size() && QByteArray("\r\n \t").contains(response[start]);)
+            ++start;
+        if (response.mid(start, 4).toLower() != "http")
+            return std::nullopt;
+        end = headerEnd(start);
+    }
+    if (end < 0)
         return std::nullopt;
-    const qsizetype end = (crlf < 0 || (lf >= 0 && lf < crlf)) ? lf + 2 : crlf + 3;
     const QByteArray rest = response.mid(end);
+    const int status = statusAt(start);
     std::optional<qsizetype> length;
     bool chunked = false;
     for (QByteArray line : response.mid(start, end - start).split('\n')) {
         line = line.endsWith('\r') ? line.chopped(1) : line;
+        if (!line.contains(':') || line.startsWith(' ') || line.startsWith('\t'))
+            continue;
         const QByteArray name = line.left(line.indexOf(':')).trimmed().toLower();
         const QByteArray value = line.mid(line.indexOf(':') + 1).trimmed();
-        if (line.startsWith("location: "))
+        if (name == "location" && status >= 300 && status < 400)
             return std::nullopt;
         bool digits = !value.isEmpty() && value.size() < 16;
         for (char c : value)
             digits = digits && c >= '0' && c <= '9';
-        if (line.startsWith("Content-Length: ") && digits)
+        if (name == "content-length" && digits)
             length = value.toLongLong();
         if (name == "transfer-encoding" && value.toLower() == "chunked")
             chunked = true;

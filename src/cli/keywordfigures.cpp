@@ -11,6 +11,7 @@ QJsonObject KeywordFigures::toJson() const
                                                    {QStringLiteral("largest"), largest}}},
             {QStringLiteral("pages"), pages},
             {QStringLiteral("givenUp"), givenUp},
+            {QStringLiteral("imagesGivenUp"), imagesGivenUp},
             {QStringLiteral("retries"), retries},
             {QStringLiteral("transfersStarted"), transfers},
             {QStringLiteral("bytesReceived"), bytesReceived},
@@ -22,7 +23,19 @@ QJsonObject KeywordFigures::toJson() const
             {QStringLiteral("cutShort"), cutShort},
             {QStringLiteral("failed"), !failure.isEmpty()},
             {QStringLiteral("failure"), failure},
+            {QStringLiteral("hostsDown"), toJson(hostsDown)},
     };
+}
+
+QJsonArray KeywordFigures::toJson(const QList<HostsDown::Entry> &hosts)
+{
+    QJsonArray array;
+    for (const HostsDown::Entry &entry : hosts)
+        array.append(QJsonObject{{QStringLiteral("host"), QString::fromLatin1(entry.host)},
+                                 {QStringLiteral("reason"), entry.reason},
+                                 {QStringLiteral("certificate"), entry.untrusted},
+                                 {QStringLiteral("givenUp"), entry.givenUp}});
+    return array;
 }
 
 }

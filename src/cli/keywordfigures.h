@@ -1,6 +1,10 @@
 #pragma once
 
+#include "engine/hostsdown.h"
+
+#include <QJsonArray>
 #include <QJsonObject>
+#include <QList>
 #include <QString>
 
 namespace mosscatch {
@@ -14,6 +18,8 @@ struct KeywordFigures
     int largest = 0;
     int pages = 0;
     int givenUp = 0;
+    // Of them, the images.
+    int imagesGivenUp = 0;
     int retries = 0;
     int transfers = 0;
     qint64 bytesReceived = 0;
@@ -27,10 +33,13 @@ struct KeywordFigures
     bool cutShort = false;
     // Why the keyword could not be harvested; empty when it could.
     QString failure = {};
+    // Hosts whose addresses were given up without a request.
+    QList<HostsDown::Entry> hostsDown = {};
 
     int images() const { return thumbnails + standard + largest; }
     bool expectationKnown() const { return expectedImages >= 0; }
     QJsonObject toJson() const;
+    static QJsonArray toJson(const QList<HostsDown::Entry> &hosts);
 };
 
 }

@@ -91,6 +91,8 @@ int harvest(CliOptions cli)
     int imagesSaved = 0;
     QString certificateProblem;
     QString connectionFailure;
+    bool noImageSaved = false;
+    QString imageFailure;
     {
         HarvestEngine engine(cli.site, TcpConnection::factory(cli.hostMap, cli.tls));
         engine.options().apply(cli.settings);
@@ -120,6 +122,12 @@ int harvest(CliOptions cli)
                                            .arg(engine.driver()->currentKeyword())
                                 << Qt::endl;
         });
+        QObject::connect(&recorder, &RunRecorder::keywordFinished,
+                         [](const KeywordFigures &figures) {
+                             for (const HostsDown::Entry &host : figures.hostsDown)
+                                 QTextStream(stderr) << "mosscatch-cli: " << host.statement()
+                                                     << Qt::endl;
+                         });
         QObject::connect(&recorder, &RunRecorder::runFinished, qApp, &QCoreApplication::quit);
         QObject::connect(&engine, &HarvestEngine::writingStopped, qApp, &QCoreApplication::quit);
         QObject::connect(&stopSignals, &StopSignals::stopRequested, qApp, [&interrupted] {
@@ -137,6 +145,8 @@ int harvest(CliOptions cli)
         imagesSaved = recorder.imagesSaved();
         certificateProblem = recorder.certificateProblem();
         connectionFailure = recorder.connectionFailure();
+        noImageSaved = recorder.noImageSaved();
+        imageFailure = recorder.commonestImageFailure();
         if (!cli.summaryJson.isEmpty() && !writeSummary(cli.summaryJson, recorder))
             return fail(QStringLiteral("cannot write the summary to \"%1\"").arg(cli.summaryJson),
                         1);
@@ -156,6 +166,10 @@ int harvest(CliOptions cli)
         return fail(QStringLiteral("no transfer succeeded: %1").arg(connectionFailure), 1);
     if (!anySucceeded && anyStarted)
         return fail(QStringLiteral("no transfer succeeded: is the photo site reachable?"), 1);
+    if (noImageSaved && !imageFailure.isEmpty())
+        return fail(QStringLiteral("no image saved: %1").arg(imageFailure), 1);
+    if (noImageSaved)
+        return fail(QStringLiteral("no image saved: every image found was given up"), 1);
     if (anyFailed)
         return fail(QStringLiteral("some keywords failed"), 3);
     return 0;

@@ -1,9 +1,12 @@
 #include "cli/runrecorder.h"
 
 #include "cli/imageestimate.h"
+#include "engine/transferroute.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
+
+#include <utility>
 
 namespace mosscatch {
 
@@ -22,19 +25,18 @@ RunRecorder::RunRecorder(HarvestEngine &engine, QObject *parent) : QObject(paren
         if (KeywordFigures *figures = active())
             ++figures->pages;
     });
-    connect(&engine, &HarvestEngine::addressGivenUp, this, [this] {
-        if (KeywordFigures *figures = active())
-            ++figures->givenUp;
-    });
+    connect(&engine, &HarvestEngine::addressGivenUp, this, &RunRecorder::countGivenUp);
     connect(&engine, &HarvestEngine::certificateRejected, this,
             [this](const QByteArray &host, const QString &reason) {
                 Rejections &rejections = m_rejections[host];
                 ++rejections.count;
                 rejections.reason = reason;
+                m_lastFailure = reason;
             });
     connect(&engine, &HarvestEngine::connectionFailed, this,
             [this](const QByteArray &host, const QString &reason) {
                 m_connectionFailure = QString::fromLatin1(host) + QStringLiteral(": ") + reason;
+                m_lastFailure = m_connectionFailure;
             });
     connect(&engine, &HarvestEngine::transferRetried, this, [this] {
         if (KeywordFigures *figures = active())
@@ -85,12 +87,41 @@ void RunRecorder::beginKeyword(const QString &keyword)
     m_running = true;
 }
 
+void RunRecorder::countGivenUp(const QByteArray &url)
+{
+    const QString reason = std::exchange(m_lastFailure, QString());
+    KeywordFigures *figures = active();
+    if (!figures)
+        return;
+    ++figures->givenUp;
+    if (!TransferRoute::of(url, {}).path.contains(".jpg"))
+        return;
+    ++figures->imagesGivenUp;
+    if (!reason.isEmpty())
+        ++m_imageFailures[reason];
+}
+
+bool RunRecorder::noImageSaved() const
+{
+    const bool givenUp = std::any_of(m_keywords.begin(), m_keywords.end(),
+                                     [](const KeywordFigures &k) { return k.imagesGivenUp > 0; });
+    return givenUp && imagesSaved() == 0;
+}
+
+QString RunRecorder::commonestImageFailure() const
+{
+    const auto most = std::max_element(m_imageFailures.cbegin(), m_imageFailures.cend());
+    return most == m_imageFailures.cend() ? QString() : most.key();
+}
+
+// The pool forgets its hosts down when the next keyword starts, after this.
 void RunRecorder::finishKeyword()
 {
     if (!m_running)
         return;
     readExpectedImages();
     m_keywords.last() = current();
+    m_keywords.last().hostsDown = m_engine.pool()->hostsDown().entries();
     m_running = false;
     emit keywordFinished(m_keywords.last());
 }
@@ -174,6 +205,7 @@ QJsonObject RunRecorder::summary() const
         total.largest += k.largest;
         total.pages += k.pages;
         total.givenUp += k.givenUp;
+        total.imagesGivenUp += k.imagesGivenUp;
         total.retries += k.retries;
         total.transfers += k.transfers;
         total.bytesReceived += k.bytesReceived;
@@ -200,6 +232,10 @@ QJsonObject RunRecorder::summary() const
                                     {QStringLiteral("reason"), host->reason}});
     }
     totals.insert(QStringLiteral("certificatesRejected"), rejected);
+    QList<HostsDown::Entry> hostsDown;
+    for (const KeywordFigures &k : m_keywords)
+        hostsDown += k.hostsDown;
+    totals.insert(QStringLiteral("hostsDown"), KeywordFigures::toJson(hostsDown));
     totals.insert(QStringLiteral("transfersPerSecond"),
                   total.elapsedSeconds > 0 ? total.transfers / total.elapsedSeconds : 0.0);
     QJsonValue writeError;

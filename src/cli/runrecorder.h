@@ -34,6 +34,11 @@ public:
     QString certificateProblem() const;
     // "host: reason" of the last address given up for a failed connection.
     QString connectionFailure() const { return m_connectionFailure; }
+    // Images were given up and none saved: the run fetched nothing it was for.
+    bool noImageSaved() const;
+    // Why most of the images given up were, naming the host: a certificate's
+    // fault, or "host: reason"; empty when no reason was told.
+    QString commonestImageFailure() const;
     QJsonObject summary() const;
     // Closes the figures of a keyword cut short (an interrupted run, or one
     // that could not write).
@@ -50,6 +55,7 @@ signals:
 private:
     void beginKeyword(const QString &keyword);
     void finishKeyword();
+    void countGivenUp(const QByteArray &url);
     void countImage(const QString &path);
     void readExpectedImages();
     KeywordFigures *active();
@@ -71,6 +77,10 @@ private:
     };
     QMap<QByteArray, Rejections> m_rejections;
     QString m_connectionFailure;
+    // The reason told just before the address given up next, and how often
+    // each reason ended an image.
+    QString m_lastFailure;
+    QMap<QString, int> m_imageFailures;
 };
 
 }

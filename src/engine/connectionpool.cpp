@@ -59,6 +59,7 @@ QString ConnectionPool::shownFailure(int index) const
 void ConnectionPool::loadSocks()
 {
     unloadSocks();
+    m_hostsDown.clear();
     const int working = std::clamp(2 * m_options.speedMultiple(), 1, MaxWorkingSlots);
     for (int i = 1; i <= working; ++i)
         m_slots.push_back(makeSlot(i));
@@ -88,6 +89,12 @@ Connection *ConnectionPool::makeConnection()
             [this, connection] { dropIdle(connection); });
     connect(connection, &Connection::connected, this,
             [this, connection] { onConnected(connection); });
+    // Heard before the transfer on the connection hears it, so that its
+    // retry already finds the host down.
+    connect(connection, &Connection::openFailed, this,
+            [this, connection](const QString &reason) { onRefused(connection, reason, false); });
+    connect(connection, &Connection::untrusted, this,
+            [this, connection](const QString &reason) { onRefused(connection, reason, true); });
     return connection;
 }
 
@@ -146,7 +153,8 @@ void ConnectionPool::addParked(Connection *connection, const ConnectionTarget &t
 
 void ConnectionPool::openAhead(const ConnectionTarget &target, int wanted)
 {
-    if (!m_options.keepAlive() || m_holds.isHeld(target.host) || failedAhead(target))
+    if (!m_options.keepAlive() || m_holds.isHeld(target.host) || m_hostsDown.isDown(target.host)
+        || failedAhead(target))
         return;
     AheadNote &note = noteFor(target);
     // A site not yet reached gets one connection at a time: one that refuses
@@ -185,13 +193,47 @@ ConnectionPool::AheadNote &ConnectionPool::noteFor(const ConnectionTarget &targe
     return note != m_notes.end() ? *note : m_notes.emplace_back(AheadNote{target});
 }
 
+const ConnectionTarget *ConnectionPool::targetOf(const Connection *connection) const
+{
+    if (const int index = indexOf(connection); index > 0)
+        return &m_slots[size_t(index)].target;
+    const auto parked = std::ranges::find(m_parked, connection, &Parked::connection);
+    return parked == m_parked.end() ? nullptr : &parked->target;
+}
+
+void ConnectionPool::onRefused(const Connection *connection, const QString &reason, bool untrusted)
+{
+    const ConnectionTarget *target = targetOf(connection);
+    if (!target)
+        return;
+    const QByteArray host = target->host;
+    const bool down = untrusted ? m_hostsDown.noteUntrusted(host, reason)
+                                : m_hostsDown.noteFailedOpen(host, reason);
+    if (down)
+        emit hostDown(host, reason);
+}
+
+bool ConnectionPool::giveUpIfHostDown(const QByteArray &address, const QByteArray &host)
+{
+    if (!m_hostsDown.isDown(host))
+        return false;
+    const QString reason = m_hostsDown.reason(host);
+    m_hostsDown.countGivenUp(host);
+    if (m_hostsDown.isUntrusted(host))
+        emit certificateRejected(host, reason);
+    else
+        emit connectionFailed(host, reason);
+    emit addressGivenUp(address);
+    return true;
+}
+
 void ConnectionPool::onConnected(const Connection *connection)
 {
-    const int index = indexOf(connection);
-    const auto parked = std::ranges::find(m_parked, connection, &Parked::connection);
-    if (index < 0 && parked == m_parked.end())
+    const ConnectionTarget *target = targetOf(connection);
+    if (!target)
         return;
-    AheadNote &note = noteFor(index > 0 ? m_slots[size_t(index)].target : parked->target);
+    m_hostsDown.noteOpened(target->host);
+    AheadNote &note = noteFor(*target);
     if (note.reached)
         return;
     note.reached = true;
@@ -332,6 +374,14 @@ void ConnectionPool::attempt(int index, bool mayReuse)
     Slot &slot = m_slots[size_t(index)];
     Transfer *const transfer = slot.transfer;
     const ConnectionTarget target = transfer->record().target;
+    if (m_hostsDown.isDown(target.host)) {
+        closeConnection(index);
+        transfer->refuse(m_hostsDown.isUntrusted(target.host)
+                                 ? Transfer::Outcome::CertificateRejected
+                                 : Transfer::Outcome::GivenUp,
+                         m_hostsDown.reason(target.host));
+        return;
+    }
     if (m_holds.isHeld(target.host)) {
         closeConnection(index);
         transfer->waitForHold();
@@ -369,9 +419,9 @@ void ConnectionPool::onEnded(Transfer *transfer, Transfer::Outcome outcome)
     // next request; any other attempt goes out on a fresh connection.
     const bool keepOpen = outcome == Transfer::Outcome::Redirected && keepsOpen(index);
     release(index, keepOpen);
-    attempt(index, keepOpen);
     if (outcome == Transfer::Outcome::Retry)
         emit transferRetried(index);
+    attempt(index, keepOpen);
 }
 
 void ConnectionPool::finish(int index, Transfer *transfer, Transfer::Outcome outcome)
@@ -397,10 +447,12 @@ void ConnectionPool::finish(int index, Transfer *transfer, Transfer::Outcome out
         emit imageNotWritten(record.queuedAs, transfer->writeError());
         break;
     case Outcome::CertificateRejected:
+        m_hostsDown.countGivenUp(record.target.host);
         emit certificateRejected(record.target.host, record.failure);
         emit addressGivenUp(record.url);
         break;
     case Outcome::GivenUp:
+        m_hostsDown.countGivenUp(record.target.host);
         if (!record.failure.isEmpty())
             emit connectionFailed(record.target.host, record.failure);
         emit addressGivenUp(record.url);

@@ -2,6 +2,7 @@
 
 #include "engine/harvestoptions.h"
 #include "engine/hostholds.h"
+#include "engine/hostsdown.h"
 #include "engine/transfer.h"
 #include "net/connection.h"
 
@@ -79,6 +80,10 @@ public:
     void resumeHeld();
     HostHolds &holds() { return m_holds; }
     const HostHolds &holds() const { return m_holds; }
+    const HostsDown &hostsDown() const { return m_hostsDown; }
+    // Gives address up without a request when its host is down in this
+    // keyword, with the host's reason; false when the host is not down.
+    bool giveUpIfHostDown(const QByteArray &address, const QByteArray &host);
     // Ends every transfer still running, each counting as given up, and
     // closes the idle connections.
     void giveUpRunning();
@@ -103,6 +108,9 @@ signals:
     void certificateRejected(const QByteArray &host, const QString &reason);
     // An address was given up after its connection failed for reason.
     void connectionFailed(const QByteArray &host, const QString &reason);
+    // From now on in this keyword the host's addresses are given up without a
+    // request: it did not answer, or its certificate is not trusted.
+    void hostDown(const QByteArray &host, const QString &reason);
     // The image queued as url could not be written, for a reason that holds for
     // every image (a full or read-only disk, a folder that cannot be made).
     void imageNotWritten(const QByteArray &url, const mosscatch::WriteError &error);
@@ -149,6 +157,9 @@ private:
     bool failedAhead(const ConnectionTarget &target);
     AheadNote &noteFor(const ConnectionTarget &target);
     void onConnected(const Connection *connection);
+    void onRefused(const Connection *connection, const QString &reason, bool untrusted);
+    // Where the slot's or parked connection was sent; nullptr for neither.
+    const ConnectionTarget *targetOf(const Connection *connection) const;
     bool takeParked(int index, const ConnectionTarget &target);
     void closeParked();
     int indexOf(const Connection *connection) const;
@@ -168,6 +179,7 @@ private:
     std::vector<Parked> m_parked;
     std::vector<AheadNote> m_notes;
     HostHolds m_holds;
+    HostsDown m_hostsDown;
     double m_minimumPerTick = MinimumBytesPerSecond * 20;
 };
 

@@ -158,6 +158,8 @@ Dispatcher::Dispatch Dispatcher::dispatch(const QByteArray &address)
     if (isOnDisk(route))
         return Dispatch::PassedOver;
     m_dispatched.insert(address);
+    if (m_pool.giveUpIfHostDown(address, route.target.host))
+        return Dispatch::PassedOver;
     ++m_transfers;
     const int index = m_pool.freeSlotFor(route.target);
     m_pool.start(index, new Transfer(address, route, m_context));

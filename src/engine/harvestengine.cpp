@@ -58,6 +58,7 @@ void HarvestEngine::connectParts()
     connect(&m_pool, &ConnectionPool::certificateRejected, this,
             &HarvestEngine::certificateRejected);
     connect(&m_pool, &ConnectionPool::connectionFailed, this, &HarvestEngine::connectionFailed);
+    connect(&m_pool, &ConnectionPool::hostDown, this, &HarvestEngine::hostDown);
 
     connect(&m_pool, &ConnectionPool::imageSaved, this, &HarvestEngine::imageSaved);
     connect(&m_pool, &ConnectionPool::imageSaved, this, [this](const QString &path) {

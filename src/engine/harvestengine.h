@@ -110,6 +110,9 @@ signals:
     // Given up at once: the host's certificate is not trusted.
     void certificateRejected(const QByteArray &host, const QString &reason);
     void connectionFailed(const QByteArray &host, const QString &reason);
+    // The host's addresses are given up without a request for the rest of the
+    // keyword: it did not answer, or its certificate is not trusted.
+    void hostDown(const QByteArray &host, const QString &reason);
     void transferRetried(int index);
     void transferStarted(int index, const QByteArray &url);
     // The keyword cannot be harvested (folder, search page); the run goes on.

@@ -1,6 +1,7 @@
 #include "engine/transfer.h"
 
 #include "common/text.h"
+#include "engine/addressqueue.h"
 #include "engine/pagescraper.h"
 #include "engine/retryafter.h"
 #include "net/connection.h"
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <memory>
 #include <optional>
@@ -17,15 +19,10 @@ namespace mosscatch {
 
 namespace {
 
-const QByteArray redirectField = QByteArrayLiteral("location: ");
-const QByteArray lengthField = QByteArrayLiteral("Content-Length: ");
 const QByteArray pageEnd = QByteArrayLiteral("</html>");
 const QByteArray jpegStart = QByteArrayLiteral("\xFF\xD8");
 const QByteArray jpegEnd = QByteArrayLiteral("\xFF\xD9");
 
-// The redirect is read from a window of 199 characters from the CR LF before "location: ":
-// that leaves 187 characters after the colon for the target and its blanks.
-constexpr qsizetype RedirectValueLimit = 187;
 constexpr qint64 MinimumLength = 100;
 constexpr int MaxRedirects = 10;
 // Whatever a server sends, what is held for one transfer stays bounded.
@@ -62,9 +59,20 @@ bool asksForAWait(int status)
     return status == 429 || status == 503;
 }
 
-QByteArray lowerValue(const QByteArray &line)
+// "scheme://" opens an absolute address; anything else is relative to the one it came from.
+bool hasScheme(const QByteArray &target)
 {
-    return line.mid(line.indexOf(':') + 1).trimmed().toLower();
+    const qsizetype separator = target.indexOf("://");
+    return separator > 0 && std::all_of(target.begin(), target.begin() + separator, [](char c) {
+               return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-'
+                      || c == '.';
+           });
+}
+
+QByteArray withoutQuery(const QByteArray &path)
+{
+    const qsizetype query = path.indexOf('?');
+    return query < 0 ? path : path.left(query);
 }
 
 bool hasToken(const QByteArray &list, const QByteArray &token)
@@ -76,10 +84,11 @@ bool hasToken(const QByteArray &list, const QByteArray &token)
 
 }
 
+// Field names are read in any case, their values without the blanks around them.
 struct Transfer::Header
 {
     int status = 0;
-    std::optional<QByteArray> location; // the text after "location:", blanks included
+    std::optional<QByteArray> location;
     std::optional<qint64> length;
     bool conflictingLengths = false;
     bool unreadable = false; // a content or transfer coding we cannot undo
@@ -99,28 +108,39 @@ struct Transfer::Header
             QByteArray line = lines.at(i);
             if (line.endsWith('\r'))
                 line.chop(1);
-            const QByteArray name = line.left(line.indexOf(':')).trimmed().toLower();
-            if (line.startsWith(redirectField) && !location)
-                location = line.mid(redirectField.size() - 1);
-            else if (line.startsWith(lengthField))
-                readLength(line.mid(lengthField.size()));
-            else if (name == "content-encoding" && lowerValue(line) != "identity")
-                unreadable = true;
-            else if (name == "transfer-encoding" && lowerValue(line) == "chunked")
-                chunked = true;
-            else if (name == "transfer-encoding" && lowerValue(line) != "identity")
-                unreadable = true;
-            else if (name == "retry-after")
-                retryAfter = line.mid(line.indexOf(':') + 1);
-            else if (name == "connection")
-                readConnection(lowerValue(line));
+            const qsizetype colon = line.indexOf(':');
+            // A line folded onto the one before is no field of its own.
+            if (colon < 0 || line.startsWith(' ') || line.startsWith('\t'))
+                continue;
+            readField(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
         }
     }
 
-    // Only decimal digits make a length; two different ones contradict each other.
-    void readLength(const QByteArray &value)
+    // An interim answer (100 Continue, 103 Early Hints) comes before the real one.
+    bool isInterim() const { return status >= 100 && status < 200 && status != 101; }
+
+    void readField(const QByteArray &name, const QByteArray &value)
     {
-        const QByteArray digits = value.trimmed();
+        const QByteArray lower = value.toLower();
+        if (name == "location" && !location)
+            location = value;
+        else if (name == "content-length")
+            readLength(value);
+        else if (name == "content-encoding" && lower != "identity")
+            unreadable = true;
+        else if (name == "transfer-encoding" && lower == "chunked")
+            chunked = true;
+        else if (name == "transfer-encoding" && lower != "identity")
+            unreadable = true;
+        else if (name == "retry-after")
+            retryAfter = value;
+        else if (name == "connection")
+            readConnection(lower);
+    }
+
+    // Only decimal digits make a length; two different ones contradict each other.
+    void readLength(const QByteArray &digits)
+    {
         if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](char c) {
                 return c >= '0' && c <= '9';
             }))
@@ -196,6 +216,7 @@ void Transfer::listenTo(Connection *connection)
             connect(connection, &Connection::dataArrival, this, &Transfer::onDataArrival),
             connect(connection, &Connection::peerClosed, this, &Transfer::onPeerClosed),
             connect(connection, &Connection::untrusted, this, &Transfer::onUntrusted),
+            connect(connection, &Connection::openFailed, this, &Transfer::failAttempt),
     };
 }
 
@@ -227,6 +248,7 @@ void Transfer::startAttempt()
     m_record.received = 0;
     m_record.attemptArrived = 0;
     m_record.scanned = 0;
+    m_record.interimBytes = 0;
     m_record.bodyStarted = false;
     m_record.contentLength = 0;
     m_record.chunked = false;
@@ -313,8 +335,13 @@ void Transfer::onPeerClosed()
 
 void Transfer::onUntrusted(const QString &reason)
 {
+    refuse(Outcome::CertificateRejected, reason);
+}
+
+void Transfer::refuse(Outcome outcome, const QString &reason)
+{
     m_record.failure = reason;
-    end(Outcome::CertificateRejected);
+    end(outcome);
 }
 
 // Counts the attempt; past the last, the address is given up with what the
@@ -342,27 +369,52 @@ void Transfer::giveUp(const QString &failure)
 // Nothing is decided before enough bytes are in to decide it: whether there
 // is a status line at all, and then where the header ends. Its fields are
 // read only from the complete header, so body bytes are never taken for them.
+// Interim answers are passed over, within the bound of one header in all.
 Transfer::Step Transfer::readHeader()
 {
     QByteArray &data = m_record.data;
-    qsizetype start = 0;
-    while (start < data.size() && isBlank(data[start]))
-        ++start;
-    const std::optional<bool> statusLine = startsWithStatusLine(data, start);
-    if (!statusLine)
-        return data.size() > MaxHeader ? Step::Failed : Step::Next;
-    if (!*statusLine) {
-        // Without a status line nothing says the bytes are an image; a page
-        // is read all the same, from the first byte.
-        if (isImage())
+    for (;;) {
+        qsizetype start = 0;
+        while (start < data.size() && isBlank(data[start]))
+            ++start;
+        const std::optional<bool> statusLine = startsWithStatusLine(data, start);
+        if (!statusLine)
+            return data.size() > MaxHeader ? Step::Failed : Step::Next;
+        if (!*statusLine)
+            return takeUnheaded();
+        const qsizetype end = headerEnd(start);
+        if (end > MaxHeader || (end < 0 && data.size() > MaxHeader))
             return Step::Failed;
-        m_record.bodyStarted = true;
-        const QByteArray body = std::exchange(data, QByteArray());
-        return takeBody(body);
+        if (end < 0)
+            return Step::Next;
+        const Header header(data.mid(start, end - start));
+        data.remove(0, end);
+        m_record.scanned = 0;
+        if (!header.isInterim())
+            return startBody(header);
+        m_record.interimBytes += end;
+        if (m_record.interimBytes > MaxHeader)
+            return Step::Failed;
     }
-    // The header ends at the first empty line, whether lines end in CR LF or
-    // LF. scanned is where the search resumes: at a line feed whose next bytes
-    // are not all in yet, else at the end of the data.
+}
+
+// Without a status line nothing says the bytes are an image; a page is read
+// all the same, from the first byte.
+Transfer::Step Transfer::takeUnheaded()
+{
+    if (isImage())
+        return Step::Failed;
+    m_record.bodyStarted = true;
+    const QByteArray body = std::exchange(m_record.data, QByteArray());
+    return takeBody(body);
+}
+
+// The header ends at the first empty line, whether lines end in CR LF or LF;
+// -1 while it has not all arrived. scanned is where the search resumes: at a
+// line feed whose next bytes are not all in yet, else at the end of the data.
+qsizetype Transfer::headerEnd(qsizetype start)
+{
+    const QByteArray &data = m_record.data;
     qsizetype end = -1;
     qsizetype at = data.indexOf('\n', std::max(start, m_record.scanned));
     for (; at >= 0 && at + 1 < data.size(); at = data.indexOf('\n', at + 1)) {
@@ -378,13 +430,7 @@ Transfer::Step Transfer::readHeader()
             break;
     }
     m_record.scanned = at >= 0 ? at : data.size();
-    if (end > MaxHeader || (end < 0 && data.size() > MaxHeader))
-        return Step::Failed;
-    if (end < 0)
-        return Step::Next;
-    const Header header(data.mid(start, end - start));
-    data.remove(0, end);
-    return startBody(header);
+    return end;
 }
 
 Transfer::Step Transfer::startBody(const Header &header)
@@ -394,9 +440,10 @@ Transfer::Step Transfer::startBody(const Header &header)
     const bool drained = m_context.options.keepAlive() && header.keepsOpen && !header.chunked
                          && header.length && !header.conflictingLengths
                          && *header.length <= MaxHeader;
-    if (header.location && !drained)
+    const bool redirect = header.location && header.status >= 300 && header.status < 400;
+    if (redirect && !drained)
         return followRedirect(*header.location);
-    if (header.location) {
+    if (redirect) {
         m_redirect = *header.location;
         m_record.keepConnection = true;
         m_record.contentLength = *header.length;
@@ -434,34 +481,53 @@ Transfer::Step Transfer::startBody(const Header &header)
     return takeBody(body);
 }
 
-Transfer::Step Transfer::followRedirect(const QByteArray &value)
+Transfer::Step Transfer::followRedirect(const QByteArray &target)
 {
-    if (value.size() > RedirectValueLimit)
-        return Step::Failed;
-    const QByteArray target = trimSpaces(value);
-    // Redirect loops end, and a target that could add lines to a request is never sent.
-    if (++m_record.redirects > MaxRedirects || holdsControlCharacter(target)) {
+    // Redirect loops end; a target too long to queue, or one that could add
+    // lines to a request, is never sent.
+    if (++m_record.redirects > MaxRedirects || target.isEmpty()
+        || target.size() > AddressQueue::MaxAddressLength || holdsControlCharacter(target)) {
         giveUp();
         return Step::Finished;
     }
-    QByteArray path = target;
-    const ConnectionTarget to = ConnectionTarget::fromAddress(target, &path);
-    const bool absolute = target.contains("://");
-    // Upgrading to TLS on the same host is followed; leaving TLS never is.
-    if (absolute && m_record.target.isEncrypted() && !to.isEncrypted()) {
+    QByteArray path;
+    // A fragment is the client's own business, never sent.
+    const qsizetype fragment = target.indexOf('#');
+    const ConnectionTarget to
+            = redirectTarget(fragment < 0 ? target : target.left(fragment), &path);
+    // Upgrading to TLS is followed; leaving it never is.
+    if (to.host.isEmpty() || (m_record.target.isEncrypted() && !to.isEncrypted())) {
         giveUp();
         return Step::Finished;
     }
-    if (absolute && to.host.compare(m_record.target.host, Qt::CaseInsensitive) == 0)
-        m_record.target = to;
-    else
-        path = target;
+    m_record.target = to;
     m_record.path = path;
-    m_record.fileName = urlFileName(path);
+    m_record.fileName = urlFileName(withoutQuery(path));
     m_record.data.clear();
     m_record.url = m_record.target.origin() + m_record.path;
     end(Outcome::Redirected);
     return Step::Finished;
+}
+
+// Where a redirect's target leads from the current address: an absolute
+// address anywhere, "//host/path" under the current scheme, "/path" on the
+// same site, "?query" on the current path, anything else beside it.
+ConnectionTarget Transfer::redirectTarget(const QByteArray &target, QByteArray *path) const
+{
+    if (hasScheme(target))
+        return ConnectionTarget::fromAddress(target, path);
+    if (target.startsWith("//")) {
+        const QByteArray scheme = m_record.target.isEncrypted() ? "https:" : "http:";
+        return ConnectionTarget::fromAddress(scheme + target, path);
+    }
+    const QByteArray current = withoutQuery(m_record.path);
+    if (target.startsWith('/'))
+        *path = target;
+    else if (target.startsWith('?'))
+        *path = current + target;
+    else
+        *path = current.left(current.lastIndexOf('/') + 1) + target;
+    return m_record.target;
 }
 
 Transfer::Step Transfer::takeBody(QByteArrayView raw)

@@ -53,6 +53,9 @@ public:
     void attempt(Connection *connection, bool reused);
     // The next attempt waits for the host's hold to run out, with no connection.
     void waitForHold();
+    // Ends the transfer at once with a final outcome (GivenUp or
+    // CertificateRejected) and its reason, without a request: its host is down.
+    void refuse(Outcome outcome, const QString &reason);
     // Ends the transfer without an outcome (the keyword ended): its
     // unfinished image file goes.
     void abandon();
@@ -83,8 +86,11 @@ private:
     void giveUp(const QString &failure = {});
 
     Step readHeader();
+    Step takeUnheaded();
+    qsizetype headerEnd(qsizetype start);
     Step startBody(const Header &header);
     Step followRedirect(const QByteArray &target);
+    ConnectionTarget redirectTarget(const QByteArray &target, QByteArray *path) const;
     Step drainRedirect(QByteArrayView bytes);
     Step takeBody(QByteArrayView raw);
     Step takePage(QByteArrayView bytes);

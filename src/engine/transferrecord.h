@@ -60,6 +60,8 @@ struct TransferRecord
     // Exchange bookkeeping of the current attempt, started afresh with each request.
     // Bytes of data already searched; later searches start at or just before.
     qsizetype scanned = 0;
+    // Header bytes of interim answers (1xx) passed over.
+    qsizetype interimBytes = 0;
     // The response header is behind us (or there was none): what arrives is body.
     bool bodyStarted = false;
     // The body is chunked and decoded by chunks; its framing is never kept.

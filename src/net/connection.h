@@ -25,7 +25,7 @@ public:
     // Takes effect at once: state() becomes Closed and no event follows.
     virtual void close() = 0;
     // Returns at once; connected() follows once the connection (and its TLS
-    // handshake) is up, otherwise state() ends at Error.
+    // handshake) is up, otherwise openFailed() or untrusted(), with state() at Error.
     virtual void connectTo(const ConnectionTarget &target) = 0;
     void connectToHost(const QByteArray &host, quint16 port)
     {
@@ -49,6 +49,10 @@ signals:
     // The peer's certificate is not trusted; the attempt has ended (state
     // Error), and trying again cannot help. The reason names the host.
     void untrusted(const QString &reason);
+    // The connection could not be opened (refused, no such host, no route, a
+    // TLS handshake that failed for another reason than trust); state() reads
+    // Error and failure() says why.
+    void openFailed(const QString &reason);
 };
 
 using ConnectionFactory = std::function<Connection *(QObject *parent)>;

@@ -55,19 +55,17 @@ QString failureWords(QAbstractSocket::SocketError error, const QString &host)
 
 }
 
-TcpConnection::TcpConnection(HostMap hostMap, const TlsPolicy &tls, QObject *parent)
+TcpConnection::TcpConnection(HostMap hostMap, const QSslConfiguration &tls, QObject *parent)
     : Connection(parent), m_hostMap(std::move(hostMap)), m_socket(new QSslSocket(this))
 {
-    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.addCaCertificates(tls.extraCas);
-    if (tls.insecure)
-        configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
-    m_socket->setSslConfiguration(configuration);
+    m_socket->setSslConfiguration(tls);
 }
 
 ConnectionFactory TcpConnection::factory(const HostMap &hostMap, const TlsPolicy &tls)
 {
-    return [hostMap, tls](QObject *parent) { return new TcpConnection(hostMap, tls, parent); };
+    return [hostMap, configuration = tls.configuration()](QObject *parent) {
+        return new TcpConnection(hostMap, configuration, parent);
+    };
 }
 
 TcpConnection::~TcpConnection()
@@ -235,15 +233,15 @@ void TcpConnection::onSocketError(QAbstractSocket::SocketError error)
     if (!isConnecting())
         return;
     m_state = SocketState::Error;
-    const QString host = QString::fromLatin1(m_target.host);
-    if (m_certificateProblem.isEmpty()) {
-        m_failure = failureWords(error, host);
-        return;
-    }
-    m_failure = m_certificateProblem;
+    m_failure = m_certificateProblem.isEmpty()
+                        ? failureWords(error, QString::fromLatin1(m_target.host))
+                        : m_certificateProblem;
     // A copy: whoever hears this may close the connection, which clears m_failure.
     const QString reason = m_failure;
-    emit untrusted(reason);
+    if (m_certificateProblem.isEmpty())
+        emit openFailed(reason);
+    else
+        emit untrusted(reason);
 }
 
 }

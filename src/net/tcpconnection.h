@@ -5,6 +5,7 @@
 #include "net/tlspolicy.h"
 
 #include <QAbstractSocket>
+#include <QSslConfiguration>
 #include <QSslError>
 
 QT_BEGIN_NAMESPACE
@@ -24,7 +25,9 @@ class TcpConnection : public Connection
     Q_OBJECT
 
 public:
-    explicit TcpConnection(HostMap hostMap, const TlsPolicy &tls = {}, QObject *parent = nullptr);
+    explicit TcpConnection(HostMap hostMap,
+                           const QSslConfiguration &tls = QSslConfiguration::defaultConfiguration(),
+                           QObject *parent = nullptr);
     ~TcpConnection() override;
 
     // Makes connections that resolve host names through hostMap.

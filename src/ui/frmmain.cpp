@@ -307,6 +307,7 @@ void FrmMain::bindEngine()
     connect(&m_engine, &HarvestEngine::keywordStarted, this, &FrmMain::keywordStarted);
     connect(&m_engine, &HarvestEngine::runOver, this, &FrmMain::showRunOver);
     connect(&m_engine, &HarvestEngine::writingStopped, this, &FrmMain::showWriteStop);
+    connect(&m_engine, &HarvestEngine::hostDown, this, &FrmMain::showHostDown);
     connect(m_engine.pool(), &ConnectionPool::socksLoaded, m_rows, &ConnectionRows::rebuild);
     connect(m_engine.pool(), &ConnectionPool::socksLoaded, this, &FrmMain::placeSavedImageStrip);
     connect(&m_engine, &HarvestEngine::imageCommitted, m_strip, &SavedImageStrip::addImage);
@@ -483,6 +484,7 @@ void FrmMain::keywordStarted(const QString &keyword)
     m_strip->show();
     m_showingWriteStop = false;
     m_lKW->setText(QStringLiteral("Downloading for: ") + escapedControls(keyword));
+    m_lKW->setToolTip({});
     showDateAndTime();
 }
 
@@ -490,6 +492,19 @@ void FrmMain::showRunOver()
 {
     m_showingWriteStop = false;
     m_lKW->setText(m_tally->doneText());
+    m_lKW->setToolTip(m_lKW->text());
+}
+
+void FrmMain::showHostDown(const QByteArray &host, const QString &reason)
+{
+    if (m_showingWriteStop)
+        return;
+    const QString down = m_engine.pool()->hostsDown().isUntrusted(host)
+                                 ? reason
+                                 : QStringLiteral("%1 is not answering (%2)")
+                                           .arg(QString::fromLatin1(host), reason);
+    m_lKW->setText(m_lKW->text() + QStringLiteral("; ") + down);
+    m_lKW->setToolTip(m_lKW->text());
 }
 
 void FrmMain::showWriteStop(const WriteError &error)

@@ -50,6 +50,7 @@ private slots:
     void showOptions();
     void showSaveFolder(const QString &folder);
     void showRunOver();
+    void showHostDown(const QByteArray &host, const QString &reason);
     void showWriteStop(const mosscatch::WriteError &error);
 
 private:

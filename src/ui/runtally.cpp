@@ -28,7 +28,7 @@ QString clockText(qint64 milliseconds)
 
 }
 
-RunTally::RunTally(HarvestEngine &engine, QObject *parent) : QObject(parent)
+RunTally::RunTally(HarvestEngine &engine, QObject *parent) : QObject(parent), m_engine(engine)
 {
     connect(&engine, &HarvestEngine::keywordStarted, this, &RunTally::keywordStarted);
     connect(&engine, &HarvestEngine::runOver, this, &RunTally::runOver);
@@ -38,14 +38,27 @@ RunTally::RunTally(HarvestEngine &engine, QObject *parent) : QObject(parent)
 
 QString RunTally::doneText() const
 {
-    return QStringLiteral("Done: %1, %2, %3 given up, %4")
-            .arg(counted(m_keywords, "keyword", "keywords"), counted(m_images, "image", "images"),
-                 QLocale().toString(m_givenUp), clockText(m_elapsedMs));
+    const QString done
+            = QStringLiteral("Done: %1, %2, %3 given up, %4")
+                      .arg(counted(m_keywords, "keyword", "keywords"),
+                           counted(m_images, "image", "images"), QLocale().toString(m_givenUp),
+                           clockText(m_elapsedMs));
+    return (QStringList{done} + m_hostsDown).join(QStringLiteral("; "));
+}
+
+// The pool forgets its hosts down once the next keyword's slots are built, after this.
+void RunTally::noteHostsDown()
+{
+    for (const HostsDown::Entry &entry : m_engine.pool()->hostsDown().entries())
+        m_hostsDown.append(entry.statement());
 }
 
 void RunTally::keywordStarted()
 {
+    if (!m_over)
+        noteHostsDown();
     if (m_over) {
+        m_hostsDown.clear();
         m_keywords = m_images = m_givenUp = 0;
         m_clock.start();
         m_over = false;
@@ -55,6 +68,7 @@ void RunTally::keywordStarted()
 
 void RunTally::runOver()
 {
+    noteHostsDown();
     m_over = true;
     m_elapsedMs = m_clock.isValid() ? m_clock.elapsed() : 0;
 }

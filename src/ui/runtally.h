@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 namespace mosscatch {
 
@@ -17,13 +18,17 @@ class RunTally : public QObject
 public:
     explicit RunTally(HarvestEngine &engine, QObject *parent = nullptr);
 
-    // "Done: 3 keywords, 1,204 images, 0 given up, 4:12".
+    // "Done: 3 keywords, 1,204 images, 0 given up, 4:12", then what became
+    // of each host that was down.
     QString doneText() const;
 
 private:
     void keywordStarted();
     void runOver();
+    void noteHostsDown();
 
+    HarvestEngine &m_engine;
+    QStringList m_hostsDown;
     int m_keywords = 0;
     int m_images = 0;
     int m_givenUp = 0;

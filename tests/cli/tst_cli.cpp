@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
@@ -182,6 +183,102 @@ private slots:
         QCOMPARE(server == "TLS" ? site.handshakes() : accepted, attempts);
     }
 
+    // The system's CA store is trusted (here the one SSL_CERT_FILE or SSL_CERT_DIR names, as
+    // OpenSSL reads it), and --ca-file adds to it, never replaces it.
+    void trustsTheSystemStore_data()
+    {
+        const auto row = columns<QString, bool>("variable", "otherCaFile");
+        row("SSL_CERT_FILE", "SSL_CERT_FILE", false);
+        row("SSL_CERT_DIR", "SSL_CERT_DIR", false);
+        row("--ca-file beside SSL_CERT_FILE", "SSL_CERT_FILE", true);
+    }
+
+    void trustsTheSystemStore()
+    {
+        QFETCH(QString, variable);
+        QFETCH(bool, otherCaFile);
+        const TestCertificates certificates;
+        QVERIFY(certificates.isValid());
+        PhotoSite site;
+        site.serveTls(certificates.server(TestCertificates::Kind::Trusted));
+        QVERIFY(site.listen());
+        QTemporaryDir store;
+        QVERIFY(QFile::copy(certificates.caFile(), store.filePath("ca.pem")));
+        const QString named = variable == "SSL_CERT_DIR" ? store.path() : store.filePath("ca.pem");
+        const Cli cli{.home = m_home.path(), .environment = {{variable, named}}};
+        QStringList arguments{"--folder", store.filePath("saved"), "--quiet", "--site-scheme",
+                              "https", "--resolve",
+                              QStringLiteral("*.example.com=127.0.0.1:%1").arg(site.serverPort()),
+                              "count3"};
+        // A CA that signed nothing here: the store's own must still be trusted.
+        if (otherCaFile) {
+            QVERIFY(m_otherCa.isValid());
+            arguments << "--ca-file" << m_otherCa.caFile();
+        }
+        const CliRun run = cli.run(arguments);
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        QCOMPARE(filesUnder(store.filePath("saved/count3")).size(), 9);
+    }
+
+    // Image hosts that do not answer, or whose certificates we do not trust, are given up for
+    // the keyword after three failed opens or at once: each said in one line, counted in the
+    // summary, and a run that saved no image for them fails. The stall watch is the usual
+    // 20 s, so only a failure seen at once ends such a run in time.
+    void imageHostsThatRefuseUs_data()
+    {
+        const auto row = columns<bool, QByteArray>("tls", "fault");
+        row("closed port", false, " is not answering (connection refused): ");
+        row("certificate for another name", true, " is made out to another name: ");
+    }
+
+    void imageHostsThatRefuseUs()
+    {
+        QFETCH(bool, tls);
+        QFETCH(QByteArray, fault);
+        const TestCertificates certificates;
+        QVERIFY(certificates.isValid());
+        PhotoSite site, imageHosts;
+        if (tls) {
+            site.serveTls(certificates.server(TestCertificates::Kind::Trusted));
+            imageHosts.serveTls(certificates.server(TestCertificates::Kind::WrongName));
+            QVERIFY(imageHosts.listen());
+        }
+        QVERIFY(site.listen());
+        const quint16 imagePort = tls ? imageHosts.serverPort() : 1;
+        QTemporaryDir folder;
+        const Cli cli{.home = m_home.path(), .intervals = QStringLiteral("2,20,200,20000")};
+        QStringList arguments{
+                "--folder", folder.filePath("saved"), "--quiet", "--no-thumbnails",
+                "--summary-json", folder.filePath("summary.json"), "--resolve",
+                QStringLiteral("*.static.photosite.example.com=127.0.0.1:%1").arg(imagePort),
+                "--resolve", QStringLiteral("*.example.com=127.0.0.1:%1").arg(site.serverPort()),
+                "count60"};
+        if (tls)
+            arguments << "--site-scheme" << "https" << "--ca-file" << certificates.caFile();
+        const CliRun run = cli.run(arguments);
+
+        QCOMPARE(run.exitCode, 1);
+        QSet<QByteArray> hosts;
+        for (const Photo &photo : PhotoCatalog().photosOnPage("count60", false, 1))
+            hosts.insert(photo.imageHost);
+        QByteArrayList lines = run.err.trimmed().split('\n');
+        QVERIFY2(lines.takeLast().startsWith("mosscatch-cli: no image saved: "), run.err.constData());
+        QCOMPARE(lines.size(), hosts.size());
+        for (const QByteArray &line : lines)
+            QVERIFY2(line.contains(fault) && hosts.contains(line.split(' ').value(tls ? 3 : 1)),
+                     line.constData());
+        const QJsonArray down = QJsonDocument::fromJson(filesUnder(folder.path()).value(
+                "summary.json"))["totals"]["hostsDown"].toArray();
+        int givenUp = 0;
+        for (const QJsonValue &host : down)
+            givenUp += host["givenUp"].toInt();
+        QCOMPARE(down.size(), hosts.size());
+        QCOMPARE(givenUp, 60);
+        QCOMPARE(site.requests().size(), 62);
+        // Each untrusted host sees at most a connection opened ahead and one transfer's own.
+        QVERIFY(imageHosts.handshakes() <= 2 * hosts.size());
+    }
+
     // Whatever stops the run, an interrupt or a write that fails, it ends with its own exit
     // code and one line saying why, and leaves only whole images; once nothing stops it, the
     // same harvest run again completes.
@@ -252,6 +349,7 @@ private slots:
 
 private:
     QTemporaryDir m_home;
+    const TestCertificates m_otherCa;
     const Cli m_cli{m_home.path()};
 };
 

@@ -196,6 +196,60 @@ private slots:
         QCOMPARE(to("b.com").size(), ahead);
     }
 
+    // A connection that cannot be opened fails its attempt at once. Three failed opens in a row
+    // take the host down for the keyword, an untrusted certificate at once: its addresses are
+    // then given up without a request. events: r refused, u untrusted, a accepted (a page comes
+    // whole); once they run out every open is refused.
+    void hostsDown_data()
+    {
+        const auto row = columns<QByteArray, int, int, int, QString>("events", "addresses",
+                                                                      "opens", "givenUp", "down");
+        row("refused three times in a row", "", 5, 4, 5,
+            "a.com is not answering (connection refused): 5 addresses given up");
+        row("a success between clears the count", "rrarr", 2, 5, 1, "");
+        row("untrusted", "u", 5, 1, 5,
+            "certificate for a.com is made out to another name: 5 addresses given up");
+    }
+
+    void hostsDown()
+    {
+        QFETCH(QByteArray, events);
+        QFETCH(int, addresses);
+        Run r({QStringLiteral("kw")});
+        r.options.setKeepAlive(false);
+        QByteArrayList pages;
+        for (int i = 0; i < addresses; ++i)
+            pages.append("a.com/p/" + QByteArray::number(i) + "/");
+        r.queueInstead(pages);
+        QSignalSpy wentDown(&r.pool, &ConnectionPool::hostDown);
+        QSignalSpy givenUp(&r.pool, &ConnectionPool::addressGivenUp);
+        int opens = 0;
+        for (int round = 0; round < 20; ++round) {
+            r.ticks(1);
+            for (int i = 1; i < r.pool.count(); ++i) {
+                if (r.slot(i)->state() != S::Connecting)
+                    continue;
+                const char event = opens < events.size() ? events.at(opens) : 'r';
+                ++opens;
+                if (event == 'a')
+                    r.endTransfer(i);
+                else
+                    r.slot(i)->refuseConnection(event == 'u' ? "certificate for a.com is made "
+                                                               "out to another name"
+                                                             : "connection refused",
+                                                event == 'u');
+            }
+        }
+        QTEST(opens, "opens");
+        QTEST(int(givenUp.size()), "givenUp");
+        QFETCH(QString, down);
+        QCOMPARE(wentDown.size(), down.isEmpty() ? 0 : 1);
+        const QList<HostsDown::Entry> entries = r.pool.hostsDown().entries();
+        QCOMPARE(entries.isEmpty() ? QString() : entries.first().statement(), down);
+        r.pool.loadSocks();
+        QVERIFY(!r.pool.hostsDown().isDown("A.com"));
+    }
+
     // Three ticks of the stall watch: a transfer that brought the minimum (1 KiB a 20-second
     // tick, headers included) since the previous tick is left alone, and one begun since the
     // previous tick is first judged at the next.

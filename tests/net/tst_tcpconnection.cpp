@@ -31,6 +31,8 @@ private slots:
         connect(connection, &Connection::connected, this, [this] { m_events << "connected"; });
         connect(connection, &Connection::dataArrival, this, [this] { m_events << "arrival"; });
         connect(connection, &Connection::peerClosed, this, [this] { m_events << "closed"; });
+        connect(connection, &Connection::openFailed, this,
+                [this](const QString &reason) { m_events << "failed: " + reason; });
     }
 
     void transfer_data()
@@ -97,8 +99,8 @@ private slots:
         QVERIFY(chunk.isEmpty());
     }
 
-    // The second attempt replaces one whose socket has connected, though nobody has
-    // been told yet.
+    // A failed attempt says so at once, with its reason; the second attempt replaces one
+    // whose socket has connected, though nobody has been told yet.
     void failedConnect()
     {
         m_connection->connectToHost("dead.photosite.example.com", 80);
@@ -109,7 +111,8 @@ private slots:
         m_connection->connectToHost("dead.photosite.example.com", 80);
         QVERIFY(m_connection->state() != SocketState::Error);
         QTRY_COMPARE_WITH_TIMEOUT(m_connection->state(), SocketState::Error, 10000);
-        QVERIFY(m_events.isEmpty());
+        const QString refused = QStringLiteral("failed: connection refused");
+        QCOMPARE(m_events, (QStringList{refused, refused}));
     }
 
     void destroyingEmitsNothing()

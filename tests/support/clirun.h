@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QProcess>
 #include <QStringList>
 
@@ -19,6 +20,7 @@ struct Cli
     QString intervals = QStringLiteral("2,20,200,400");
     QString workingDirectory = {};
     bool terminal = false; // on a pseudo-terminal 100 columns wide, from script(1)
+    QMap<QString, QString> environment = {}; // set for the run, beside the usual ones
 
     void start(QProcess &process, const QStringList &arguments) const;
     // The event loop turns while it runs, so a site in the test's own process answers.

@@ -27,6 +27,7 @@ public:
     {
         m_state = SocketState::Closed;
         m_pending.clear();
+        m_failure.clear();
     }
     void connectTo(const ConnectionTarget &target) override
     {
@@ -37,6 +38,7 @@ public:
     void sendData(const QByteArray &bytes) override { m_sent.append(bytes); }
     void getData(QByteArray &into) override { into = std::exchange(m_pending, {}); }
     SocketState state() const override { return m_state; }
+    QString failure() const override { return m_failure; }
 
     // Test side.
     void setState(SocketState state) { m_state = state; }
@@ -45,6 +47,16 @@ public:
     {
         m_state = SocketState::Connected;
         emit connected();
+    }
+    // The connection could not be opened: state Error, then openFailed() or untrusted().
+    void refuseConnection(const QString &reason, bool certificate = false)
+    {
+        m_state = SocketState::Error;
+        m_failure = reason;
+        if (certificate)
+            emit untrusted(reason);
+        else
+            emit openFailed(reason);
     }
     // Makes bytes available and raises dataArrival.
     void deliver(const QByteArray &bytes)
@@ -71,6 +83,7 @@ public:
 
 private:
     SocketState m_state = SocketState::Closed;
+    QString m_failure;
     ConnectionTarget m_target;
     QByteArray m_pending;
     QByteArrayList m_sent;
