@@ -480,8 +480,10 @@ private slots:
             f.start(path, {Scheme::Https, host, 443});
             QTRY_VERIFY(f.totalReceived >= response.size()
                         || f.outcome() != QLatin1String("pending"));
+            // The server's close may come after the outcome; it leaves nothing kept.
             if (!end.isEmpty())
-                QTRY_VERIFY(f.outcome() != QLatin1String("pending"));
+                QTRY_VERIFY(f.outcome() != QLatin1String("pending")
+                            && f.pool.connection(2)->state() != SocketState::Connected);
             QCOMPARE((QByteArrayList{f.outcome().toLatin1(), contents(f.destination)}),
                      whole.mid(0, 2));
         }
