@@ -243,7 +243,7 @@ private slots:
 
     // The status line names the keyword; Speed Multiple 2 gives four connection rows; a write
     // error ticks Pause and says why there, and unticking it goes on with the keyword, its
-    // image first.
+    // image first. A host that stops answering is said beside the keyword.
     void startShowsKeywordConnectionRowsAndWriteStops()
     {
         QTest::keyClick(child<QComboBox>("lConn"), Qt::Key_Down);
@@ -278,6 +278,9 @@ private slots:
         QCOMPARE(m_engine->queue()->at(0), QByteArray("a.com/1/x.jpg"));
         child<QCheckBox>("cStop")->click();
         QCOMPARE(text("lKW"), QStringLiteral("Downloading for: blue++sky"));
+        emit m_engine->pool()->hostDown("farm3.example.com", QStringLiteral("connection refused"));
+        QCOMPARE(text("lKW"), QStringLiteral("Downloading for: blue++sky; farm3.example.com is not "
+                                             "answering (connection refused)"));
     }
 
     // A keyword named "largest" keeps its standard images in a folder of that name.
