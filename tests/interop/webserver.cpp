@@ -180,7 +180,6 @@ Mutex file:@RUN@ default
 ErrorLog @RUN@/error.log
 LogFormat "%k" kept
 CustomLog @RUN@/access.log kept
-LogLevel warn
 User nobody
 Group nogroup
 TypesConfig /dev/null
