@@ -1,6 +1,7 @@
 #include "common/product.h"
 #include "common/stopsignals.h"
 #include "photosite/photosite.h"
+#include "photosite/siteexport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -32,6 +33,22 @@ std::optional<QSslConfiguration> tlsConfiguration(const QString &certFile, const
     return configuration;
 }
 
+int exportSite(const QString &folder, bool secure, const QStringList &keywords)
+{
+    if (keywords.isEmpty()) {
+        std::fputs("mosscatch-photosite: --export needs at least one keyword\n", stderr);
+        return 2;
+    }
+    mosscatch::PhotoCatalog catalog;
+    catalog.setSecure(secure);
+    const QString error = mosscatch::SiteExport(catalog).write(folder, keywords);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "mosscatch-photosite: %s\n", qPrintable(error));
+        return 1;
+    }
+    return 0;
+}
+
 }
 
 int main(int argc, char *argv[])
@@ -60,7 +77,24 @@ int main(int argc, char *argv[])
                                        QStringLiteral("FILE"));
     parser.addOption(certOption);
     parser.addOption(keyOption);
+    const QCommandLineOption exportOption(
+            QStringLiteral("export"),
+            QStringLiteral(
+                    "Write what a harvest of the keywords fetches as static files under "
+                    "DIR/<host>/, and the site's redirects to DIR/redirects.txt, then exit."),
+            QStringLiteral("DIR"));
+    const QCommandLineOption httpsOption(
+            QStringLiteral("https"),
+            QStringLiteral("With --export: pages give image addresses with \"https://\"."));
+    parser.addOption(exportOption);
+    parser.addOption(httpsOption);
+    parser.addPositionalArgument(QStringLiteral("KEYWORD"),
+                                 QStringLiteral("With --export: the keywords to export."),
+                                 QStringLiteral("[KEYWORD...]"));
     parser.process(app);
+    if (parser.isSet(exportOption))
+        return exportSite(parser.value(exportOption), parser.isSet(httpsOption),
+                          parser.positionalArguments());
 
     bool ok = false;
     const uint port = parser.value(portOption).toUInt(&ok);

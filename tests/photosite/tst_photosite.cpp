@@ -1,12 +1,15 @@
 #include "harvesterrequest.h"
 #include "photosite/pagebuilder.h"
 #include "photosite/photosite.h"
+#include "photosite/siteexport.h"
 #include "rows.h"
 #include "testmain.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QSet>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <memory>
@@ -396,6 +399,37 @@ private slots:
         QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
         QCOMPARE(tool.exitCode(), 0);
         QVERIFY(tool.readAllStandardOutput().isEmpty());
+    }
+
+    // Pages give https:// image addresses; a moved image is written only at its target, its
+    // move listed.
+    void toolExportsWhatTheSiteServes()
+    {
+        QTemporaryDir folder;
+        QProcess tool;
+        tool.start(QStringLiteral(MOSSCATCH_PHOTOSITE_TOOL),
+                   {"--export", folder.path(), "--https", "count12"});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 0);
+        const auto file = [&](const QByteArray &address) {
+            const qsizetype slash = address.indexOf('/');
+            QFile held(folder.filePath(address.left(slash) + '/'
+                                       + SiteExport::fileName(address.mid(slash))));
+            return held.open(QIODevice::ReadOnly) ? held.readAll() : QByteArray("(none)");
+        };
+        QVERIFY(file("www.photosite.example.com/search/?q=count12&ct=0&mt=photos&adv=1&page=1")
+                        .contains("src=\"https://"));
+        const QList<Photo> photos = m_site.catalog().photosOnPage("count12", false, 1);
+        const auto moved = std::find_if(photos.begin(), photos.end(),
+                                        [](const Photo &photo) { return photo.standardRedirects; });
+        QVERIFY(moved != photos.end());
+        QCOMPARE(file(moved->standardImage), QByteArray("(none)"));
+        QCOMPARE(file(moved->imageHost + moved->standardRedirectTarget),
+                 m_site.catalog().imageBytes(moved->standardImage));
+        QFile redirects(folder.filePath(QLatin1String(SiteExport::RedirectsFile)));
+        QVERIFY(redirects.open(QIODevice::ReadOnly));
+        const QByteArray source = moved->standardImage.mid(moved->imageHost.size());
+        QVERIFY(redirects.readAll().contains(source + ' ' + moved->standardRedirectTarget + '\n'));
     }
 
 private:

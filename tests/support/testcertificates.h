@@ -17,6 +17,9 @@ public:
 
     bool isValid() const { return m_valid; }
     QString caFile() const { return path(QStringLiteral("ca.pem")); }
+    // The Trusted certificate and its key as PEM files, for servers of other makes.
+    QString trustedCertificateFile() const { return path(QStringLiteral("trusted.pem")); }
+    QString trustedKeyFile() const { return path(QStringLiteral("trusted.key")); }
     // The server's side for a certificate of this kind; Trusted names every
     // host of the photo site, the others are wrong in the way they say.
     QSslConfiguration server(Kind kind) const;
