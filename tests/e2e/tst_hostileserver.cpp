@@ -48,6 +48,8 @@ private slots:
         addRow("server error once", K::ServerError, "standard", false, 1);
         addRow("503 results page once", K::Unavailable, "search", false, 1);
         addRow("redirect loop", K::RedirectLoop, "standard", true);
+        addRow("redirect to another host, 600 characters, Location in capitals",
+               K::RedirectCapitalLocation, "standard", false);
         addRow("photo page without its end", K::MissingHtmlEnd, "photo page", true);
         addRow("trickled", K::Trickle, "thumbnail", false, -1, 0, 50);
         addRow("reset mid-image without a length", K::ResetNoLength, "largest", true);
@@ -89,6 +91,12 @@ private slots:
                                               : pathOf(faulted.first());
         if (rule.kind != K::ExtraBytes)
             rule.text = "http://" + photo.standardImage;
+        // As image CDNs answer: another host, an address signed in a long query.
+        const QByteArray cdn = "cdn7.static.photosite.example.com" + pathOf(photo.standardImage);
+        if (rule.kind == K::RedirectCapitalLocation) {
+            rule.text = "http://" + cdn + "?sig=";
+            rule.text += QByteArray(600 - rule.text.size(), 'a');
+        }
         fixture.site().addFault(rule);
 
         // Made first, this also fills the site's image cache: the site shares the harvester's
@@ -99,6 +107,9 @@ private slots:
         QCOMPARE(fixture.startedKeywords, wanted.keywords);
         for (const QString &file : faulted.keys())
             QVERIFY(lost ? expected.remove(file) == 1 : expected.contains(file));
+        // The site's image bytes differ from host to host.
+        if (rule.kind == K::RedirectCapitalLocation)
+            expected[faulted.firstKey()] = fixture.site().catalog().imageBytes(cdn);
         QVERIFY(sameFiles(fixture.filesOnDisk(), expected));
         QCOMPARE(fixture.givenUp, lost ? 1 : 0);
     }
