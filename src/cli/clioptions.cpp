@@ -34,9 +34,15 @@ void addOptions(QCommandLineParser &parser)
             "Exit status: 0 every keyword harvested; 1 no transfer succeeded at all (site\n"
             "unreachable); 2 bad options or unusable save folder; 3 some keywords failed\n"
             "(folder or search page, each said in one line); 4 stopped because the save\n"
-            "folder cannot be written (full, read-only); 130 interrupted."));
+            "folder cannot be written (full, read-only); 130 interrupted (Ctrl-C); 143\n"
+            "terminated (SIGTERM).\n"
+            "\n"
+            "The window's Speed Multiple, keep-alive, site scheme, Max Images and save\n"
+            "folder are the defaults; the options given win over them."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption({QStringLiteral("no-settings"),
+                      QStringLiteral("Ignore the window's settings, save folder included.")});
     parser.addOption({QStringLiteral("folder"),
                       QStringLiteral("Save folder (default: the window's save folder)."),
                       QStringLiteral("DIR")});
@@ -130,7 +136,8 @@ QString applySwitches(const QCommandLineParser &parser, CliOptions &options)
             options.settings.*pair.field = on;
     }
     options.settings.commercial = parser.isSet(QStringLiteral("commercial"));
-    options.settings.keepAlive = !parser.isSet(QStringLiteral("no-keep-alive"));
+    if (parser.isSet(QStringLiteral("no-keep-alive")))
+        options.settings.keepAlive = false;
     options.demo = parser.isSet(QStringLiteral("demo"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.summaryJson = parser.value(QStringLiteral("summary-json"));
@@ -154,7 +161,9 @@ QString applySite(const QCommandLineParser &parser, CliOptions &options)
     const QString scheme = parser.value(QStringLiteral("site-scheme"));
     if (scheme == QLatin1String("https"))
         options.site.scheme = Scheme::Https;
-    else if (!scheme.isEmpty() && scheme != QLatin1String("http"))
+    else if (scheme == QLatin1String("http"))
+        options.site.scheme = Scheme::Http;
+    else if (!scheme.isEmpty())
         return QStringLiteral("--site-scheme takes http or https, not \"%1\"").arg(scheme);
     options.tls.insecure = parser.isSet(QStringLiteral("insecure"));
     for (const QString &file : parser.values(QStringLiteral("ca-file"))) {
@@ -168,9 +177,26 @@ QString applySite(const QCommandLineParser &parser, CliOptions &options)
     return {};
 }
 
+// The window's choices, read as the window reads them; a value it would not
+// offer leaves the program's default.
+void applyStored(const CliOptions::StoredSetting &stored, CliOptions &options)
+{
+    const QString multiple = stored(QStringLiteral("SpeedMultiple"), {});
+    if (isWholeNumberIn(multiple, 1, 4))
+        options.settings.speedMultiple = multiple.toInt();
+    const QString keepAlive = lowerTrim(stored(QStringLiteral("KeepAlive"), {}));
+    options.settings.keepAlive
+            = keepAlive != QLatin1String("false") && keepAlive != QLatin1String("0");
+    if (stored(QStringLiteral("SiteScheme"), {}).trimmed() == QLatin1String("https"))
+        options.site.scheme = Scheme::Https;
+    const QString maxImages = lowerTrim(stored(QStringLiteral("MaxImages"), {}));
+    if (maxImages == QLatin1String("max") || isWholeNumberIn(maxImages, 1, INT_MAX))
+        options.settings.maxImages = maxImages;
 }
 
-CliOptions::Parsed CliOptions::parse(const QStringList &arguments, const QString &storedFolder)
+}
+
+CliOptions::Parsed CliOptions::parse(const QStringList &arguments, const StoredSetting &stored)
 {
     QCommandLineParser parser;
     addOptions(parser);
@@ -188,9 +214,13 @@ CliOptions::Parsed CliOptions::parse(const QStringList &arguments, const QString
     options.keywords = parser.positionalArguments();
     if (options.keywords.isEmpty())
         return {std::nullopt, QStringLiteral("no keywords given (try --help)"), 2};
-    options.settings.saveFolder = parser.isSet(QStringLiteral("folder"))
-                                          ? parser.value(QStringLiteral("folder"))
-                                          : storedFolder;
+    const StoredSetting none = [](const QString &, const QString &fallback) { return fallback; };
+    const StoredSetting &window = parser.isSet(QStringLiteral("no-settings")) ? none : stored;
+    applyStored(window, options);
+    options.settings.saveFolder
+            = parser.isSet(QStringLiteral("folder"))
+                      ? parser.value(QStringLiteral("folder"))
+                      : window(QStringLiteral("tdir"), HarvestSettings::defaultSaveFolder());
     if (options.settings.saveFolder.trimmed().isEmpty())
         return {std::nullopt, QStringLiteral("the save folder must not be empty"), 2};
     for (const QString &error : {applyNumbers(parser, options), applySwitches(parser, options),

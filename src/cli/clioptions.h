@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace mosscatch {
@@ -27,9 +28,12 @@ struct CliOptions
     TlsPolicy tls;
 
     struct Parsed;
+    // The window's stored value of key, fallback when it has none.
+    using StoredSetting = std::function<QString(const QString &key, const QString &fallback)>;
     // The options, or a one-line error; help and version texts come back as
-    // "exit with this text" results.
-    static Parsed parse(const QStringList &arguments, const QString &storedFolder);
+    // "exit with this text" results. The window's settings are the defaults
+    // unless --no-settings is given.
+    static Parsed parse(const QStringList &arguments, const StoredSetting &stored);
 };
 
 struct CliOptions::Parsed

@@ -16,6 +16,7 @@
 #include <QTemporaryFile>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -83,7 +84,8 @@ int harvest(CliOptions cli)
     QFile log(cli.logFile);
     if (!cli.logFile.isEmpty() && !log.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return fail(QStringLiteral("cannot write the log to \"%1\"").arg(cli.logFile));
-    bool interrupted = false;
+    // The stop signal that ended the run, 0 for none.
+    int stoppedBy = 0;
     bool anySucceeded = false;
     bool anyStarted = false;
     bool anyFailed = false;
@@ -130,8 +132,8 @@ int harvest(CliOptions cli)
                          });
         QObject::connect(&recorder, &RunRecorder::runFinished, qApp, &QCoreApplication::quit);
         QObject::connect(&engine, &HarvestEngine::writingStopped, qApp, &QCoreApplication::quit);
-        QObject::connect(&stopSignals, &StopSignals::stopRequested, qApp, [&interrupted] {
-            interrupted = true;
+        QObject::connect(&stopSignals, &StopSignals::stopRequested, qApp, [&stoppedBy](int signal) {
+            stoppedBy = signal;
             QCoreApplication::quit();
         });
 
@@ -151,8 +153,10 @@ int harvest(CliOptions cli)
             return fail(QStringLiteral("cannot write the summary to \"%1\"").arg(cli.summaryJson),
                         1);
     }
-    if (interrupted)
-        return fail(QStringLiteral("interrupted; unfinished files removed"), 130);
+    if (stoppedBy == SIGTERM)
+        return fail(QStringLiteral("terminated; unfinished files removed"), 128 + SIGTERM);
+    if (stoppedBy != 0)
+        return fail(QStringLiteral("interrupted; unfinished files removed"), 128 + SIGINT);
     if (writeError)
         return fail(QStringLiteral("cannot write into %1: %2; %3 images saved, run again once %4")
                             .arg(writeError->folder, writeError->reason())
@@ -184,9 +188,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("mosscatch-cli"));
     QCoreApplication::setApplicationVersion(QLatin1String(ProductVersion));
 
-    const QString storedFolder = SettingsStore().readSettingValue(
-            QStringLiteral("tdir"), HarvestSettings::defaultSaveFolder());
-    const CliOptions::Parsed parsed = CliOptions::parse(app.arguments(), storedFolder);
+    const SettingsStore store;
+    const CliOptions::Parsed parsed = CliOptions::parse(
+            app.arguments(), [&store](const QString &key, const QString &fallback) {
+                return store.readSettingValue(key, fallback);
+            });
     if (!parsed.options) {
         if (parsed.exitCode == 0) {
             QTextStream(stdout) << parsed.message << Qt::endl;

@@ -19,6 +19,8 @@ RunRecorder::RunRecorder(HarvestEngine &engine, QObject *parent) : QObject(paren
         emit runFinished();
     });
     connect(&engine, &HarvestEngine::imageSaved, this, &RunRecorder::countImage);
+    connect(engine.pool(), &ConnectionPool::socksLoaded, this,
+            [this](int count) { m_connections = std::max(m_connections, count - 1); });
     connect(engine.statistics(), &HarvestStatistics::updated, this,
             &RunRecorder::readExpectedImages);
     connect(&engine, &HarvestEngine::pageFetched, this, [this] {
@@ -242,7 +244,9 @@ QJsonObject RunRecorder::summary() const
     if (m_writeError)
         writeError = QJsonObject{{QStringLiteral("reason"), m_writeError->reason()},
                                  {QStringLiteral("path"), m_writeError->folder}};
-    return {{QStringLiteral("keywords"), keywords},
+    return {{QStringLiteral("speedMultiple"), m_engine.options().speedMultiple()},
+            {QStringLiteral("connections"), m_connections},
+            {QStringLiteral("keywords"), keywords},
             {QStringLiteral("totals"), totals},
             {QStringLiteral("writeError"), writeError}};
 }

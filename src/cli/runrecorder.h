@@ -68,6 +68,8 @@ private:
     qint64 m_refusedAtStart = 0;
     bool m_running = false;
     bool m_stoppedEarly = false;
+    // The most working connections any keyword had.
+    int m_connections = 0;
     std::optional<WriteError> m_writeError;
 
     struct Rejections

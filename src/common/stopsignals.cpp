@@ -46,8 +46,13 @@ void StopSignals::block()
 void StopSignals::readSignal()
 {
     signalfd_siginfo info;
-    while (::read(m_fd, &info, sizeof info) == ssize_t(sizeof info)) { }
-    emit stopRequested();
+    int first = 0;
+    while (::read(m_fd, &info, sizeof info) == ssize_t(sizeof info)) {
+        if (first == 0)
+            first = int(info.ssi_signo);
+    }
+    if (first != 0)
+        emit stopRequested(first);
 }
 
 }

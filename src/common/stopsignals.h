@@ -20,7 +20,8 @@ public:
     static void block();
 
 signals:
-    void stopRequested();
+    // signal is SIGINT or SIGTERM, the first of those that arrived.
+    void stopRequested(int signal);
 
 private:
     void readSignal();

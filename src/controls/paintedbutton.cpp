@@ -1,5 +1,6 @@
 #include "controls/paintedbutton.h"
 
+#include "controls/accessiblepaintedbutton.h"
 #include "controls/buttoncanvas.h"
 #include "controls/buttonregion.h"
 #include "controls/buttonrenderer.h"
@@ -7,6 +8,7 @@
 #include "controls/inputcodes.h"
 #include "controls/propertybag.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
@@ -53,6 +55,8 @@ bool passesToWindow(const QKeyEvent *event)
 
 PaintedButton::PaintedButton(QWidget *parent) : QWidget(parent), m_shortcut(new QShortcut(this))
 {
+    // QAccessible keeps a factory once, however many buttons install it.
+    QAccessible::installFactory(&AccessiblePaintedButton::create);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -125,6 +129,8 @@ void PaintedButton::setCaption(const QString &newValue)
     m_caption = newValue;
     setAccessKeys();
     redraw(ButtonState::Up, true);
+    QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&nameChanged);
     emit propertyChanged(QStringLiteral("TX"));
 }
 

@@ -56,6 +56,14 @@ QString ConnectionPool::shownFailure(int index) const
     return m_slots.at(size_t(index)).shownFailure;
 }
 
+const ConnectionTarget *ConnectionPool::keptFor(int index) const
+{
+    const Slot &slot = m_slots.at(size_t(index));
+    if (slot.transfer || !slot.idle || slot.connection->state() != SocketState::Connected)
+        return nullptr;
+    return &slot.target;
+}
+
 void ConnectionPool::loadSocks()
 {
     unloadSocks();

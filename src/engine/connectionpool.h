@@ -51,6 +51,9 @@ public:
     // What a free slot's row still says of the address it gave up, and why.
     QByteArray shownUrl(int index) const;
     QString shownFailure(int index) const;
+    // Where slot index's connection is kept open for between its transfers;
+    // nullptr while it carries one or is not kept open.
+    const ConnectionTarget *keptFor(int index) const;
 
     void loadSocks();
     void unloadSocks();

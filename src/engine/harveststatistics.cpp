@@ -58,6 +58,12 @@ HarvestStatistics::ConnectionRow HarvestStatistics::rowFor(int index) const
     ConnectionRow row;
     const Connection *connection = m_pool.connection(index);
     const Transfer *transfer = m_pool.transfer(index);
+    if (const ConnectionTarget *kept = m_pool.keptFor(index)) {
+        row.status = QStringLiteral("KEPT");
+        row.url = QString::fromLatin1(kept->authority());
+        row.kept = true;
+        return row;
+    }
     row.status = sockStateName(int(connection->state())).toUpper();
     const QString failure = transfer ? connection->failure() : m_pool.shownFailure(index);
     if (!failure.isEmpty())

@@ -24,6 +24,8 @@ public:
         QString url;
         QString size;
         QString percent;
+        // A connection kept open between transfers, shown greyed.
+        bool kept = false;
     };
 
     HarvestStatistics(const ConnectionPool &pool, const AddressQueue &queue,

@@ -55,6 +55,17 @@ QLabel *copyLabel(const QLabel *source, const QString &name)
     return label;
 }
 
+// A screen reader hears a row as one line, from its number.
+QString spokenRow(const HarvestStatistics::ConnectionRow &figures)
+{
+    QStringList said;
+    for (const QString &part : {figures.status, figures.url, figures.size, figures.percent}) {
+        if (!part.isEmpty())
+            said.append(part);
+    }
+    return said.join(QLatin1Char(' '));
+}
+
 }
 
 ConnectionRows::ConnectionRows(QWidget *panel) : QObject(panel), m_panel(panel)
@@ -95,6 +106,10 @@ void ConnectionRows::showFigures(const QList<HarvestStatistics::ConnectionRow> &
         label(i, Column::Url)->setText(figures.url);
         label(i, Column::Size)->setText(figures.size);
         label(i, Column::Percent)->setText(figures.percent);
+        for (QLabel *shown : m_rows.at(i))
+            shown->setForegroundRole(figures.kept ? QPalette::PlaceholderText
+                                                  : QPalette::WindowText);
+        label(i, Column::Sock)->setAccessibleDescription(spokenRow(figures));
     }
 }
 
@@ -118,6 +133,7 @@ ConnectionRows::Row ConnectionRows::copyOfTemplate(int index)
         row[c]->move(row[c]->x(), top);
     }
     row[size_t(Column::Sock)]->setText(QString::number(index));
+    row[size_t(Column::Sock)]->setAccessibleName(QStringLiteral("Connection %1").arg(index));
     for (QLabel *label : row)
         label->show();
     return row;

@@ -7,6 +7,7 @@
 #include "ui/artwork.h"
 #include "ui/connectionrows.h"
 #include "ui/designunits.h"
+#include "ui/folderpicture.h"
 #include "ui/runtally.h"
 #include "ui/savedimagestrip.h"
 #include "ui/shellhelpers.h"
@@ -224,10 +225,9 @@ void FrmMain::buildOptionsPanel()
     makeLabel("Label3", QStringLiteral("Save Images In"), design::rect(2760, 105, 3255, 255),
               panel);
     m_tDir = makeBoxedText("tDir", "Shape5", design::rect(2760, 420, 3255, 405), 2025, panel);
-    m_picture6 = makeLabel("Picture6", {}, QRect(m_tDir->parentWidget()->width() - 75, 1, 73, 25),
-                           m_tDir->parentWidget());
-    m_picture6->setPixmap(artwork::folderImage());
-    m_picture6->setCursor(Qt::PointingHandCursor);
+    m_picture6 = new FolderPicture(m_tDir->parentWidget());
+    m_picture6->setGeometry(m_tDir->parentWidget()->width() - 75, 1, 73, 25);
+    connect(m_picture6, &FolderPicture::clicked, this, [this] { openInExplorer(m_tDir->text()); });
 
     // A check box caption does not wrap, so the several-line caption is a label beside it.
     m_lComm = makeCheckBox("lComm", {}, design::rect(2760, 945, 300, 300), false, panel);
@@ -246,6 +246,7 @@ void FrmMain::buildStatusStrip()
 {
     makeShape("Shape1", design::rect(2640, 3000, 9735, 375), 0x00FFFFFF, this, 8);
     m_lKW = makeLabel("lKW", QStringLiteral("lKW"), design::rect(2820, 3060, 8160, 255), this);
+    m_lKW->setAccessibleName(QStringLiteral("Status"));
     m_lKW->setFont(design::font(9.75, true));
     m_cStop = makeCheckBox("cStop", QStringLiteral("Pause"), design::rect(11100, 3045, 1140, 285),
                            false, this);
@@ -277,7 +278,7 @@ void FrmMain::setTabOrder()
 {
     const QList<QWidget *> order
             = {m_text1,    m_add,  m_list1, m_lConn, m_lPages, m_cThumbnails, m_cStandard,
-               m_cLargest, m_tDir, m_lComm, m_start, m_cStop,  m_queue};
+               m_cLargest, m_tDir, m_picture6, m_lComm, m_start, m_cStop,  m_queue};
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
 }
@@ -385,9 +386,7 @@ bool FrmMain::eventFilter(QObject *watched, QEvent *event)
             QTimer::singleShot(0, m_text1, [this] { selectAllText(m_text1); });
         return false;
     case QEvent::MouseButtonRelease:
-        if (target == m_picture6)
-            openInExplorer(m_tDir->text());
-        else if (target == m_label9)
+        if (target == m_label9)
             openInExplorer(QString::fromLatin1(ProductWebAddress));
         else if (target == m_lCommCaption)
             m_lComm->toggle();
@@ -483,7 +482,7 @@ void FrmMain::keywordStarted(const QString &keyword)
     m_iStart->hide();
     m_strip->show();
     m_showingWriteStop = false;
-    m_lKW->setText(QStringLiteral("Downloading for: ") + escapedControls(keyword));
+    showStatus(QStringLiteral("Downloading for: ") + escapedControls(keyword));
     m_lKW->setToolTip({});
     showDateAndTime();
 }
@@ -491,7 +490,7 @@ void FrmMain::keywordStarted(const QString &keyword)
 void FrmMain::showRunOver()
 {
     m_showingWriteStop = false;
-    m_lKW->setText(m_tally->doneText());
+    showStatus(m_tally->doneText());
     m_lKW->setToolTip(m_lKW->text());
 }
 
@@ -503,18 +502,25 @@ void FrmMain::showHostDown(const QByteArray &host, const QString &reason)
                                  ? reason
                                  : QStringLiteral("%1 is not answering (%2)")
                                            .arg(QString::fromLatin1(host), reason);
-    m_lKW->setText(m_lKW->text() + QStringLiteral("; ") + down);
+    showStatus(m_lKW->text() + QStringLiteral("; ") + down);
     m_lKW->setToolTip(m_lKW->text());
 }
 
 void FrmMain::showWriteStop(const WriteError &error)
 {
     m_showingWriteStop = true;
-    m_lKW->setText(QStringLiteral("Paused: cannot write into %1: %2; untick Pause once %3")
+    showStatus(QStringLiteral("Paused: cannot write into %1: %2; untick Pause once %3")
                            .arg(error.folder, error.reason(),
                                 error.isLackOfRoom() ? QStringLiteral("there is room")
                                                      : QStringLiteral("it can be written")));
     m_lKW->setToolTip(m_lKW->text());
+}
+
+// The status line's text is its accessible description, under the name "Status".
+void FrmMain::showStatus(const QString &text)
+{
+    m_lKW->setText(text);
+    m_lKW->setAccessibleDescription(text);
 }
 
 void FrmMain::showDateAndTime()
@@ -558,7 +564,7 @@ void FrmMain::showOptions()
     if (m_showingWriteStop && !options.paused()) {
         m_showingWriteStop = false;
         m_lKW->setToolTip({});
-        m_lKW->setText(QStringLiteral("Downloading for: ")
+        showStatus(QStringLiteral("Downloading for: ")
                        + escapedControls(m_engine.driver()->currentKeyword()));
     }
 }

@@ -15,6 +15,7 @@ class QListView;
 namespace mosscatch {
 
 class ConnectionRows;
+class FolderPicture;
 class HarvestEngine;
 class PaintedButton;
 class RunTally;
@@ -72,6 +73,7 @@ private:
     void toggleQueueView();
     void deleteSelectedKeyword();
     void showDateAndTime();
+    void showStatus(const QString &text);
 
     HarvestEngine &m_engine;
     SettingsStore m_settings;
@@ -97,7 +99,7 @@ private:
     QCheckBox *m_lComm = nullptr;
     QLabel *m_lCommCaption = nullptr;
     QLineEdit *m_tDir = nullptr;
-    QLabel *m_picture6 = nullptr;
+    FolderPicture *m_picture6 = nullptr;
     PaintedButton *m_start = nullptr;
 
     RunTally *m_tally = nullptr;

@@ -570,6 +570,31 @@ private slots:
         QCOMPARE(r.statistics.queueText(), QStringLiteral("2"));
     }
 
+    // A connection kept open between transfers says so, with its host, until its next
+    // transfer; one closed after its response reads as before.
+    void keptConnectionRow_data()
+    {
+        const auto row = columns<QByteArray, bool, QString>("version", "nextTransfer", "row");
+        row("kept open", "HTTP/1.1", false, "KEPT a.com:8080  kept");
+        row("closed after HTTP/1.0", "HTTP/1.0", false, "CLOSED  0 bytes ");
+        row("until the next transfer", "HTTP/1.1", true, "CONNECTED a.com:8080/p/2/ 0 bytes ");
+    }
+
+    void keptConnectionRow()
+    {
+        QFETCH(QByteArray, version);
+        QFETCH(bool, nextTransfer);
+        Run r({QStringLiteral("kw")});
+        r.begin(1, "a.com:8080/p/1/");
+        r.endTransfer(1, version);
+        if (nextTransfer)
+            r.begin(1, "a.com:8080/p/2/");
+        r.statistics.updateStats();
+        const HarvestStatistics::ConnectionRow row = r.statistics.rows().value(0);
+        QTEST(QStringList({row.status, row.url, row.size, row.kept ? "kept" : ""}).join(' '),
+              "row");
+    }
+
     // Start! during a run drops the keyword at hand: its running transfer counts as given up
     // and its unfinished image goes, and nothing it queued is fetched for the next keyword.
     void startDuringARunDropsTheKeywordAtHand()

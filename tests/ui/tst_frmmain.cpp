@@ -1,3 +1,4 @@
+#include "common/bytesize.h"
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
 #include "photosite/photosite.h"
@@ -9,6 +10,7 @@
 #include "ui/savedimagestrip.h"
 #include "ui/savedimagetile.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -211,7 +213,7 @@ private slots:
         text1->setText(QStringLiteral("zelda nintendo"));
         child<QWidget>("paintedButton2")->setFocus();
         for (const char *control : {"Picture6", "Label9", "lCommCaption"})
-            QTest::mouseClick(child<QLabel>(control), Qt::LeftButton);
+            QTest::mouseClick(child<QWidget>(control), Qt::LeftButton);
         QCOMPARE(m_opened, (QList<QUrl>{QUrl::fromLocalFile("/no/such folder/"),
                                         QUrl("http://www.mosscatch.example.com")}));
         QVERIFY(m_engine->options().commercial());
@@ -219,6 +221,52 @@ private slots:
         QTest::mouseClick(text1, Qt::LeftButton, {}, QPoint(10, text1->height() / 2));
         QCOMPARE(QApplication::focusWidget(), text1);
         QTRY_COMPARE(text1->selectedText(), QStringLiteral("zelda nintendo"));
+    }
+
+    // Assistive technology hears the buttons by name and role and the folder picture is one Tab
+    // reaches; the status line and each connection row have a name and say what they show. A
+    // kept connection's row is greyed.
+    void accessibleControls()
+    {
+        for (const auto &[name, spoken] : {std::pair{"paintedButton1", "Start!"},
+                                           {"paintedButton2", "Add"},
+                                           {"Picture6", "Open the save folder"}}) {
+            QAccessibleInterface *accessible
+                    = QAccessible::queryAccessibleInterface(child<QWidget>(name));
+            QCOMPARE(accessible->role(), QAccessible::Button);
+            QCOMPARE(accessible->text(QAccessible::Name), spoken);
+        }
+        auto *tDir = child<QLineEdit>("tDir");
+        tDir->setText(m_saveFolder.path());
+        tDir->setFocus();
+        QTest::keyClick(tDir, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), child<QWidget>("Picture6"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(m_saveFolder.path())});
+        start("moss");
+
+        const auto spoken = [](QWidget *widget) {
+            const QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+            return accessible->text(QAccessible::Name) + ": "
+                   + accessible->text(QAccessible::Description);
+        };
+        QCOMPARE(spoken(child<QLabel>("lKW")), QStringLiteral("Status: Downloading for: moss"));
+        ConnectionRows *rows = m_window->connectionRows();
+        using Column = ConnectionRows::Column;
+        QTRY_COMPARE(spoken(rows->label(1, Column::Sock)),
+                     "Connection 1: CONNECTING www.photosite.example.com/search/?q=moss&ct=0&mt="
+                     "photos&adv=1&z=m " + formatByteSize(0));
+        HarvestStatistics::ConnectionRow kept, closed;
+        kept.status = QStringLiteral("KEPT");
+        kept.url = QStringLiteral("a.com");
+        kept.kept = true;
+        closed.status = QStringLiteral("CLOSED");
+        rows->showFigures({kept, closed});
+        QCOMPARE(spoken(rows->label(1, Column::Sock)), QStringLiteral("Connection 1: KEPT a.com"));
+        for (int row = 1; row <= 2; ++row) {
+            QCOMPARE(rows->label(row, Column::Url)->foregroundRole(),
+                     row == 1 ? QPalette::PlaceholderText : QPalette::WindowText);
+        }
     }
 
     void startWithEmptyListShowsMessage()
