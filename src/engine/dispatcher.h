@@ -73,8 +73,8 @@ public slots:
     // A keyword's harvest begins: its transfers are counted afresh and its
     // images go under keywordFolder.
     void beginKeyword(const QString &keywordFolder);
-    // The keyword's result count is known: its cap follows the photos listed
-    // on the result pages it queues.
+    // The keyword's result count is known: its cap follows its photo budget
+    // and the result pages it queues.
     void limitToResults(double resultCount);
     void tick();
     // Ends the keyword at hand without handing over: running transfers are
@@ -91,8 +91,11 @@ signals:
     void nextKeywordWanted();
     // An address was handed to slot index, on a connection kept open or opened for it.
     void transferStarted(int index, const QByteArray &url);
-    // An address that names no host was dropped at dispatch.
+    // An address that names no host, or an image no file can be named after,
+    // was dropped at dispatch.
     void addressGivenUp(const QByteArray &url);
+    // The image's name is one no file can have; addressGivenUp follows.
+    void nameRefused(const QByteArray &url, const QString &reason);
     // The keyword reached its transfer cap; it hands over with what it has.
     void keywordCutShort();
 

@@ -18,6 +18,24 @@
 
 using namespace mosscatch;
 
+namespace {
+
+// The exit code of a row whose run is killed (SIGKILL).
+constexpr int Killed = -1;
+
+// Whether the running process has a file open in folder or below: an image being written.
+bool writesInto(const QProcess &process, const QString &folder)
+{
+    const QDir handles(QStringLiteral("/proc/%1/fd").arg(process.processId()));
+    const QStringList entries
+            = handles.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    return std::ranges::any_of(entries, [&](const QString &handle) {
+        return QFile::symLinkTarget(handles.filePath(handle)).startsWith(folder + QLatin1Char('/'));
+    });
+}
+
+}
+
 Q_DECLARE_METATYPE(mosscatch::TestCertificates::Kind)
 
 class TestCli : public QObject
@@ -281,26 +299,42 @@ private slots:
         QVERIFY(imageHosts.handshakes() <= 2 * hosts.size());
     }
 
-    // Whatever stops the run, an interrupt or a write that fails, it ends with its own exit
-    // code and one line saying why, and leaves only whole images; once nothing stops it, the
-    // same harvest run again completes.
+    // Whatever stops the run, an interrupt, a write that fails or a kill in the middle of an
+    // image, it ends with its own exit code and at most one line saying why, and leaves only
+    // whole images (a kill where unnamed files cannot be had leaves its temporary file, which
+    // the next run removes); once nothing stops it, the same harvest run again completes.
     void stoppedRuns_data()
     {
-        const auto row = columns<int, QByteArray>("exitCode", "reason");
-        row("interrupted", 130, "interrupted; unfinished files removed");
-        row("file size limit", 4, "File too large");
-        row("keyword folder removed", 0, "");
+        const auto row = columns<int, QByteArray, bool>("exitCode", "reason", "named");
+        row("interrupted", 130, "interrupted; unfinished files removed", false);
+        row("file size limit", 4, "File too large", false);
+        row("keyword folder removed", 0, "", false);
+        row("killed while an image trickles in", Killed, "", false);
+        row("killed while an image trickles in, temporary names", Killed, "", true);
     }
 
     void stoppedRuns()
     {
         QFETCH(int, exitCode);
         QFETCH(QByteArray, reason);
+        QFETCH(bool, named);
         QTemporaryDir folder;
         const QString keywordFolder = folder.filePath(QStringLiteral("count40"));
         const QString summaryPath = m_home.filePath(QStringLiteral("summary.json"));
-        const QStringList arguments{"--demo",         "--folder",  folder.path(), "--largest",
-                                    "--summary-json", summaryPath, "count40"};
+        QFile::remove(summaryPath);
+        // A kill comes while every image trickles in from a site of the test's own.
+        PhotoSite site;
+        QVERIFY(site.listen());
+        FaultRule trickle = FaultRule::wildcard("*.jpg", FaultRule::Kind::Trickle);
+        trickle.chunkBytes = 64;
+        site.addFault(trickle);
+        const QStringList arguments
+                = QStringList{"--folder", folder.path(), "--largest", "--summary-json", summaryPath}
+                  + (exitCode == Killed
+                             ? QStringList{"--resolve", QStringLiteral("*.example.com=127.0.0.1:%1")
+                                                                .arg(site.serverPort())}
+                             : QStringList{"--demo"})
+                  + QStringList{"count40"};
         QProcess process;
         if (exitCode == 4) {
             process.setChildProcessModifier([] {
@@ -310,18 +344,25 @@ private slots:
             });
         }
         // A stall watch of seconds, not 400 ms, so a loaded machine gives up nothing.
-        const Cli cli{m_home.path(), QStringLiteral("2,20,200,4000")};
+        Cli cli{m_home.path(), QStringLiteral("2,20,200,4000")};
+        if (named)
+            cli.environment.insert(QStringLiteral("MOSSCATCH_TEST_NAMED_TEMPORARIES"), "1");
         cli.start(process, arguments);
         QVERIFY(process.waitForStarted());
         // Stopped in the middle of the harvest, with transfers running.
-        if (exitCode != 4)
+        if (exitCode == Killed) {
+            QTRY_VERIFY_WITH_TIMEOUT(writesInto(process, keywordFolder), 60000);
+            process.kill();
+        } else if (exitCode != 4) {
             QTRY_VERIFY_WITH_TIMEOUT(filesUnder(keywordFolder).size() > 10, 60000);
+        }
         if (exitCode == 130)
             process.terminate();
         else if (exitCode == 0) // the run may make the folder again in between
             QTRY_VERIFY(QDir(keywordFolder).removeRecursively());
         QVERIFY(process.waitForFinished(120000));
-        QTEST(process.exitCode(), "exitCode");
+        QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : Killed,
+                 exitCode);
         const QByteArray err = process.readAllStandardError();
         QVERIFY2(err.count('\n') == (reason.isEmpty() ? 0 : 1) && err.contains(reason),
                  err.constData());
@@ -334,16 +375,25 @@ private slots:
             QCOMPARE(writeError["reason"].toString().toUtf8(), reason);
             QVERIFY(writeError["path"].toString().startsWith(keywordFolder));
         } else {
-            QVERIFY(writeError.isNull());
+            // A killed run writes no summary at all.
+            QVERIFY(exitCode == Killed ? writeError.isUndefined() : writeError.isNull());
         }
 
         PhotoCatalog catalog;
         const auto served = imageAddresses("count40", catalog.photos("count40", false));
         const QMap<QString, QByteArray> files = filesUnder(folder.path());
         QVERIFY(exitCode != 130 || files.size() < served.size());
-        for (auto it = files.cbegin(); it != files.cend(); ++it)
+        qsizetype leftBehind = 0;
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            if (it.key().endsWith(QLatin1String(".part"))) {
+                ++leftBehind;
+                continue;
+            }
             QVERIFY2(it.value() == catalog.imageBytes(served.value(it.key())),
                      qPrintable("not whole: " + it.key()));
+        }
+        QCOMPARE(leftBehind > 0, named);
+        site.clearFaults();
         const CliRun again = cli.run(arguments);
         QVERIFY2(again.exitCode == 0, again.err.constData());
         QCOMPARE(filesUnder(folder.path()).keys(), served.keys());
