@@ -73,8 +73,8 @@ public slots:
     // A keyword's harvest begins: its transfers are counted afresh and its
     // images go under keywordFolder.
     void beginKeyword(const QString &keywordFolder);
-    // The keyword's result count is known: its cap follows its photo budget
-    // and the result pages it queues.
+    // The keyword's result count is known: its cap follows the photos listed
+    // on the result pages it queues.
     void limitToResults(double resultCount);
     void tick();
     // Ends the keyword at hand without handing over: running transfers are

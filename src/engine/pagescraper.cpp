@@ -42,7 +42,7 @@ PageScraper::PageScraper(const SiteConfiguration &site, const HarvestOptions &op
 void PageScraper::beginKeyword()
 {
     m_resultPageCount = 0;
-    m_photoBudget = 0;
+    m_photoBudget = ResultPageWalker::MaxPages * ResultPageWalker::ResultsPerPage;
     m_photosTaken.clear();
     m_registry.clear();
 }

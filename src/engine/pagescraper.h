@@ -76,7 +76,8 @@ private:
     DoneRegistry m_registry;
     ResultPageWalker m_walker;
     double m_resultPageCount = 0;
-    double m_photoBudget = 0;
+    // The most any keyword takes until its result count is read.
+    double m_photoBudget = ResultPageWalker::MaxPages * ResultPageWalker::ResultsPerPage;
     // The photo pages the keyword took, at most its budget.
     QSet<QByteArray> m_photosTaken;
     qint64 m_refusedPhotos = 0;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,7 +19,7 @@ namespace mosscatch {
 
 namespace {
 
-// ".<name>.<12 lowercase hex digits>.part"
+// ".<name>.<12 lowercase hex digits>.part", the name not empty.
 constexpr QLatin1StringView Suffix(".part");
 constexpr qsizetype RandomDigits = 12;
 constexpr int NamingTries = 100;
@@ -83,9 +84,7 @@ int syncFolder(const QByteArray &folder)
 
 bool isRegularFile(const QByteArray &path)
 {
-    struct stat status
-    {
-    };
+    struct stat status = {};
     return ::lstat(path.constData(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
@@ -124,6 +123,11 @@ PartialImage::~PartialImage()
 // gets a named temporary file as well.
 bool PartialImage::open()
 {
+    // An unnamed file would learn that its name is too long only once whole.
+    if (QFile::encodeName(QFileInfo(m_destination).fileName()).size() > NAME_MAX) {
+        errno = ENAMETOOLONG;
+        return fail();
+    }
     if (!namedFilesOnly() && ::access("/proc/self/fd", X_OK) == 0) {
         const QByteArray folder = QFile::encodeName(QFileInfo(m_destination).path());
         m_handle = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);

@@ -365,9 +365,7 @@ private slots:
         ::umask(before);
         const QByteArray image
                 = QFile::encodeName(r.driver.keywordFolder() + QStringLiteral("/x.jpg"));
-        struct stat status
-        {
-        };
+        struct stat status = {};
         QCOMPARE(::stat(image.constData(), &status), 0);
         QTEST(int(status.st_mode & 0777), "mode");
     }
