@@ -75,6 +75,8 @@ struct FaultRule
                     // 200 OK\r\n\r\nextra"); the connection stays as the request asked
         StallWhenReused, // as Stall, on a connection's second or later request only (the first
                          // is served normally and uses nothing up)
+        OtherImage, // the normal answer to text ("host/path"), an image at an address of any
+                    // name
     };
 
     Match match = Match::ExactPath;

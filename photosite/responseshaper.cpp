@@ -133,6 +133,10 @@ Delivery ResponseShaper::shaped(const SiteResponse &response, const FaultRule &r
         return normal(padded(response, rule.bytes > 0 ? rule.bytes : DefaultHugePage));
     case Kind::PhotoImageAddress:
         return normal(withImageAddress(response, rule.text));
+    case Kind::OtherImage: {
+        const qsizetype slash = rule.text.indexOf('/');
+        return normal(alike(m_router.route(rule.text.left(slash), rule.text.mid(slash)), response));
+    }
     case Kind::Unavailable:
         return normal(error(503, "Service Unavailable"));
     case Kind::LinkFarm:

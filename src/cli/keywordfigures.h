@@ -27,7 +27,7 @@ struct KeywordFigures
     // -1 until the keyword's result count is known.
     int expectedImages = -1;
     bool expectedApproximate = false;
-    // Addresses the full queue turned away.
+    // Addresses the full queue turned away, and photos past the keyword's budget.
     qint64 refused = 0;
     // Stopped at the transfer cap with addresses still queued.
     bool cutShort = false;

@@ -40,6 +40,8 @@ RunRecorder::RunRecorder(HarvestEngine &engine, QObject *parent) : QObject(paren
                 m_connectionFailure = QString::fromLatin1(host) + QStringLiteral(": ") + reason;
                 m_lastFailure = m_connectionFailure;
             });
+    connect(&engine, &HarvestEngine::nameRefused, this,
+            [this](const QByteArray &, const QString &reason) { m_lastFailure = reason; });
     connect(&engine, &HarvestEngine::transferRetried, this, [this] {
         if (KeywordFigures *figures = active())
             ++figures->retries;
@@ -75,7 +77,7 @@ KeywordFigures RunRecorder::current() const
     KeywordFigures figures = m_keywords.last();
     figures.bytesReceived = m_engine.totalReceived() - m_receivedAtStart;
     figures.elapsedSeconds = double(m_keywordClock.elapsed()) / 1000.0;
-    figures.refused = m_engine.queue()->refusedForRoom() - m_refusedAtStart;
+    figures.refused = refusedSinceStart() - m_refusedAtStart;
     return figures;
 }
 
@@ -84,9 +86,14 @@ void RunRecorder::beginKeyword(const QString &keyword)
     finishKeyword();
     m_keywords.append(KeywordFigures{.keyword = keyword});
     m_receivedAtStart = m_engine.totalReceived();
-    m_refusedAtStart = m_engine.queue()->refusedForRoom();
+    m_refusedAtStart = refusedSinceStart();
     m_keywordClock.start();
     m_running = true;
+}
+
+qint64 RunRecorder::refusedSinceStart() const
+{
+    return m_engine.queue()->refusedForRoom() + m_engine.scraper()->refusedPhotos();
 }
 
 void RunRecorder::countGivenUp(const QByteArray &url)

@@ -55,6 +55,8 @@ signals:
 private:
     void beginKeyword(const QString &keyword);
     void finishKeyword();
+    // Addresses the full queue turned away and photos past a keyword's budget.
+    qint64 refusedSinceStart() const;
     void countGivenUp(const QByteArray &url);
     void countImage(const QString &path);
     void readExpectedImages();

@@ -436,8 +436,9 @@ void ConnectionPool::finish(int index, Transfer *transfer, Transfer::Outcome out
 {
     using Outcome = Transfer::Outcome;
     Slot &slot = m_slots[size_t(index)];
-    const bool keepOpen
-            = (outcome == Outcome::Saved || outcome == Outcome::PageTaken) && keepsOpen(index);
+    const bool keepOpen = (outcome == Outcome::Saved || outcome == Outcome::PageTaken
+                           || outcome == Outcome::AlreadyOnDisk || outcome == Outcome::NameRefused)
+                          && keepsOpen(index);
     release(index, keepOpen);
     slot.transfer = nullptr;
     transfer->deleteLater();
@@ -450,6 +451,13 @@ void ConnectionPool::finish(int index, Transfer *transfer, Transfer::Outcome out
     switch (outcome) {
     case Outcome::Saved:
         emit imageSaved(transfer->savedPath());
+        break;
+    case Outcome::AlreadyOnDisk:
+        emit imageAlreadyOnDisk(transfer->savedPath());
+        break;
+    case Outcome::NameRefused:
+        emit nameRefused(record.url, record.failure);
+        emit addressGivenUp(record.url);
         break;
     case Outcome::NotWritten:
         emit imageNotWritten(record.queuedAs, transfer->writeError());

@@ -105,8 +105,12 @@ signals:
     // A transfer ended for good; its slot is free.
     void slotFreed();
     void imageSaved(const QString &path);
+    // Another image took the name first: the one under path stays, ours was dropped.
+    void imageAlreadyOnDisk(const QString &path);
     void pageFetched(const QByteArray &url);
     void addressGivenUp(const QByteArray &url);
+    // The file system refuses the image's name; addressGivenUp follows.
+    void nameRefused(const QByteArray &url, const QString &reason);
     // The address was given up at once: its host's certificate is not trusted.
     void certificateRejected(const QByteArray &host, const QString &reason);
     // An address was given up after its connection failed for reason.

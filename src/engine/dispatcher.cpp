@@ -66,7 +66,8 @@ void Dispatcher::openConnectionsAhead()
     for (qsizetype i = 0; i < reach; ++i) {
         const QByteArray &address = m_queue.at(i);
         const Route route = TransferRoute::of(address, m_keywordFolder);
-        if (route.target.host.isEmpty() || m_dispatched.contains(address) || isOnDisk(route))
+        if (route.target.host.isEmpty() || route.namesNoFile() || m_dispatched.contains(address)
+            || isOnDisk(route))
             continue;
         const auto same
                 = std::ranges::find(wanted, route.target, &std::pair<ConnectionTarget, int>::first);
@@ -152,6 +153,13 @@ Dispatcher::Dispatch Dispatcher::dispatch(const QByteArray &address)
         return Dispatch::PassedOver;
     const Route route = TransferRoute::of(address, m_keywordFolder);
     if (route.target.host.isEmpty()) {
+        emit addressGivenUp(address);
+        return Dispatch::PassedOver;
+    }
+    if (route.namesNoFile()) {
+        emit nameRefused(
+                address,
+                QStringLiteral("no file can be named \"%1\"").arg(fileNameText(route.fileName)));
         emit addressGivenUp(address);
         return Dispatch::PassedOver;
     }

@@ -91,8 +91,11 @@ signals:
     void nextKeywordWanted();
     // An address was handed to slot index, on a connection kept open or opened for it.
     void transferStarted(int index, const QByteArray &url);
-    // An address that names no host was dropped at dispatch.
+    // An address that names no host, or an image no file can be named after,
+    // was dropped at dispatch.
     void addressGivenUp(const QByteArray &url);
+    // The image's name is one no file can have; addressGivenUp follows.
+    void nameRefused(const QByteArray &url, const QString &reason);
     // The keyword reached its transfer cap; it hands over with what it has.
     void keywordCutShort();
 

@@ -50,9 +50,11 @@ void HarvestEngine::connectParts()
     });
     connect(&m_pool, &ConnectionPool::slotFreed, this, &HarvestEngine::dispatchIfDue,
             Qt::QueuedConnection);
+    connect(&m_dispatcher, &Dispatcher::nameRefused, this, &HarvestEngine::nameRefused);
     connect(&m_dispatcher, &Dispatcher::addressGivenUp, this, &HarvestEngine::addressGivenUp);
     connect(&m_dispatcher, &Dispatcher::keywordCutShort, this, &HarvestEngine::keywordCutShort);
 
+    connect(&m_pool, &ConnectionPool::nameRefused, this, &HarvestEngine::nameRefused);
     connect(&m_pool, &ConnectionPool::addressGivenUp, this, &HarvestEngine::addressGivenUp);
     connect(&m_pool, &ConnectionPool::transferRetried, this, &HarvestEngine::transferRetried);
     connect(&m_pool, &ConnectionPool::certificateRejected, this,
@@ -64,6 +66,7 @@ void HarvestEngine::connectParts()
     connect(&m_pool, &ConnectionPool::imageSaved, this, [this](const QString &path) {
         emit imageCommitted(path, sizeFolderOf(path, m_driver.keywordFolder()));
     });
+    connect(&m_pool, &ConnectionPool::imageAlreadyOnDisk, this, &HarvestEngine::imageAlreadyOnDisk);
     connect(&m_pool, &ConnectionPool::pageFetched, this, &HarvestEngine::pageFetched);
     connect(&m_pool, &ConnectionPool::imageNotWritten, this, &HarvestEngine::holdForWriteError);
     connect(&m_scraper, &PageScraper::logLine, this, &HarvestEngine::logLine);

@@ -105,8 +105,14 @@ signals:
     void imageSaved(const QString &path);
     // The same image, with the size folder it went to.
     void imageCommitted(const QString &path, mosscatch::SizeFolder folder);
+    // Another image took the name first: the one under path stays and ours
+    // was dropped; it is not counted as saved.
+    void imageAlreadyOnDisk(const QString &path);
     void pageFetched(const QByteArray &url);
     void addressGivenUp(const QByteArray &url);
+    // The image's name is one the file system refuses (a folder is under it,
+    // say) or no file can have; addressGivenUp follows.
+    void nameRefused(const QByteArray &url, const QString &reason);
     // Given up at once: the host's certificate is not trusted.
     void certificateRejected(const QByteArray &host, const QString &reason);
     void connectionFailed(const QByteArray &host, const QString &reason);

@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace mosscatch {
@@ -41,6 +42,8 @@ PageScraper::PageScraper(const SiteConfiguration &site, const HarvestOptions &op
 void PageScraper::beginKeyword()
 {
     m_resultPageCount = 0;
+    m_photoBudget = ResultPageWalker::MaxPages * ResultPageWalker::ResultsPerPage;
+    m_photosTaken.clear();
     m_registry.clear();
 }
 
@@ -60,27 +63,57 @@ PageScraper::Outcome PageScraper::processResultsPage(const TransferRecord &recor
 {
     if (m_resultPageCount == 0) {
         m_resultPageCount = m_walker.getPagesOfResults(record.data);
-        if (m_resultPageCount > 0)
+        if (m_resultPageCount > 0) {
+            m_photoBudget = ResultPageWalker::photoBudget(m_walker.lastResultCount(),
+                                                          m_options.maxImages());
             emit resultCountRead(m_walker.lastResultCount());
+        }
         return Outcome::Done;
     }
-    const QList<QByteArray> pieces = splitAt(record.data, SiteConfiguration::PhotoEntryMarker);
+    const QList<QByteArray> pieces
+            = withinBudget(splitAt(record.data, SiteConfiguration::PhotoEntryMarker));
     queuePhotoPages(record.target.origin(), pieces);
     if (m_options.thumbnails())
         return queueThumbnails(record.url, pieces);
     return Outcome::Done;
 }
 
+// The text before the first entry is no photo; a photo listed again costs
+// nothing more.
+QList<QByteArray> PageScraper::withinBudget(QList<QByteArray> pieces)
+{
+    const auto photos
+            = std::remove_if(pieces.begin() + 1, pieces.end(), [&](const QByteArray &piece) {
+                  const QByteArray link = photoLink(piece);
+                  if (m_photosTaken.contains(link))
+                      return false;
+                  if (m_photosTaken.size() >= m_photoBudget) {
+                      ++m_refusedPhotos;
+                      return true;
+                  }
+                  m_photosTaken.insert(link);
+                  return false;
+              });
+    pieces.erase(photos, pieces.end());
+    return pieces;
+}
+
+QByteArray PageScraper::photoLink(const QByteArray &piece)
+{
+    QByteArray link = piece;
+    const qsizetype value = link.indexOf("=\"");
+    if (value >= 0)
+        link = link.mid(value + 2);
+    const qsizetype close = link.indexOf('"');
+    if (close >= 0)
+        link.truncate(close);
+    return link;
+}
+
 void PageScraper::queuePhotoPages(const QByteArray &origin, const QList<QByteArray> &pieces)
 {
     for (const QByteArray &piece : pieces) {
-        QByteArray link = piece;
-        const qsizetype value = link.indexOf("=\"");
-        if (value >= 0)
-            link = link.mid(value + 2);
-        const qsizetype close = link.indexOf('"');
-        if (close >= 0)
-            link.truncate(close);
+        const QByteArray link = photoLink(piece);
         if (m_options.standard())
             queueOnce(origin + link, link);
         if (m_options.largest())

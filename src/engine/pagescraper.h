@@ -12,13 +12,15 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QObject>
+#include <QSet>
 
 namespace mosscatch {
 
 // Tells a fetched page's kind (results, photo, sizes) by plain substring
 // tests and queues the addresses it leads to, by the size options. Photos
 // listed on a photo or sizes page are not the keyword's: only results pages
-// add photos, and each photo's pages are queued once.
+// add photos, each photo's pages are queued once, and photos past the
+// keyword's budget are refused, so its transfers go to whole photos.
 class PageScraper : public QObject
 {
     Q_OBJECT
@@ -40,6 +42,8 @@ public:
     const ResultPageWalker &walker() const { return m_walker; }
     ResultPageWalker &walker() { return m_walker; }
     DoneRegistry &registry() { return m_registry; }
+    // Photos results pages listed past their keyword's budget, since start-up.
+    qint64 refusedPhotos() const { return m_refusedPhotos; }
 
 public slots:
     // A keyword's harvest begins: no result count known, no key seen.
@@ -53,6 +57,8 @@ signals:
 
 private:
     Outcome processResultsPage(const TransferRecord &record);
+    QList<QByteArray> withinBudget(QList<QByteArray> pieces);
+    static QByteArray photoLink(const QByteArray &piece);
     void queuePhotoPages(const QByteArray &origin, const QList<QByteArray> &pieces);
     void queueOnce(const QByteArray &address, const QByteArray &key);
     Outcome queueThumbnails(const QByteArray &pageUrl, const QList<QByteArray> &pieces);
@@ -70,6 +76,11 @@ private:
     DoneRegistry m_registry;
     ResultPageWalker m_walker;
     double m_resultPageCount = 0;
+    // The most any keyword takes until its result count is read.
+    double m_photoBudget = ResultPageWalker::MaxPages * ResultPageWalker::ResultsPerPage;
+    // The photo pages the keyword took, at most its budget.
+    QSet<QByteArray> m_photosTaken;
+    qint64 m_refusedPhotos = 0;
 };
 
 }

@@ -52,6 +52,12 @@ double ResultPageWalker::lastPage(double resultCount, const QString &maxImages)
     return std::min(pageLimit(maxImages), std::min(pageCount(resultCount), double(MaxPages)));
 }
 
+double ResultPageWalker::photoBudget(double resultCount, const QString &maxImages)
+{
+    const double pages = std::min(pageLimit(maxImages), double(MaxPages));
+    return std::floor(std::min(resultCount, pages * ResultsPerPage));
+}
+
 double ResultPageWalker::pageLimit(const QString &maxImages)
 {
     if (lowerTrim(maxImages).contains(QLatin1String("max")))

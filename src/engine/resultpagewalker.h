@@ -28,6 +28,9 @@ public:
 
     // The last numbered page queued for a result count; pages 1 to it are queued.
     static double lastPage(double resultCount, const QString &maxImages);
+    // The photos a keyword takes from its results pages: what "Max Images"
+    // asks, or the result count when smaller.
+    static double photoBudget(double resultCount, const QString &maxImages);
 
 private:
     static double resultCount(const QByteArray &heading);

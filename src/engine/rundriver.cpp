@@ -115,8 +115,11 @@ void RunDriver::makeKeywordFolders(const QString &saveFolder, const QString &fol
     for (const QString &folder : {keywordFolder, keywordFolder + QStringLiteral("/thumbnails"),
                                   keywordFolder + QStringLiteral("/largest")}) {
         makeFolder(folder);
-        // A killed earlier run may have left unfinished images behind.
-        PartialImage::removeStale(folder, m_runStarted);
+        // A killed earlier run may have left unfinished images behind; the
+        // save folder itself, where a keyword without a name of its own
+        // saves, holds the user's files as well.
+        if (folder != saveFolder)
+            PartialImage::removeStale(folder, m_runStarted);
     }
 }
 

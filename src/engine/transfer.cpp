@@ -616,33 +616,35 @@ Transfer::Step Transfer::completeImage()
 {
     const std::unique_ptr<PartialImage> &image = m_record.image;
     const bool whole = image && image->written() == m_record.received;
-    const QString path = whole ? image->destination() : QString();
-    const bool saved = whole && image->commit();
-    // The folder vanished under the transfer and took its bytes with it: the
-    // next attempt makes it again.
-    if (!saved && image && image->error() == ENOENT)
-        return Step::Failed;
-    if (!saved && image && image->error() != 0)
-        return stopWriting();
-    if (!saved) {
-        giveUp();
+    const PartialImage::Commit commit = whole ? image->commit() : PartialImage::Commit::Failed;
+    if (commit != PartialImage::Commit::Failed) {
+        m_savedPath = image->destination();
+        end(commit == PartialImage::Commit::Saved ? Outcome::Saved : Outcome::AlreadyOnDisk);
         return Step::Finished;
     }
-    m_savedPath = path;
-    end(Outcome::Saved);
+    // The folder vanished under the transfer and took its bytes with it: the
+    // next attempt makes it again.
+    if (image && image->error() == ENOENT)
+        return Step::Failed;
+    if (image && image->error() != 0)
+        return stopWriting();
+    giveUp();
     return Step::Finished;
 }
 
-// The transfer ends at once and its temporary file goes with it. The image is
+// The transfer ends at once and its unfinished file goes with it. The image is
 // not given up: nothing was wrong with it, and it is fetched again once
 // writing is possible; only a name the file system refuses ends the address.
 Transfer::Step Transfer::stopWriting()
 {
-    m_writeError = {QFileInfo(m_record.image->destination()).path(), m_record.image->error()};
-    if (m_writeError.concernsTheName())
-        giveUp();
-    else
+    const QString destination = m_record.image->destination();
+    m_writeError = {QFileInfo(destination).path(), m_record.image->error()};
+    if (!m_writeError.concernsTheName()) {
         end(Outcome::NotWritten);
+        return Step::Finished;
+    }
+    m_record.failure = QStringLiteral("cannot save %1: %2").arg(destination, m_writeError.reason());
+    end(Outcome::NameRefused);
     return Step::Finished;
 }
 

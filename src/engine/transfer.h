@@ -31,6 +31,8 @@ public:
         PageTaken, // the page went to the scraper
         GivenUp, // record().failure says why, where a connection told
         CertificateRejected, // given up at once: record().failure says why
+        AlreadyOnDisk, // another image took the name first; savedPath() names it
+        NameRefused, // the file system refuses the image's name: record().failure says why
         NotWritten, // the image could not be written: writeError()
         Retry, // another attempt is wanted, counted
         Redirected, // another attempt is wanted, at the new address

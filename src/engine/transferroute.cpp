@@ -32,4 +32,9 @@ TransferRoute TransferRoute::of(const QByteArray &address, const QString &keywor
     return route;
 }
 
+bool TransferRoute::namesNoFile() const
+{
+    return path.contains(".jpg") && (fileName.isEmpty() || fileName == "." || fileName == "..");
+}
+
 }

@@ -16,6 +16,9 @@ struct TransferRoute
     QByteArray fileName;
 
     static TransferRoute of(const QByteArray &address, const QString &keywordFolder);
+    // An image address whose last segment is empty, "." or "..", which no
+    // file can be named: known before any request.
+    bool namesNoFile() const;
 };
 
 }

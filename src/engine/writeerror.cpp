@@ -12,7 +12,8 @@ QString WriteError::reason() const
 
 bool WriteError::concernsTheName() const
 {
-    return code == ENAMETOOLONG || code == EILSEQ || code == EINVAL;
+    return code == ENAMETOOLONG || code == EILSEQ || code == EINVAL || code == EEXIST
+           || code == EISDIR;
 }
 
 bool WriteError::isLackOfRoom() const

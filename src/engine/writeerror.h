@@ -15,7 +15,8 @@ struct WriteError
     // The system's own words, "No space left on device".
     QString reason() const;
     // A refusal of this one name (too long, characters the file system
-    // refuses); any other failure holds for every image the run would write.
+    // refuses, a folder or anything but a file already under it); any other
+    // failure holds for every image the run would write.
     bool concernsTheName() const;
     // The disk or the user's share of it is full.
     bool isLackOfRoom() const;

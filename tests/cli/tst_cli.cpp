@@ -19,6 +19,24 @@
 
 using namespace mosscatch;
 
+namespace {
+
+// The exit code of a row whose run is killed (SIGKILL).
+constexpr int Killed = -1;
+
+// Whether the running process has a file open in folder or below: an image being written.
+bool writesInto(const QProcess &process, const QString &folder)
+{
+    const QDir handles(QStringLiteral("/proc/%1/fd").arg(process.processId()));
+    const QStringList entries
+            = handles.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    return std::ranges::any_of(entries, [&](const QString &handle) {
+        return QFile::symLinkTarget(handles.filePath(handle)).startsWith(folder + QLatin1Char('/'));
+    });
+}
+
+}
+
 Q_DECLARE_METATYPE(mosscatch::TestCertificates::Kind)
 
 class TestCli : public QObject
@@ -315,40 +333,45 @@ private slots:
         QVERIFY(imageHosts.handshakes() <= 2 * hosts.size());
     }
 
-    // Whatever stops the run, an interrupt or a write that fails, it ends with its own exit
-    // code and one line saying why, and leaves only whole images; once nothing stops it, the
-    // same harvest run again completes.
+    // Whatever stops the run, an interrupt, a write that fails or a kill in the middle of an
+    // image, it ends with its own exit code and at most one line saying why, and leaves only
+    // whole images (a kill where unnamed files cannot be had leaves its temporary file, which
+    // the next run removes); once nothing stops it, the same harvest run again completes.
     void stoppedRuns_data()
     {
-        const auto row = columns<int, QByteArray>("exitCode", "reason");
-        row("terminated", 128 + SIGTERM, "terminated; unfinished files removed");
-        row("interrupted", 128 + SIGINT, "interrupted; unfinished files removed");
-        row("file size limit", 4, "File too large");
-        row("keyword folder removed", 0, "");
+        const auto row = columns<int, QByteArray, bool>("exitCode", "reason", "named");
+        row("terminated, temporary names", 128 + SIGTERM, "terminated; unfinished files removed",
+            true);
+        row("interrupted", 128 + SIGINT, "interrupted; unfinished files removed", false);
+        row("file size limit", 4, "File too large", false);
+        row("keyword folder removed", 0, "", false);
+        row("killed while an image trickles in", Killed, "", false);
+        row("killed while an image trickles in, temporary names", Killed, "", true);
     }
 
     void stoppedRuns()
     {
         QFETCH(int, exitCode);
         QFETCH(QByteArray, reason);
+        QFETCH(bool, named);
         QTemporaryDir folder;
         const QString keywordFolder = folder.filePath(QStringLiteral("count40"));
         const QString summaryPath = m_home.filePath(QStringLiteral("summary.json"));
-        // A stopped run harvests from a site here that trickles its images, so one is surely on
-        // its way when the stop comes; the others from the built-in site.
-        const bool stopped = exitCode > 128;
+        QFile::remove(summaryPath);
+        // A stop comes while every image trickles in from a site of the test's own; the other
+        // runs harvest from the built-in site.
+        const bool stopped = exitCode == Killed || exitCode > 128;
         PhotoSite site;
         QVERIFY(site.listen());
-        FaultRule trickle = FaultRule::wildcard("*.jpg*", FaultRule::Kind::Trickle);
-        trickle.chunkBytes = 4096;
-        trickle.intervalMs = 10;
+        FaultRule trickle = FaultRule::wildcard("*.jpg", FaultRule::Kind::Trickle);
+        trickle.chunkBytes = 64;
         site.addFault(trickle);
         const QStringList arguments
-                = QStringList{"--folder", folder.path(), "--largest", "--summary-json", summaryPath,
-                              "count40"}
-                  << (stopped ? QStringList{"--resolve", QStringLiteral("*.example.com=127.0.0.1:%1")
-                                                                 .arg(site.serverPort())}
-                              : QStringList{"--demo"});
+                = QStringList{"--folder", folder.path(), "--largest", "--summary-json", summaryPath}
+                  + (stopped ? QStringList{"--resolve", QStringLiteral("*.example.com=127.0.0.1:%1")
+                                                                .arg(site.serverPort())}
+                             : QStringList{"--demo"})
+                  + QStringList{"count40"};
         QProcess process;
         if (exitCode == 4) {
             process.setChildProcessModifier([] {
@@ -358,26 +381,27 @@ private slots:
             });
         }
         // A stall watch of seconds, not 400 ms, so a loaded machine gives up nothing.
-        const Cli cli{m_home.path(), QStringLiteral("2,20,200,4000")};
+        Cli cli{m_home.path(), QStringLiteral("2,20,200,4000")};
+        if (named)
+            cli.environment.insert(QStringLiteral("MOSSCATCH_TEST_NAMED_TEMPORARIES"), "1");
         cli.start(process, arguments);
         QVERIFY(process.waitForStarted());
         // Stopped in the middle of the harvest, with an image on its way.
-        const auto unfinished = [&keywordFolder] {
-            const QStringList names = filesUnder(keywordFolder).keys();
-            return std::ranges::any_of(names, [](const QString &n) { return n.endsWith(".part"); });
-        };
-        if (exitCode != 4)
-            QTRY_VERIFY_WITH_TIMEOUT(filesUnder(keywordFolder).size() > 10, 60000);
         if (stopped)
-            QTRY_VERIFY_WITH_TIMEOUT(unfinished(), 60000);
-        if (exitCode == 128 + SIGTERM)
+            QTRY_VERIFY_WITH_TIMEOUT(writesInto(process, keywordFolder), 60000);
+        else if (exitCode != 4)
+            QTRY_VERIFY_WITH_TIMEOUT(filesUnder(keywordFolder).size() > 10, 60000);
+        if (exitCode == Killed)
+            process.kill();
+        else if (exitCode == 128 + SIGTERM)
             process.terminate();
         else if (exitCode == 128 + SIGINT)
             ::kill(pid_t(process.processId()), SIGINT);
         else if (exitCode == 0) // the run may make the folder again in between
             QTRY_VERIFY(QDir(keywordFolder).removeRecursively());
         QVERIFY(process.waitForFinished(120000));
-        QTEST(process.exitCode(), "exitCode");
+        QCOMPARE(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : Killed,
+                 exitCode);
         const QByteArray err = process.readAllStandardError();
         QVERIFY2(err.count('\n') == (reason.isEmpty() ? 0 : 1) && err.contains(reason),
                  err.constData());
@@ -390,16 +414,25 @@ private slots:
             QCOMPARE(writeError["reason"].toString().toUtf8(), reason);
             QVERIFY(writeError["path"].toString().startsWith(keywordFolder));
         } else {
-            QVERIFY(writeError.isNull());
+            // A killed run writes no summary at all.
+            QVERIFY(exitCode == Killed ? writeError.isUndefined() : writeError.isNull());
         }
 
         PhotoCatalog catalog;
         const auto served = imageAddresses("count40", catalog.photos("count40", false));
         const QMap<QString, QByteArray> files = filesUnder(folder.path());
-        QVERIFY(!stopped || (files.size() < served.size() && !unfinished()));
-        for (auto it = files.cbegin(); it != files.cend(); ++it)
+        QVERIFY(!stopped || files.size() < served.size());
+        qsizetype leftBehind = 0;
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            if (it.key().endsWith(QLatin1String(".part"))) {
+                ++leftBehind;
+                continue;
+            }
             QVERIFY2(it.value() == catalog.imageBytes(served.value(it.key())),
                      qPrintable("not whole: " + it.key()));
+        }
+        // Only a kill leaves a named temporary behind.
+        QCOMPARE(leftBehind > 0, named && exitCode == Killed);
         site.clearFaults();
         const CliRun again = cli.run(arguments);
         QVERIFY2(again.exitCode == 0, again.err.constData());

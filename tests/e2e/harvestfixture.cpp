@@ -43,6 +43,7 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
 
     startedKeywords.clear();
     failedKeywords.clear();
+    namesRefused.clear();
     givenUp = cutShort = transfersStarted = retries = 0;
     QObject::connect(m_engine.get(), &HarvestEngine::keywordCutShort, [this] { ++cutShort; });
     closestStartsNs = std::numeric_limits<qint64>::max();
@@ -57,6 +58,10 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
     QObject::connect(m_engine.get(), &HarvestEngine::keywordStarted,
                      [this](const QString &k) { startedKeywords.append(k.toUtf8()); });
     QObject::connect(m_engine.get(), &HarvestEngine::addressGivenUp, [this] { ++givenUp; });
+    QObject::connect(m_engine.get(), &HarvestEngine::nameRefused,
+                     [this](const QByteArray &url, const QString &reason) {
+                         namesRefused.insert(url, reason);
+                     });
     QSignalSpy runOver(m_engine.get(), &HarvestEngine::runOver);
     if (!m_engine->start())
         return false;

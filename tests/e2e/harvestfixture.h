@@ -60,6 +60,8 @@ public:
     // What the last run did, as its signals told.
     QByteArrayList startedKeywords;
     QStringList failedKeywords;
+    // The addresses whose image names were refused, with the reason told.
+    QMap<QByteArray, QString> namesRefused;
     int givenUp = 0, cutShort = 0, transfersStarted = 0, retries = 0;
     // The least time between two transfers started: the site's pacing.
     qint64 closestStartsNs = 0;

@@ -22,11 +22,11 @@ FaultRule rule(const QByteArray &path, FaultRule::Kind kind, const QByteArray &t
 struct EngineRow
 {
     HarvestRequest wanted; // its faults are the site's
-    QStringList lost = {}; // files a complete harvest would have; empty when not compared exactly
+    QStringList lost = {}; // files a complete harvest would have and this one cannot
     int givenUp = 0; // at least
     int attempts = 0; // requests of each exactly faulted path, at least
-    bool cutShort = false; // else every file not lost is compared
     int transfers = 0; // started in all, at most; 0 for the limits' cap
+    qint64 refused = 0; // photos the results pages listed past their keyword's budget
 };
 
 }
@@ -66,11 +66,13 @@ private slots:
 
         QTest::newRow("link farm on photo pages") << EngineRow{
                 {{keyword, "count4"}, {}, {}, {FaultRule::pathPrefix("/photos/", K::LinkFarm)}}};
-        EngineRow listing{
-                {{keyword, "count4"}, {}, {}, {FaultRule::pathPrefix("/search/", K::LinkFarm)}}};
-        listing.cutShort = true;
-        listing.transfers = Dispatcher::transferCapFor(15, 1) + Dispatcher::transferCapFor(4, 1);
-        QTest::newRow("results pages list more photos than they count") << listing;
+        // Max Images 60 asks for fewer than count100 has, and count15 has fewer than it asks.
+        FaultRule farm = FaultRule::pathPrefix("/search/", K::LinkFarm);
+        farm.bytes = 3000;
+        EngineRow listing{{{"count100", keyword}, {true, true, true}, {}, {farm}}};
+        listing.refused = 6000;
+        listing.transfers = Dispatcher::transferCapFor(60, 1) + Dispatcher::transferCapFor(15, 1);
+        QTest::newRow("results pages of 3,000 photos more") << listing;
 
         const QByteArray firstPage = pathOf(PhotoCatalog().resultPageAddress(keyword, false, 1));
         QTest::newRow("container bomb") << EngineRow{
@@ -93,24 +95,23 @@ private slots:
             QVERIFY2(fault.match != FaultRule::Match::ExactPath || attempts >= row.attempts,
                      fault.pattern.constData());
         }
-        QCOMPARE(fixture.cutShort > 0, row.cutShort);
+        QCOMPARE(fixture.cutShort, 0);
         QVERIFY(fixture.transfersStarted
                 <= (row.transfers > 0 ? row.transfers
                                       : order.size() * row.wanted.limits.transfersPerKeyword));
         QVERIFY(fixture.engine().queue()->size() <= row.wanted.limits.queue);
 
         const QMap<QString, QByteArray> onDisk = fixture.filesOnDisk();
-        if (!row.cutShort) {
-            QMap<QString, QByteArray> expected = fixture.expectedFiles(row.wanted);
-            for (const QString &file : row.lost)
-                QVERIFY2(expected.remove(file) == 1, qPrintable(file));
-            QVERIFY(sameFiles(onDisk, expected));
-        }
+        QMap<QString, QByteArray> expected = fixture.expectedFiles(row.wanted);
+        for (const QString &file : row.lost)
+            QVERIFY2(expected.remove(file) == 1, qPrintable(file));
+        QVERIFY(sameFiles(onDisk, expected));
         for (const QString &file : onDisk.keys()) {
             QVERIFY2(!file.endsWith(QLatin1String(".part")), qPrintable(file));
             QVERIFY2(order.contains(file.section(u'/', 0, 0).toUtf8()), qPrintable(file));
         }
         QCOMPARE(fixture.engine().queue()->refusedForRoom(), 0);
+        QCOMPARE(fixture.engine().scraper()->refusedPhotos(), row.refused);
     }
 
     // The folder given and the one the images must land in, both below the test's folder.

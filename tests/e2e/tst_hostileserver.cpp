@@ -2,6 +2,10 @@
 #include "rows.h"
 #include "testmain.h"
 
+#include <QDir>
+
+#include <sys/stat.h>
+
 using namespace mosscatch;
 
 Q_DECLARE_METATYPE(mosscatch::FaultRule)
@@ -112,6 +116,58 @@ private slots:
             expected[faulted.firstKey()] = fixture.site().catalog().imageBytes(cdn);
         QVERIFY(sameFiles(fixture.filesOnDisk(), expected));
         QCOMPARE(fixture.givenUp, lost ? 1 : 0);
+    }
+
+    // Image names no file can have are given up before any request, and one the file system
+    // refuses (a folder or a pipe is under it) once fetched: each costs only its own address,
+    // with its reason, and every other image is saved.
+    void refusedNamesCostOnlyTheirImage()
+    {
+        const HarvestRequest wanted{{"count15", "count4"}, {true, true, true}};
+        HarvestFixture fixture;
+        const QList<Photo> photos = HarvestFixture::plainPhotos("count15", 5);
+        QMap<QString, QByteArray> expected = fixture.expectedFiles(wanted);
+        for (const Photo &photo : photos)
+            QCOMPARE(expected.remove("count15/" + QString::fromLatin1(photo.standardFileName())),
+                     1);
+        const QString keywordFolder = fixture.saveFolder() + QStringLiteral("count15/");
+        const QString pipe = keywordFolder + QString::fromLatin1(photos[4].standardFileName());
+        QVERIFY(QDir().mkpath(keywordFolder));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const QByteArrayList names{"..", ".", "", "largest"};
+        QMap<QByteArray, QString> reasons{
+                {photos[4].standardImage, QStringLiteral("cannot save ") + pipe}};
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            const QByteArray address = photos[i].standardImage + '/' + names[i];
+            fixture.site().addFault(
+                    {.pattern = photos[i].pagePath, .kind = K::PhotoImageAddress, .text = address});
+            fixture.site().addFault({.pattern = pathOf(address),
+                                     .kind = K::OtherImage,
+                                     .text = photos[i].standardImage});
+            reasons.insert(address,
+                           names[i] == "largest"
+                                   ? QStringLiteral("cannot save ") + keywordFolder + names[i]
+                                   : QStringLiteral("no file can be named \"%1\"")
+                                             .arg(QString::fromLatin1(names[i])));
+        }
+
+        QVERIFY(fixture.harvest(wanted));
+        QCOMPARE(fixture.startedKeywords, wanted.keywords);
+        QVERIFY(!fixture.engine().options().paused());
+        QVERIFY(sameFiles(fixture.filesOnDisk(), expected));
+        QCOMPARE(fixture.givenUp, 5);
+        QCOMPARE(fixture.namesRefused.keys(), reasons.keys());
+        for (auto reason = reasons.cbegin(); reason != reasons.cend(); ++reason)
+            QVERIFY2(fixture.namesRefused.value(reason.key()).startsWith(reason.value()),
+                     qPrintable(fixture.namesRefused.value(reason.key())));
+        // Those no file can be named were never asked for.
+        QCOMPARE(std::ranges::count_if(fixture.site().requests(),
+                                       [](const RequestRecord &request) {
+                                           return request.path.endsWith('.')
+                                                  || request.path.endsWith(".jpg/");
+                                       }),
+                 0);
+        QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
     }
 
     // A host that asks for a wait gets none of our requests until then; the image comes in the

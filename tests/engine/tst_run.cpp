@@ -11,11 +11,24 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 
+#include <optional>
+#include <sys/stat.h>
+
 using namespace mosscatch;
 
 namespace {
 
 using S = SocketState;
+
+// Images are written under a temporary name first, as where the file system has no unnamed
+// files, so a test can see them.
+struct NamedTemporaries
+{
+    NamedTemporaries() { qputenv("MOSSCATCH_TEST_NAMED_TEMPORARIES", "1"); }
+    ~NamedTemporaries() { qunsetenv("MOSSCATCH_TEST_NAMED_TEMPORARIES"); }
+    NamedTemporaries(const NamedTemporaries &) = delete;
+    NamedTemporaries &operator=(const NamedTemporaries &) = delete;
+};
 
 // The engine on scripted connections, with the top keyword started when there is one (an
 // empty list starts nothing).
@@ -280,38 +293,81 @@ private slots:
     }
 
     // Two transfers of one image: the one that is cut short loses only its own temporary file,
-    // and one given up leaves the image already saved by an earlier run. A keyword's start
-    // removes the temporary images a killed earlier run left, and no other file.
+    // and one that finds the name taken leaves the file there and is not counted as saved. A
+    // keyword's start removes the temporary images a killed earlier run left in its folders, and
+    // no other file: not one merely named alike, nor a link, nor any in the save folder itself.
     void onlyTheirOwnTemporaryImagesGo()
     {
-        Run r({QStringLiteral("kw"), QStringLiteral("kw")});
+        const NamedTemporaries named;
+        Run r({QStringLiteral("kw"), QStringLiteral("<>"), QStringLiteral("kw")});
+        QSignalSpy saved(&r.engine, &HarvestEngine::imageSaved);
+        QSignalSpy found(&r.engine, &HarvestEngine::imageAlreadyOnDisk);
         const QString earlier = r.driver.keywordFolder() + QStringLiteral("/x.jpg");
         QVERIFY(QFile(earlier).open(QIODevice::WriteOnly));
-        const QStringList temporary{r.beginImage(1, "a.com/x.jpg"), r.beginImage(2, "a.com/x.jpg")};
+        const QStringList temporary{r.beginImage(1, "a.com/x.jpg"), r.beginImage(2, "b.com/x.jpg")};
         r.slot(1)->closeFromPeer();
         QVERIFY(!QFile::exists(temporary[0]) && QFile::exists(temporary[1]));
         QCOMPARE(r.pool.transfer(1)->record().received, qint64(0));
 
-        for (int i = 0; i <= Transfer::MaxRetries; ++i)
-            r.slot(2)->closeFromPeer();
+        r.slot(2)->deliver(QByteArray(293, 'x'));
         QVERIFY(!r.pool.transfer(2));
+        QVERIFY(saved.isEmpty());
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(QFileInfo(earlier).size(), 0);
         QCOMPARE(QDir(r.driver.keywordFolder())
                          .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  (QStringList{"largest", "thumbnails", "x.jpg"}));
 
         const QString largest = r.driver.keywordFolder() + QStringLiteral("/largest/");
-        for (const QString name :
-             {".a.jpg.AbC123.part", ".b.jpg.XyZ789.part", "c.jpg", ".d.part"}) {
-            QFile file(largest + name);
+        const QString ours = QStringLiteral(".a.jpg.0123456789ab.part");
+        const QString save = r.options.saveFolder();
+        for (const QString &path :
+             {largest + ours, largest + ".b.jpg.cdef01234567.part", largest + "c.jpg",
+              largest + ".d.part", largest + ".notes.backup.part",
+              largest + ".e.jpg.0123456789AB.part", save + ours}) {
+            QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
             // The second file is being written by a transfer of this run.
-            const int hours = name.startsWith(".b") ? 1 : -1;
+            const int hours = path.contains(".b.") ? 1 : -1;
             QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(hours * 3600),
                                      QFileDevice::FileModificationTime));
         }
+        QVERIFY(QFile::link(largest + "c.jpg", largest + ".f.jpg.0123456789ab.part"));
         r.driver.nextMajorKeyword();
-        QCOMPARE(QDir(largest).entryList(QDir::Files | QDir::Hidden),
-                 (QStringList{".b.jpg.XyZ789.part", ".d.part", "c.jpg"}));
+        QCOMPARE(r.driver.keywordFolder(), save);
+        r.driver.nextMajorKeyword();
+        QCOMPARE(QDir(largest).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 (QStringList{".b.jpg.cdef01234567.part", ".d.part", ".e.jpg.0123456789AB.part",
+                              ".f.jpg.0123456789ab.part", ".notes.backup.part", "c.jpg"}));
+        QVERIFY(QFile::exists(save + ours));
+    }
+
+    // A new image is made as the umask allows, with or without a temporary name.
+    void imagesAreMadeAsTheUmaskAllows_data()
+    {
+        const auto row = columns<bool, int, int>("named", "umask", "mode");
+        row("umask 077", false, 077, 0600);
+        row("umask 022", false, 022, 0644);
+        row("umask 077, temporary name", true, 077, 0600);
+    }
+
+    void imagesAreMadeAsTheUmaskAllows()
+    {
+        QFETCH(bool, named);
+        QFETCH(int, umask);
+        std::optional<NamedTemporaries> temporaryNames;
+        if (named)
+            temporaryNames.emplace();
+        Run r({QStringLiteral("kw")});
+        const mode_t before = ::umask(mode_t(umask));
+        r.beginImage(1, "a.com/x.jpg");
+        r.slot(1)->deliver(QByteArray(293, 'x'));
+        ::umask(before);
+        const QByteArray image
+                = QFile::encodeName(r.driver.keywordFolder() + QStringLiteral("/x.jpg"));
+        struct stat status = {};
+        QCOMPARE(::stat(image.constData(), &status), 0);
+        QTEST(int(status.st_mode & 0777), "mode");
     }
 
     // A keyword that cannot be harvested makes no folder and fetches nothing, and says why; one
@@ -599,6 +655,7 @@ private slots:
     // and its unfinished image goes, and nothing it queued is fetched for the next keyword.
     void startDuringARunDropsTheKeywordAtHand()
     {
+        const NamedTemporaries named;
         Run r;
         r.engine.addKeyword(QStringLiteral("a"));
         r.engine.addKeyword(QStringLiteral("b"));
