@@ -29,7 +29,7 @@ void Dispatcher::limitToResults(double resultCount)
 {
     const double pages = std::max(
             0.0, std::floor(ResultPageWalker::lastPage(resultCount, m_options.maxImages())));
-    const double photos = std::min(resultCount, pages * ResultPageWalker::ResultsPerPage);
+    const double photos = ResultPageWalker::photoBudget(resultCount, m_options.maxImages());
     m_keywordCap = std::min(m_transferCap, transferCapFor(int(photos), int(pages)));
 }
 

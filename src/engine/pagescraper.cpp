@@ -70,28 +70,42 @@ PageScraper::Outcome PageScraper::processResultsPage(const TransferRecord &recor
         }
         return Outcome::Done;
     }
-    const QList<QByteArray> pieces
-            = withinBudget(splitAt(record.data, SiteConfiguration::PhotoEntryMarker));
+    const QList<QByteArray> pieces = withinBudget(
+            splitAt(record.data, SiteConfiguration::PhotoEntryMarker), pageAllowance(record.path));
     queuePhotoPages(record.target.origin(), pieces);
     if (m_options.thumbnails())
         return queueThumbnails(record.url, pieces);
     return Outcome::Done;
 }
 
+// Page p takes only what the budget leaves after the p - 1 full pages before
+// it, so the photos taken are the first ones listed, in whatever order the
+// pages arrive.
+double PageScraper::pageAllowance(const QByteArray &path) const
+{
+    const qsizetype page = path.indexOf("&page=");
+    if (page < 0)
+        return m_photoBudget;
+    const double before = (leadingNumber(path.mid(page + 6)) - 1) * ResultPageWalker::ResultsPerPage;
+    return m_photoBudget - std::max(0.0, before);
+}
+
 // The text before the first entry is no photo; a photo listed again costs
 // nothing more.
-QList<QByteArray> PageScraper::withinBudget(QList<QByteArray> pieces)
+QList<QByteArray> PageScraper::withinBudget(QList<QByteArray> pieces, double allowance)
 {
+    int taken = 0;
     const auto photos
             = std::remove_if(pieces.begin() + 1, pieces.end(), [&](const QByteArray &piece) {
                   const QByteArray link = photoLink(piece);
                   if (m_photosTaken.contains(link))
                       return false;
-                  if (m_photosTaken.size() >= m_photoBudget) {
+                  if (m_photosTaken.size() >= m_photoBudget || taken >= allowance) {
                       ++m_refusedPhotos;
                       return true;
                   }
                   m_photosTaken.insert(link);
+                  ++taken;
                   return false;
               });
     pieces.erase(photos, pieces.end());

@@ -57,7 +57,8 @@ signals:
 
 private:
     Outcome processResultsPage(const TransferRecord &record);
-    QList<QByteArray> withinBudget(QList<QByteArray> pieces);
+    double pageAllowance(const QByteArray &path) const;
+    QList<QByteArray> withinBudget(QList<QByteArray> pieces, double allowance);
     static QByteArray photoLink(const QByteArray &piece);
     void queuePhotoPages(const QByteArray &origin, const QList<QByteArray> &pieces);
     void queueOnce(const QByteArray &address, const QByteArray &key);

@@ -54,15 +54,20 @@ double ResultPageWalker::lastPage(double resultCount, const QString &maxImages)
 
 double ResultPageWalker::photoBudget(double resultCount, const QString &maxImages)
 {
-    const double pages = std::min(pageLimit(maxImages), double(MaxPages));
-    return std::floor(std::min(resultCount, pages * ResultsPerPage));
+    return std::floor(std::min(resultCount, photoLimit(maxImages)));
 }
 
 double ResultPageWalker::pageLimit(const QString &maxImages)
 {
+    return std::ceil(photoLimit(maxImages) / ResultsPerPage);
+}
+
+double ResultPageWalker::photoLimit(const QString &maxImages)
+{
+    const double most = double(MaxPages) * ResultsPerPage;
     if (lowerTrim(maxImages).contains(QLatin1String("max")))
-        return double(MaxPages);
-    return leadingNumber(maxImages) / ResultsPerPage;
+        return most;
+    return std::min(std::floor(std::max(0.0, leadingNumber(maxImages))), most);
 }
 
 }

@@ -35,8 +35,11 @@ public:
 private:
     static double resultCount(const QByteArray &heading);
     static double pageCount(double resultCount);
-    // Pages the "Max Images" text allows, not rounded; MaxPages when it says "max".
+    // The result pages the photos of "Max Images" take: ceil(N / 60), MaxPages
+    // when it says "max".
     static double pageLimit(const QString &maxImages);
+    // The photos Max Images asks for, at most what MaxPages list.
+    static double photoLimit(const QString &maxImages);
 
     const SiteConfiguration &m_site;
     const HarvestOptions &m_options;

@@ -294,7 +294,7 @@ void FrmMain::bindEngine()
     connect(m_cLargest, &QCheckBox::toggled, &options, &HarvestOptions::setLargest);
     connect(m_lComm, &QCheckBox::toggled, &options, &HarvestOptions::setCommercial);
     connect(m_cStop, &QCheckBox::toggled, &options, &HarvestOptions::setPaused);
-    connect(m_lPages, &QComboBox::currentTextChanged, &options, &HarvestOptions::setMaxImages);
+    connect(m_lPages, &QComboBox::currentTextChanged, this, &FrmMain::lPagesChanged);
     connect(m_lConn, &QComboBox::currentTextChanged, this, &FrmMain::lConnChanged);
     connect(&options, &HarvestOptions::changed, this, &FrmMain::showOptions);
     connect(&options, &HarvestOptions::saveFolderChanged, this, &FrmMain::showSaveFolder);
@@ -347,7 +347,8 @@ void FrmMain::fillLists()
             m_lConn->addItem(QString::number(multiple));
         m_lConn->setCurrentIndex(0);
     }
-    m_lPages->addItem(QStringLiteral("60"));
+    const QSignalBlocker blocker(m_lPages);
+    m_lPages->addItems({"60", "120", "300", "600", "1200", "Max"});
     m_lPages->setCurrentIndex(0);
 }
 
@@ -367,6 +368,7 @@ void FrmMain::readSettings()
     text1Changed(m_text1->text());
     // A stored value that is not one of the choices leaves the default.
     m_lConn->setCurrentText(m_settings.readSettingValue(QStringLiteral("SpeedMultiple")));
+    m_lPages->setCurrentText(m_settings.readSettingValue(QStringLiteral("MaxImages")));
     const QString keepAlive
             = m_settings.readSettingValue(QStringLiteral("KeepAlive")).trimmed().toLower();
     m_engine.options().setKeepAlive(keepAlive != QLatin1String("false")
@@ -475,6 +477,12 @@ void FrmMain::lConnChanged(const QString &text)
 {
     m_settings.saveSettingValue(QStringLiteral("SpeedMultiple"), text);
     m_engine.options().setSpeedMultiple(text.toInt());
+}
+
+void FrmMain::lPagesChanged(const QString &text)
+{
+    m_settings.saveSettingValue(QStringLiteral("MaxImages"), text);
+    m_engine.options().setMaxImages(text);
 }
 
 void FrmMain::keywordStarted(const QString &keyword)

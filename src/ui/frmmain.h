@@ -45,6 +45,7 @@ private slots:
     void text1Changed(const QString &text);
     void tDirChanged(const QString &text);
     void lConnChanged(const QString &text);
+    void lPagesChanged(const QString &text);
     void keywordStarted(const QString &keyword);
     void showStatistics();
     void showSpeed();

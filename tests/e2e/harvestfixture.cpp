@@ -75,15 +75,12 @@ QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &re
                            + (wanted.largest ? "l" : "");
     QMap<QString, QByteArray> files;
     for (const QByteArray &keyword : request.keywords) {
-        // Results pages of 60 photos, at most 70 of them, and no more than the image limit fills.
-        int pages = std::min(m_site.catalog().resultCount(keyword, wanted.commercial) / 60 + 1, 70);
+        // The first photos listed, as many as Max Images asks, at most 70 pages of 60.
+        int photos = std::min(m_site.catalog().resultCount(keyword, wanted.commercial), 70 * 60);
         if (!lowerTrim(wanted.maxImages).contains(QLatin1String("max")))
-            pages = std::min(pages, int(leadingNumber(wanted.maxImages)) / 60);
-        for (int page = 1; page <= pages; ++page) {
-            const QList<Photo> photos
-                    = m_site.catalog().photosOnPage(keyword, wanted.commercial, page);
-            files.insert(imageAddresses(keyword, photos, ticked));
-        }
+            photos = std::min(photos, int(leadingNumber(wanted.maxImages)));
+        files.insert(imageAddresses(
+                keyword, m_site.catalog().photos(keyword, wanted.commercial, photos), ticked));
     }
     for (QByteArray &bytes : files)
         bytes = m_site.catalog().imageBytes(bytes);

@@ -31,6 +31,9 @@ private slots:
                 << Request{{"count90", "count20"}, {false, false, true, true, "Max"}} << false;
         QTest::newRow("thumbnails only, limit of 120")
                 << Request{{"count130"}, {true, false, false, false, "120"}} << false;
+        // Page 2 may come in first; the photos taken are the first hundred all the same.
+        QTest::newRow("limit of 100 across two pages")
+                << Request{{"count130"}, {false, true, false, false, "100"}} << false;
         QTest::newRow("limit below one page")
                 << Request{{"count37", "count5"}, {true, true, true, false, "30"}} << false;
         QTest::newRow("nothing ticked")

@@ -615,6 +615,29 @@ private slots:
             QVERIFY2(!f.scraper.registry().isAlreadyDone(key), key);
     }
 
+    // Max Images 100 takes the first hundred photos listed, though page 2 comes in first.
+    void photoBudgetKeepsTheFirstListed()
+    {
+        Pages f(QStringLiteral("s"));
+        f.options.setMaxImages(QStringLiteral("100"));
+        f.scraper.setResultPageCount(0);
+        f.start("/search/?q=a&z=m");
+        f.deliver({ok + heading("130") + "photo_container</html>"});
+        f.queue.clear();
+        for (const int page : {2, 1}) {
+            QByteArray listing;
+            for (int i = (page - 1) * 60; i < page * 60; ++i)
+                listing += "photo_container\"><a href=\"/photos/u/" + QByteArray::number(i) + "/\">";
+            f.start("/search/?q=a&page=" + QByteArray::number(page));
+            f.deliver({ok + listing + "</html>"});
+        }
+        QByteArrayList queued = f.queued();
+        queued.removeIf([](const QByteArray &address) { return !address.contains("/photos/u/"); });
+        QCOMPARE(queued.size(), 100);
+        QVERIFY(queued.contains(host + "/photos/u/0/") && queued.contains(host + "/photos/u/99/")
+                && !queued.contains(host + "/photos/u/100/"));
+    }
+
     // cap: the transfers the keyword may hand out once the count is read.
     void resultPages_data()
     {
@@ -625,7 +648,9 @@ private slots:
         row("commas, max in a word", count, "Maximum", false, 21.0, 21, 2 * (1234 * 6 + 21 + 1));
         row("limit of 70", heading("100,000"), "MAX", false, 1667.0, 70, unread);
         row("600 images", count, "600", false, 21.0, 10, 2 * (600 * 6 + 10 + 1));
-        row("100 images, not rounded", count, "100", false, 21.0, 1, 2 * (60 * 6 + 1 + 1));
+        row("100 images: two pages, 100 photos", count, "100", false, 21.0, 2,
+            2 * (100 * 6 + 2 + 1));
+        row("30 images: one page, 30 photos", count, "30", false, 21.0, 1, 2 * (30 * 6 + 1 + 1));
         row("not a number", count, "abc", false, 21.0, 0, 2);
         row("count 0, commercial", heading("0"), "max", true, 1.0, 1, 2 * (1 + 1));
         row("exact multiple", heading("120"), "max", false, 3.0, 3, 2 * (120 * 6 + 3 + 1));

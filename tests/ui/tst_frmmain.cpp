@@ -148,19 +148,21 @@ private slots:
         QTest::keyClicks(child<QLineEdit>("Text1"), QStringLiteral("zelda  "));
         child<QLineEdit>("tDir")->setText(QStringLiteral("/data/pictures/"));
         child<QComboBox>("lConn")->setCurrentText(QStringLiteral("3"));
+        child<QComboBox>("lPages")->setCurrentText(QStringLiteral("1200"));
         // Written through at once, keys in lower case under the application's group.
         QFile file(m_home.filePath(QStringLiteral("Coalvesper/Coalvesper.conf")));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(),
-                 "[Settings]\nspeedmultiple=3\ntdir=/data/pictures/\ntext1=\"zelda  \"\n");
+                 "[Settings]\nmaximages=1200\nspeedmultiple=3\ntdir=/data/pictures/\ntext1="
+                 "\"zelda  \"\n");
         // A key written by hand in capitals is found all the same.
         QSettings(QStringLiteral("Coalvesper"), QStringLiteral("Coalvesper"))
                 .setValue("Settings/KeepAlive", "False ");
         openWindow();
         const HarvestOptions &options = m_engine->options();
         QCOMPARE((QStringList{text("Text1"), text("tDir"), options.saveFolder(),
-                              child<QComboBox>("lConn")->currentText()}),
-                 (QStringList{"zelda  ", "/data/pictures/", "/data/pictures/", "3"}));
+                              child<QComboBox>("lConn")->currentText(), options.maxImages()}),
+                 (QStringList{"zelda  ", "/data/pictures/", "/data/pictures/", "3", "1200"}));
         QVERIFY(options.speedMultiple() == 3 && !options.keepAlive());
     }
 
