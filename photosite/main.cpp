@@ -57,8 +57,9 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("mosscatch-photosite"));
     // --version prints the version, then the licence on a line of its own.
-    QCoreApplication::setApplicationVersion(QLatin1String(mosscatch::ProductVersion) + QLatin1Char('\n')
-                                      + QLatin1String(mosscatch::ProductLicence));
+    QCoreApplication::setApplicationVersion(QLatin1String(mosscatch::ProductVersion)
+                                            + QLatin1Char('\n')
+                                            + QLatin1String(mosscatch::ProductLicence));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Serves the local photo site on 127.0.0.1."));

@@ -206,8 +206,8 @@ CliOptions::Parsed CliOptions::parse(const QStringList &arguments, const StoredS
         return {std::nullopt, parser.helpText(), 0};
     if (parser.isSet(QStringLiteral("version")))
         return {std::nullopt,
-                QStringLiteral("mosscatch-cli ") + QLatin1String(ProductVersion)
-                        + QLatin1Char('\n') + QLatin1String(ProductLicence),
+                QStringLiteral("mosscatch-cli ") + QLatin1String(ProductVersion) + QLatin1Char('\n')
+                        + QLatin1String(ProductLicence),
                 0};
 
     CliOptions options;

@@ -124,12 +124,11 @@ int harvest(CliOptions cli)
                                            .arg(engine.driver()->currentKeyword())
                                 << Qt::endl;
         });
-        QObject::connect(&recorder, &RunRecorder::keywordFinished,
-                         [](const KeywordFigures &figures) {
-                             for (const HostsDown::Entry &host : figures.hostsDown)
-                                 QTextStream(stderr) << "mosscatch-cli: " << host.statement()
-                                                     << Qt::endl;
-                         });
+        QObject::connect(
+                &recorder, &RunRecorder::keywordFinished, [](const KeywordFigures &figures) {
+                    for (const HostsDown::Entry &host : figures.hostsDown)
+                        QTextStream(stderr) << "mosscatch-cli: " << host.statement() << Qt::endl;
+                });
         QObject::connect(&recorder, &RunRecorder::runFinished, qApp, &QCoreApplication::quit);
         QObject::connect(&engine, &HarvestEngine::writingStopped, qApp, &QCoreApplication::quit);
         QObject::connect(&stopSignals, &StopSignals::stopRequested, qApp, [&stoppedBy](int signal) {

@@ -86,7 +86,8 @@ double PageScraper::pageAllowance(const QByteArray &path) const
     const qsizetype page = path.indexOf("&page=");
     if (page < 0)
         return m_photoBudget;
-    const double before = (leadingNumber(path.mid(page + 6)) - 1) * ResultPageWalker::ResultsPerPage;
+    const double before
+            = (leadingNumber(path.mid(page + 6)) - 1) * ResultPageWalker::ResultsPerPage;
     return m_photoBudget - std::max(0.0, before);
 }
 

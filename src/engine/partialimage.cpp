@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <climits>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

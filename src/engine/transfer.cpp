@@ -161,8 +161,8 @@ struct Transfer::Header
     }
 };
 
-Transfer::Transfer(const QByteArray &address, const TransferRoute &route,
-                   TransferContext &context, QObject *parent)
+Transfer::Transfer(const QByteArray &address, const TransferRoute &route, TransferContext &context,
+                   QObject *parent)
     : QObject(parent), m_context(context)
 {
     m_record.url = address;
@@ -661,7 +661,8 @@ void Transfer::stallWatchTick(double minimumBytes)
 {
     if (m_record.held)
         return;
-    const bool stalled = m_record.watched && m_record.arrived - m_record.lastReceived < minimumBytes;
+    const bool stalled
+            = m_record.watched && m_record.arrived - m_record.lastReceived < minimumBytes;
     if (stalled)
         failAttempt();
     // A restart made here begins at the tick: the next one judges it.

@@ -277,8 +277,8 @@ void FrmMain::buildQueue()
 void FrmMain::setTabOrder()
 {
     const QList<QWidget *> order
-            = {m_text1,    m_add,  m_list1, m_lConn, m_lPages, m_cThumbnails, m_cStandard,
-               m_cLargest, m_tDir, m_picture6, m_lComm, m_start, m_cStop,  m_queue};
+            = {m_text1,    m_add,  m_list1,    m_lConn, m_lPages, m_cThumbnails, m_cStandard,
+               m_cLargest, m_tDir, m_picture6, m_lComm, m_start,  m_cStop,       m_queue};
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
 }
@@ -518,9 +518,9 @@ void FrmMain::showWriteStop(const WriteError &error)
 {
     m_showingWriteStop = true;
     showStatus(QStringLiteral("Paused: cannot write into %1: %2; untick Pause once %3")
-                           .arg(error.folder, error.reason(),
-                                error.isLackOfRoom() ? QStringLiteral("there is room")
-                                                     : QStringLiteral("it can be written")));
+                       .arg(error.folder, error.reason(),
+                            error.isLackOfRoom() ? QStringLiteral("there is room")
+                                                 : QStringLiteral("it can be written")));
     m_lKW->setToolTip(m_lKW->text());
 }
 
@@ -573,7 +573,7 @@ void FrmMain::showOptions()
         m_showingWriteStop = false;
         m_lKW->setToolTip({});
         showStatus(QStringLiteral("Downloading for: ")
-                       + escapedControls(m_engine.driver()->currentKeyword()));
+                   + escapedControls(m_engine.driver()->currentKeyword()));
     }
 }
 

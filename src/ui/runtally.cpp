@@ -38,11 +38,10 @@ RunTally::RunTally(HarvestEngine &engine, QObject *parent) : QObject(parent), m_
 
 QString RunTally::doneText() const
 {
-    const QString done
-            = QStringLiteral("Done: %1, %2, %3 given up, %4")
-                      .arg(counted(m_keywords, "keyword", "keywords"),
-                           counted(m_images, "image", "images"), QLocale().toString(m_givenUp),
-                           clockText(m_elapsedMs));
+    const QString done = QStringLiteral("Done: %1, %2, %3 given up, %4")
+                                 .arg(counted(m_keywords, "keyword", "keywords"),
+                                      counted(m_images, "image", "images"),
+                                      QLocale().toString(m_givenUp), clockText(m_elapsedMs));
     return (QStringList{done} + m_hostsDown).join(QStringLiteral("; "));
 }
 

@@ -9,8 +9,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QSet>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
@@ -169,8 +169,8 @@ private slots:
         QVERIFY2(run.exitCode == 0, run.err.constData());
         QVERIFY2(run.out.startsWith("saving into " + home.filePath(folder).toUtf8() + "/\n"),
                  run.out.constData());
-        const QJsonObject written = QJsonDocument::fromJson(filesUnder(home.path()).value(
-                "summary.json")).object();
+        const QJsonObject written
+                = QJsonDocument::fromJson(filesUnder(home.path()).value("summary.json")).object();
         QCOMPARE(written["speedMultiple"].toInt(), speedMultiple);
         QCOMPARE(written["connections"].toInt(), 2 * speedMultiple);
     }
@@ -258,8 +258,12 @@ private slots:
         QVERIFY(QFile::copy(certificates.caFile(), store.filePath("ca.pem")));
         const QString named = variable == "SSL_CERT_DIR" ? store.path() : store.filePath("ca.pem");
         const Cli cli{.home = m_home.path(), .environment = {{variable, named}}};
-        QStringList arguments{"--folder", store.filePath("saved"), "--quiet", "--site-scheme",
-                              "https", "--resolve",
+        QStringList arguments{"--folder",
+                              store.filePath("saved"),
+                              "--quiet",
+                              "--site-scheme",
+                              "https",
+                              "--resolve",
                               QStringLiteral("*.example.com=127.0.0.1:%1").arg(site.serverPort()),
                               "count3"};
         // A CA that signed nothing here: the store's own must still be trusted.
@@ -302,13 +306,21 @@ private slots:
         QTemporaryDir folder;
         const Cli cli{.home = m_home.path(), .intervals = QStringLiteral("2,20,200,20000")};
         QStringList arguments{
-                "--folder", folder.filePath("saved"), "--quiet", "--no-thumbnails",
-                "--summary-json", folder.filePath("summary.json"), "--resolve",
+                "--folder",
+                folder.filePath("saved"),
+                "--quiet",
+                "--no-thumbnails",
+                "--summary-json",
+                folder.filePath("summary.json"),
+                "--resolve",
                 QStringLiteral("*.static.photosite.example.com=127.0.0.1:%1").arg(imagePort),
-                "--resolve", QStringLiteral("*.example.com=127.0.0.1:%1").arg(site.serverPort()),
+                "--resolve",
+                QStringLiteral("*.example.com=127.0.0.1:%1").arg(site.serverPort()),
                 "count60"};
         if (tls)
-            arguments << "--site-scheme" << "https" << "--ca-file" << certificates.caFile();
+            arguments << "--site-scheme"
+                      << "https"
+                      << "--ca-file" << certificates.caFile();
         const CliRun run = cli.run(arguments);
 
         QCOMPARE(run.exitCode, 1);
@@ -316,13 +328,16 @@ private slots:
         for (const Photo &photo : PhotoCatalog().photosOnPage("count60", false, 1))
             hosts.insert(photo.imageHost);
         QByteArrayList lines = run.err.trimmed().split('\n');
-        QVERIFY2(lines.takeLast().startsWith("mosscatch-cli: no image saved: "), run.err.constData());
+        QVERIFY2(lines.takeLast().startsWith("mosscatch-cli: no image saved: "),
+                 run.err.constData());
         QCOMPARE(lines.size(), hosts.size());
         for (const QByteArray &line : lines)
             QVERIFY2(line.contains(fault) && hosts.contains(line.split(' ').value(tls ? 3 : 1)),
                      line.constData());
-        const QJsonArray down = QJsonDocument::fromJson(filesUnder(folder.path()).value(
-                "summary.json"))["totals"]["hostsDown"].toArray();
+        const QJsonArray down
+                = QJsonDocument::fromJson(
+                          filesUnder(folder.path()).value("summary.json"))["totals"]["hostsDown"]
+                          .toArray();
         int givenUp = 0;
         for (const QJsonValue &host : down)
             givenUp += host["givenUp"].toInt();

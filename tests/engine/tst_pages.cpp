@@ -414,8 +414,8 @@ private slots:
         add("kept: content-length in lower case", ok11 + "content-length: 300\r\n\r\n" + b, "",
             "saved and kept", b);
         add("kept: interim answers passed over",
-            "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </s.css>\r\n\r\n"
-                    + ok11 + length + "\r\n" + b,
+            "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </s.css>\r\n\r\n" + ok11
+                    + length + "\r\n" + b,
             "", "saved and kept", b);
         add("kept: closed as the request goes out: sent again", "", "close", "pending");
         add("kept: stalls", "", "stall", "retried");
@@ -627,7 +627,8 @@ private slots:
         for (const int page : {2, 1}) {
             QByteArray listing;
             for (int i = (page - 1) * 60; i < page * 60; ++i)
-                listing += "photo_container\"><a href=\"/photos/u/" + QByteArray::number(i) + "/\">";
+                listing += "photo_container\"><a href=\"/photos/u/" + QByteArray::number(i)
+                           + "/\">";
             f.start("/search/?q=a&page=" + QByteArray::number(page));
             f.deliver({ok + listing + "</html>"});
         }

@@ -215,8 +215,8 @@ private slots:
     // whole); once they run out every open is refused.
     void hostsDown_data()
     {
-        const auto row = columns<QByteArray, int, int, int, QString>("events", "addresses",
-                                                                      "opens", "givenUp", "down");
+        const auto row = columns<QByteArray, int, int, int, QString>("events", "addresses", "opens",
+                                                                     "givenUp", "down");
         row("refused three times in a row", "", 5, 4, 5,
             "a.com is not answering (connection refused): 5 addresses given up");
         row("a success between clears the count", "rrarr", 2, 5, 1, "");

@@ -10,7 +10,8 @@ void Cli::start(QProcess &process, const QStringList &arguments) const
     environment.insert(QStringLiteral("HOME"), home);
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
     environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"), intervals);
-    for (auto variable = this->environment.cbegin(); variable != this->environment.cend(); ++variable)
+    for (auto variable = this->environment.cbegin(); variable != this->environment.cend();
+         ++variable)
         environment.insert(variable.key(), variable.value());
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(workingDirectory);

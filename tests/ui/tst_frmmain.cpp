@@ -257,7 +257,8 @@ private slots:
         using Column = ConnectionRows::Column;
         QTRY_COMPARE(spoken(rows->label(1, Column::Sock)),
                      "Connection 1: CONNECTING www.photosite.example.com/search/?q=moss&ct=0&mt="
-                     "photos&adv=1&z=m " + formatByteSize(0));
+                     "photos&adv=1&z=m "
+                             + formatByteSize(0));
         HarvestStatistics::ConnectionRow kept, closed;
         kept.status = QStringLiteral("KEPT");
         kept.url = QStringLiteral("a.com");
