@@ -223,14 +223,14 @@ void ConnectionPool::onRefused(const Connection *connection, const QString &reas
 
 bool ConnectionPool::giveUpIfHostDown(const QByteArray &address, const QByteArray &host)
 {
-    if (!m_hostsDown.isDown(host))
+    const std::optional<HostsDown::Entry> down = m_hostsDown.down(host);
+    if (!down)
         return false;
-    const QString reason = m_hostsDown.reason(host);
     m_hostsDown.countGivenUp(host);
-    if (m_hostsDown.isUntrusted(host))
-        emit certificateRejected(host, reason);
+    if (down->untrusted)
+        emit certificateRejected(host, down->reason);
     else
-        emit connectionFailed(host, reason);
+        emit connectionFailed(host, down->reason);
     emit addressGivenUp(address);
     return true;
 }
@@ -382,12 +382,11 @@ void ConnectionPool::attempt(int index, bool mayReuse)
     Slot &slot = m_slots[size_t(index)];
     Transfer *const transfer = slot.transfer;
     const ConnectionTarget target = transfer->record().target;
-    if (m_hostsDown.isDown(target.host)) {
+    if (const std::optional<HostsDown::Entry> down = m_hostsDown.down(target.host)) {
         closeConnection(index);
-        transfer->refuse(m_hostsDown.isUntrusted(target.host)
-                                 ? Transfer::Outcome::CertificateRejected
-                                 : Transfer::Outcome::GivenUp,
-                         m_hostsDown.reason(target.host));
+        transfer->refuse(down->untrusted ? Transfer::Outcome::CertificateRejected
+                                         : Transfer::Outcome::GivenUp,
+                         down->reason);
         return;
     }
     if (m_holds.isHeld(target.host)) {

@@ -44,21 +44,13 @@ bool HostsDown::isDown(const QByteArray &host) const
     return find(host) != nullptr;
 }
 
-bool HostsDown::isUntrusted(const QByteArray &host) const
+std::optional<HostsDown::Entry> HostsDown::down(const QByteArray &host) const
 {
     const Note *note = find(host);
-    return note && note->untrusted;
+    if (!note)
+        return std::nullopt;
+    return Entry{host, note->reason, note->untrusted, note->givenUp};
 }
-
-QString HostsDown::reason(const QByteArray &host) const
-{
-    const Note *note = find(host);
-    return note ? note->reason : QString();
-}
-
-}
-
-namespace mosscatch {
 
 void HostsDown::countGivenUp(const QByteArray &host)
 {

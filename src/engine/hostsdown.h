@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 namespace mosscatch {
 
 // The hosts a keyword has stopped asking: three connections in a row that
@@ -35,9 +37,8 @@ public:
     void noteOpened(const QByteArray &host);
 
     bool isDown(const QByteArray &host) const;
-    bool isUntrusted(const QByteArray &host) const;
-    // Why the host is down, in words; empty while it is not.
-    QString reason(const QByteArray &host) const;
+    // The host's entry while it is down.
+    std::optional<Entry> down(const QByteArray &host) const;
     // One more address of a host that is down was given up.
     void countGivenUp(const QByteArray &host);
     // The hosts down, in the order they went down.

@@ -121,21 +121,20 @@ struct Transfer::Header
 
     void readField(const QByteArray &name, const QByteArray &value)
     {
-        const QByteArray lower = value.toLower();
         if (name == "location" && !location)
             location = value;
         else if (name == "content-length")
             readLength(value);
-        else if (name == "content-encoding" && lower != "identity")
-            unreadable = true;
-        else if (name == "transfer-encoding" && lower == "chunked")
+        else if (name == "content-encoding")
+            unreadable = unreadable || value.compare("identity", Qt::CaseInsensitive) != 0;
+        else if (name == "transfer-encoding" && value.compare("chunked", Qt::CaseInsensitive) == 0)
             chunked = true;
-        else if (name == "transfer-encoding" && lower != "identity")
-            unreadable = true;
+        else if (name == "transfer-encoding")
+            unreadable = unreadable || value.compare("identity", Qt::CaseInsensitive) != 0;
         else if (name == "retry-after")
             retryAfter = value;
         else if (name == "connection")
-            readConnection(lower);
+            readConnection(value.toLower());
     }
 
     // Only decimal digits make a length; two different ones contradict each other.
