@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     options.setMaxImages((flags & 64) ? QStringLiteral("max") : QStringLiteral("600"));
     PageScraper &scraper = *engine.scraper();
     AddressQueue &queue = *engine.queue();
-    scraper.beginKeyword();
+    scraper.beginKeyword(QStringLiteral("moss"));
     scraper.setResultPageCount((flags & 3) == 3 ? 0 : 1);
     queue.clear();
 
@@ -57,10 +57,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     record.target.host = "www.photosite.example.com";
     record.path = paths[flags & 3];
     record.url = record.target.host + record.path;
-    record.data = QByteArray(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
+    record.exchange.data
+            = QByteArray(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
     (void)scraper.process(record);
     scraper.setResultPageCount(0);
-    scraper.walker().getPagesOfResults(record.data);
+    scraper.walker().getPagesOfResults(record.exchange.data);
     for (qsizetype i = 0; i < queue.size(); ++i) {
         for (const char c : queue.at(i)) {
             if (uchar(c) < 32 || uchar(c) == 127)

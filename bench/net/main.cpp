@@ -66,7 +66,7 @@ void benchReceive(qint64 totalBytes)
     });
     QObject::connect(&connection, &Connection::peerClosed, &loop, &QEventLoop::quit);
     QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-    connection.connectToHost("www.photosite.example.com", 80);
+    connection.connectTo({Scheme::Http, "www.photosite.example.com", 80});
     loop.exec();
     const double seconds = clock.isValid() ? clock.nsecsElapsed() / 1e9 : 0;
     connection.close();
@@ -100,7 +100,7 @@ void benchConnectClose(int rounds)
     clock.start();
     int done = 0;
     for (; done < rounds && clock.elapsed() < 30000; ++done) {
-        connection.connectToHost("www.photosite.example.com", 80);
+        connection.connectTo({Scheme::Http, "www.photosite.example.com", 80});
         giveUp.start(5000);
         loop.exec();
         if (connection.state() != SocketState::Connected)

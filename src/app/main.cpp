@@ -5,7 +5,7 @@
 #include "photosite/photosite.h"
 #include "ui/artwork.h"
 #include "ui/frmmain.h"
-#include "ui/settingsstore.h"
+#include "common/settingsstore.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

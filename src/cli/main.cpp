@@ -7,7 +7,7 @@
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
 #include "photosite/photosite.h"
-#include "ui/settingsstore.h"
+#include "common/settingsstore.h"
 
 #include <QCoreApplication>
 #include <QDir>

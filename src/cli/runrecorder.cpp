@@ -18,7 +18,7 @@ RunRecorder::RunRecorder(HarvestEngine &engine, QObject *parent) : QObject(paren
         finishKeyword();
         emit runFinished();
     });
-    connect(&engine, &HarvestEngine::imageSaved, this, &RunRecorder::countImage);
+    connect(&engine, &HarvestEngine::imageCommitted, this, &RunRecorder::countImage);
     connect(engine.pool(), &ConnectionPool::socksLoaded, this,
             [this](int count) { m_connections = std::max(m_connections, count - 1); });
     connect(engine.statistics(), &HarvestStatistics::updated, this,
@@ -130,7 +130,7 @@ void RunRecorder::finishKeyword()
         return;
     readExpectedImages();
     m_keywords.last() = current();
-    m_keywords.last().hostsDown = m_engine.pool()->hostsDown().entries();
+    m_keywords.last().hostsDown = m_engine.pool()->cache().hostsDown().entries();
     m_running = false;
     emit keywordFinished(m_keywords.last());
 }
@@ -149,19 +149,22 @@ int RunRecorder::imagesSaved() const
     return images;
 }
 
-void RunRecorder::countImage(const QString &path)
+void RunRecorder::countImage(const QString &, SizeFolder folder)
 {
     KeywordFigures *figures = active();
     if (!figures)
         return;
-    const QString folder = QFileInfo(path).absolutePath();
-    const QString keywordFolder = QFileInfo(m_engine.driver()->keywordFolder()).absoluteFilePath();
-    if (folder == keywordFolder + QStringLiteral("/thumbnails"))
+    switch (folder) {
+    case SizeFolder::Thumbnail:
         ++figures->thumbnails;
-    else if (folder == keywordFolder + QStringLiteral("/largest"))
+        break;
+    case SizeFolder::Largest:
         ++figures->largest;
-    else
+        break;
+    case SizeFolder::Standard:
         ++figures->standard;
+        break;
+    }
 }
 
 void RunRecorder::readExpectedImages()

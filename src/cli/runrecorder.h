@@ -58,7 +58,7 @@ private:
     // Addresses the full queue turned away and photos past a keyword's budget.
     qint64 refusedSinceStart() const;
     void countGivenUp(const QByteArray &url);
-    void countImage(const QString &path);
+    void countImage(const QString &path, mosscatch::SizeFolder folder);
     void readExpectedImages();
     KeywordFigures *active();
 

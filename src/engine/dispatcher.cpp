@@ -65,7 +65,7 @@ void Dispatcher::openConnectionsAhead()
     const qsizetype reach = std::min<qsizetype>(m_queue.size(), OpenAheadReach);
     for (qsizetype i = 0; i < reach; ++i) {
         const QByteArray &address = m_queue.at(i);
-        const Route route = TransferRoute::of(address, m_keywordFolder);
+        const TransferRoute route = TransferRoute::of(address, m_keywordFolder);
         if (route.target.host.isEmpty() || route.namesNoFile() || m_dispatched.contains(address)
             || isOnDisk(route))
             continue;
@@ -77,10 +77,10 @@ void Dispatcher::openConnectionsAhead()
             ++same->second;
     }
     for (const auto &[target, count] : wanted)
-        m_pool.openAhead(target, std::min(count, m_pool.workingSlots()));
+        m_pool.cache().openAhead(target, std::min(count, m_pool.workingSlots()));
 }
 
-bool Dispatcher::isOnDisk(const Route &route)
+bool Dispatcher::isOnDisk(const TransferRoute &route)
 {
     return fileExists(route.folder + fileNameText(route.fileName));
 }
@@ -95,14 +95,15 @@ bool Dispatcher::nothingToHandOut() const
 // that can reuse an idle connection may go before them.
 std::optional<QByteArray> Dispatcher::nextAddress()
 {
-    const HostHolds &holds = m_pool.holds();
+    const ConnectionCache &connections = m_pool.cache();
+    const HostHolds &holds = connections.holds();
     // An address near the top whose site has a connection waiting idle costs
     // no handshake: it goes first.
-    if (m_options.keepAlive() && m_pool.idleConnections() > 0) {
+    if (m_options.keepAlive() && connections.waitingCount() > 0) {
         std::optional<QByteArray> reusing = m_queue.takeFirstWhere(
                 [&](const QByteArray &address) {
                     const ConnectionTarget target = ConnectionTarget::fromAddress(address);
-                    return !holds.isHeld(target.host) && m_pool.hasIdleConnectionTo(target);
+                    return !holds.isHeld(target.host) && connections.hasWaitingTo(target);
                 },
                 ReuseLookAhead);
         if (reusing)
@@ -151,7 +152,7 @@ Dispatcher::Dispatch Dispatcher::dispatch(const QByteArray &address)
 {
     if (m_dispatched.contains(address))
         return Dispatch::PassedOver;
-    const Route route = TransferRoute::of(address, m_keywordFolder);
+    const TransferRoute route = TransferRoute::of(address, m_keywordFolder);
     if (route.target.host.isEmpty()) {
         emit addressGivenUp(address);
         return Dispatch::PassedOver;
@@ -174,7 +175,7 @@ Dispatcher::Dispatch Dispatcher::dispatch(const QByteArray &address)
     // A keyword's search page goes first, and its next pages come from the
     // same site on every slot.
     if (m_transfers == 1)
-        m_pool.openAhead(route.target, m_pool.workingSlots());
+        m_pool.cache().openAhead(route.target, m_pool.workingSlots());
     emit transferStarted(index, address);
     return Dispatch::Started;
 }

@@ -25,8 +25,6 @@ class Dispatcher : public QObject
     Q_OBJECT
 
 public:
-    using Route = TransferRoute;
-
     // One photo costs at most six transfers (photo page, standard image, sizes
     // page, largest-size page, largest image, thumbnail); a keyword's result
     // pages and its search page come on top. Twice that leaves room for odd
@@ -59,15 +57,8 @@ public:
     Dispatcher(const HarvestOptions &options, AddressQueue &queue, ConnectionPool &pool,
                TransferContext &context, QObject *parent = nullptr);
 
-    static Route route(const QByteArray &address, const QString &keywordFolder)
-    {
-        return TransferRoute::of(address, keywordFolder);
-    }
-
     // Only for tests: a smaller cap, so a link farm ends in seconds.
     void setTransferCap(int transfers) { m_transferCap = m_keywordCap = transfers; }
-    // The current keyword's cap.
-    int keywordCap() const { return m_keywordCap; }
 
 public slots:
     // A keyword's harvest begins: its transfers are counted afresh and its
@@ -107,7 +98,7 @@ private:
     std::optional<QByteArray> nextAddress();
     Dispatch dispatch(const QByteArray &address);
     void openConnectionsAhead();
-    static bool isOnDisk(const Route &route);
+    static bool isOnDisk(const TransferRoute &route);
 
     const HarvestOptions &m_options;
     AddressQueue &m_queue;

@@ -8,8 +8,8 @@ HarvestEngine::HarvestEngine(SiteConfiguration site, ConnectionFactory factory, 
       m_queue(m_site),
       m_pool(std::move(factory), m_options),
       m_driver(m_site, m_options, m_queue, m_pool),
-      m_scraper(m_site, m_options, m_driver, m_queue),
-      m_context{m_scraper, m_pool.holds(), m_options, 0, {}, {}},
+      m_scraper(m_site, m_options, m_queue),
+      m_context{m_scraper, m_pool.cache(), m_options, 0, {}, {}},
       m_dispatcher(m_options, m_queue, m_pool, m_context),
       m_statistics(m_pool, m_queue, m_context)
 {
@@ -30,7 +30,8 @@ HarvestEngine::~HarvestEngine()
 void HarvestEngine::connectParts()
 {
     connect(&m_driver, &RunDriver::keywordStarted, this, &HarvestEngine::keywordStarted);
-    connect(&m_driver, &RunDriver::harvestPrepared, &m_scraper, &PageScraper::beginKeyword);
+    connect(&m_driver, &RunDriver::harvestPrepared, &m_scraper,
+            [this] { m_scraper.beginKeyword(m_driver.currentKeyword()); });
     connect(&m_driver, &RunDriver::harvestPrepared, &m_dispatcher, &Dispatcher::beginKeyword);
     connect(&m_driver, &RunDriver::harvestPrepared, this, &HarvestEngine::enableHarvestTimers);
     // A keyword's search goes out at once, not a tick later.
@@ -48,27 +49,16 @@ void HarvestEngine::connectParts()
         if (m_nextTimer.isActive())
             m_nextTimer.start();
     });
-    connect(&m_pool, &ConnectionPool::slotFreed, this, &HarvestEngine::dispatchIfDue,
+    connect(&m_pool, &ConnectionPool::transferFinished, this, &HarvestEngine::announce);
+    // A freed slot takes the next address without waiting for the tick.
+    connect(&m_pool, &ConnectionPool::transferFinished, this, &HarvestEngine::dispatchIfDue,
             Qt::QueuedConnection);
     connect(&m_dispatcher, &Dispatcher::nameRefused, this, &HarvestEngine::nameRefused);
     connect(&m_dispatcher, &Dispatcher::addressGivenUp, this, &HarvestEngine::addressGivenUp);
     connect(&m_dispatcher, &Dispatcher::keywordCutShort, this, &HarvestEngine::keywordCutShort);
-
-    connect(&m_pool, &ConnectionPool::nameRefused, this, &HarvestEngine::nameRefused);
-    connect(&m_pool, &ConnectionPool::addressGivenUp, this, &HarvestEngine::addressGivenUp);
     connect(&m_pool, &ConnectionPool::transferRetried, this, &HarvestEngine::transferRetried);
-    connect(&m_pool, &ConnectionPool::certificateRejected, this,
-            &HarvestEngine::certificateRejected);
-    connect(&m_pool, &ConnectionPool::connectionFailed, this, &HarvestEngine::connectionFailed);
-    connect(&m_pool, &ConnectionPool::hostDown, this, &HarvestEngine::hostDown);
-
-    connect(&m_pool, &ConnectionPool::imageSaved, this, &HarvestEngine::imageSaved);
-    connect(&m_pool, &ConnectionPool::imageSaved, this, [this](const QString &path) {
-        emit imageCommitted(path, sizeFolderOf(path, m_driver.keywordFolder()));
-    });
-    connect(&m_pool, &ConnectionPool::imageAlreadyOnDisk, this, &HarvestEngine::imageAlreadyOnDisk);
     connect(&m_pool, &ConnectionPool::pageFetched, this, &HarvestEngine::pageFetched);
-    connect(&m_pool, &ConnectionPool::imageNotWritten, this, &HarvestEngine::holdForWriteError);
+    connect(&m_pool.cache(), &ConnectionCache::hostDown, this, &HarvestEngine::hostDown);
     connect(&m_scraper, &PageScraper::logLine, this, &HarvestEngine::logLine);
     connect(&m_scraper, &PageScraper::resultCountRead, &m_dispatcher, &Dispatcher::limitToResults);
 
@@ -122,11 +112,39 @@ bool HarvestEngine::start()
     return m_driver.nextMajorKeyword();
 }
 
-void HarvestEngine::holdForWriteError(const QByteArray &url, const WriteError &error)
+// What became of an address, told in the engine's signals.
+void HarvestEngine::announce(const TransferResult &result)
 {
-    m_dispatcher.fetchAgain(url);
-    m_options.setPaused(true);
-    emit writingStopped(error);
+    using Outcome = TransferResult::Outcome;
+    switch (result.outcome) {
+    case Outcome::Saved:
+        emit imageSaved(result.savedPath);
+        emit imageCommitted(result.savedPath,
+                            sizeFolderOf(result.savedPath, m_driver.keywordFolder()));
+        return;
+    case Outcome::AlreadyOnDisk:
+        emit imageAlreadyOnDisk(result.savedPath);
+        return;
+    case Outcome::PageTaken:
+        return;
+    case Outcome::NotWritten:
+        // The image is fetched again once the run goes on.
+        m_dispatcher.fetchAgain(result.queuedAs);
+        m_options.setPaused(true);
+        emit writingStopped(result.writeError);
+        return;
+    case Outcome::NameRefused:
+        emit nameRefused(result.url, result.reason);
+        break;
+    case Outcome::CertificateRejected:
+        emit certificateRejected(result.host, result.reason);
+        break;
+    case Outcome::GivenUp:
+        if (!result.reason.isEmpty())
+            emit connectionFailed(result.host, result.reason);
+        break;
+    }
+    emit addressGivenUp(result.url);
 }
 
 void HarvestEngine::dispatchIfDue()

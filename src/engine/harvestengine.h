@@ -135,7 +135,7 @@ private:
     void connectParts();
     void connectTimers();
     void enableHarvestTimers();
-    void holdForWriteError(const QByteArray &url, const WriteError &error);
+    void announce(const mosscatch::TransferResult &result);
     void dispatchIfDue();
 
     SiteConfiguration m_site;

@@ -45,7 +45,7 @@ void HarvestStatistics::updateStats()
     for (int i = 1; i < count; ++i) {
         m_rows[i - 1] = rowFor(i);
         const Transfer *transfer = m_pool.transfer(i);
-        if (transfer && transfer->record().held && m_waitText.isEmpty())
+        if (transfer && transfer->isHeld() && m_waitText.isEmpty())
             m_waitText = m_rows[i - 1].url;
     }
     m_queueText = QString::number(m_queue.size());
@@ -64,8 +64,11 @@ HarvestStatistics::ConnectionRow HarvestStatistics::rowFor(int index) const
         row.kept = true;
         return row;
     }
-    row.status = sockStateName(int(connection->state())).toUpper();
-    const QString failure = transfer ? connection->failure() : m_pool.shownFailure(index);
+    row.status
+            = sockStateName(int(connection ? connection->state() : SocketState::Closed)).toUpper();
+    const QString failure = !transfer    ? m_pool.shownFailure(index)
+                            : connection ? connection->failure()
+                                         : QString();
     if (!failure.isEmpty())
         row.status += QStringLiteral(": ") + failure;
     if (!transfer) {
@@ -75,16 +78,16 @@ HarvestStatistics::ConnectionRow HarvestStatistics::rowFor(int index) const
     }
     const TransferRecord &record = transfer->record();
     row.url = QString::fromLatin1(record.url);
-    if (record.held) {
+    if (transfer->isHeld()) {
         row.status = QStringLiteral("WAITING");
         row.url = HostHolds::waitText(record.target.host,
-                                      m_pool.holds().remaining(record.target.host));
+                                      m_pool.cache().holds().remaining(record.target.host));
     }
-    if (record.contentLength == 0) {
-        row.size = formatByteSize(record.data.size());
+    if (record.exchange.contentLength == 0) {
+        row.size = formatByteSize(record.exchange.data.size());
     } else {
-        row.size = formatByteSize(record.received);
-        row.percent = percentText(record.received, record.contentLength);
+        row.size = formatByteSize(record.exchange.received);
+        row.percent = percentText(record.exchange.received, record.exchange.contentLength);
     }
     return row;
 }

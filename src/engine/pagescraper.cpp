@@ -30,17 +30,18 @@ QByteArray withoutScheme(QByteArray address)
 }
 
 PageScraper::PageScraper(const SiteConfiguration &site, const HarvestOptions &options,
-                         const RunDriver &driver, AddressQueue &queue, QObject *parent)
+                         AddressQueue &queue, QObject *parent)
     : QObject(parent),
       m_site(site),
       m_options(options),
       m_queue(queue),
-      m_walker(site, options, driver, queue)
+      m_walker(site, options, queue)
 {
 }
 
-void PageScraper::beginKeyword()
+void PageScraper::beginKeyword(const QString &keyword)
 {
+    m_walker.setKeyword(keyword);
     m_resultPageCount = 0;
     m_photoBudget = ResultPageWalker::MaxPages * ResultPageWalker::ResultsPerPage;
     m_photosTaken.clear();
@@ -50,7 +51,7 @@ void PageScraper::beginKeyword()
 PageScraper::Outcome PageScraper::process(const TransferRecord &record)
 {
     const bool photoPages = record.path.contains("/photos/");
-    if (!photoPages && record.data.contains(SiteConfiguration::PhotoEntryMarker))
+    if (!photoPages && record.exchange.data.contains(SiteConfiguration::PhotoEntryMarker))
         return processResultsPage(record);
     if (!photoPages || record.path.contains(".jpg"))
         return Outcome::Done;
@@ -62,7 +63,7 @@ PageScraper::Outcome PageScraper::process(const TransferRecord &record)
 PageScraper::Outcome PageScraper::processResultsPage(const TransferRecord &record)
 {
     if (m_resultPageCount == 0) {
-        m_resultPageCount = m_walker.getPagesOfResults(record.data);
+        m_resultPageCount = m_walker.getPagesOfResults(record.exchange.data);
         if (m_resultPageCount > 0) {
             m_photoBudget = ResultPageWalker::photoBudget(m_walker.lastResultCount(),
                                                           m_options.maxImages());
@@ -70,8 +71,9 @@ PageScraper::Outcome PageScraper::processResultsPage(const TransferRecord &recor
         }
         return Outcome::Done;
     }
-    const QList<QByteArray> pieces = withinBudget(
-            splitAt(record.data, SiteConfiguration::PhotoEntryMarker), pageAllowance(record.path));
+    const QList<QByteArray> pieces
+            = withinBudget(splitAt(record.exchange.data, SiteConfiguration::PhotoEntryMarker),
+                           pageAllowance(record.path));
     queuePhotoPages(record.target.origin(), pieces);
     if (m_options.thumbnails())
         return queueThumbnails(record.url, pieces);
@@ -164,10 +166,10 @@ PageScraper::Outcome PageScraper::queueThumbnails(const QByteArray &pageUrl,
 
 PageScraper::Outcome PageScraper::processSizesPage(const TransferRecord &record)
 {
-    const qsizetype list = record.data.indexOf(SiteConfiguration::SizesListMarker);
+    const qsizetype list = record.exchange.data.indexOf(SiteConfiguration::SizesListMarker);
     if (list < 0)
         return Outcome::Done;
-    QByteArray row = record.data.mid(list);
+    QByteArray row = record.exchange.data.mid(list);
     row.truncate(row.indexOf("</tr>") + 1);
     row.replace("\r\n", QByteArray()).replace('\r', QByteArray()).replace('\n', QByteArray());
     if (row.isEmpty())
@@ -188,13 +190,13 @@ PageScraper::Outcome PageScraper::processSizesPage(const TransferRecord &record)
 
 PageScraper::Outcome PageScraper::queueDisplayedLargest(const TransferRecord &record)
 {
-    const qsizetype block = record.data.indexOf(SiteConfiguration::SizesPhotoMarker);
+    const qsizetype block = record.exchange.data.indexOf(SiteConfiguration::SizesPhotoMarker);
     if (block < 0)
         return Outcome::Done;
-    const qsizetype source = record.data.indexOf("src", block);
+    const qsizetype source = record.exchange.data.indexOf("src", block);
     if (source < 0)
         return Outcome::Done;
-    const std::optional<QByteArray> address = quotedValue(record.data.mid(source));
+    const std::optional<QByteArray> address = quotedValue(record.exchange.data.mid(source));
     if (!address)
         return Outcome::UnexpectedShape;
     queueAndLog(record.url, withoutScheme(*address));
@@ -205,13 +207,13 @@ PageScraper::Outcome PageScraper::processPhotoPage(const TransferRecord &record)
 {
     if (!m_options.standard())
         return Outcome::Done;
-    const qsizetype block = record.data.indexOf(SiteConfiguration::PhotoBlockMarker);
+    const qsizetype block = record.exchange.data.indexOf(SiteConfiguration::PhotoBlockMarker);
     if (block < 0)
         return Outcome::Done;
-    const qsizetype tag = record.data.indexOf("img", block);
+    const qsizetype tag = record.exchange.data.indexOf("img", block);
     if (tag < 0)
         return Outcome::Done;
-    std::optional<QByteArray> address = quotedValue(record.data.mid(tag));
+    std::optional<QByteArray> address = quotedValue(record.exchange.data.mid(tag));
     if (!address)
         return Outcome::UnexpectedShape;
     const qsizetype query = address->indexOf('?');

@@ -3,8 +3,8 @@
 #include "engine/addressqueue.h"
 #include "engine/doneregistry.h"
 #include "engine/harvestoptions.h"
+#include "engine/pagesink.h"
 #include "engine/resultpagewalker.h"
-#include "engine/rundriver.h"
 #include "engine/siteconfiguration.h"
 #include "engine/transferrecord.h"
 
@@ -21,19 +21,17 @@ namespace mosscatch {
 // listed on a photo or sizes page are not the keyword's: only results pages
 // add photos, each photo's pages are queued once, and photos past the
 // keyword's budget are refused, so its transfers go to whole photos.
-class PageScraper : public QObject
+class PageScraper : public QObject, public PageSink
 {
     Q_OBJECT
 
 public:
-    enum class Outcome { Done, UnexpectedShape };
-
-    PageScraper(const SiteConfiguration &site, const HarvestOptions &options,
-                const RunDriver &driver, AddressQueue &queue, QObject *parent = nullptr);
+    PageScraper(const SiteConfiguration &site, const HarvestOptions &options, AddressQueue &queue,
+                QObject *parent = nullptr);
 
     // Scrapes the page held by record (data, target, url, path). On a page of
     // unexpected shape it stops at once; what it queued before stays queued.
-    [[nodiscard]] Outcome process(const TransferRecord &record);
+    [[nodiscard]] Outcome process(const TransferRecord &record) override;
 
     // Result pages of the current keyword; 0 until its first results page was read.
     double resultPageCount() const { return m_resultPageCount; }
@@ -41,13 +39,12 @@ public:
     void setResultPageCount(double pages) { m_resultPageCount = pages; }
     const ResultPageWalker &walker() const { return m_walker; }
     ResultPageWalker &walker() { return m_walker; }
-    DoneRegistry &registry() { return m_registry; }
     // Photos results pages listed past their keyword's budget, since start-up.
     qint64 refusedPhotos() const { return m_refusedPhotos; }
 
 public slots:
     // A keyword's harvest begins: no result count known, no key seen.
-    void beginKeyword();
+    void beginKeyword(const QString &keyword);
 
 signals:
     // A page and an address found on it, as "page --: address".

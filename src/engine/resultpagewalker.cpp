@@ -13,8 +13,8 @@ constexpr qsizetype WindowLength = 99;
 }
 
 ResultPageWalker::ResultPageWalker(const SiteConfiguration &site, const HarvestOptions &options,
-                                   const RunDriver &driver, AddressQueue &queue)
-    : m_site(site), m_options(options), m_driver(driver), m_queue(queue)
+                                   AddressQueue &queue)
+    : m_site(site), m_options(options), m_queue(queue)
 {
 }
 
@@ -28,8 +28,7 @@ double ResultPageWalker::getPagesOfResults(const QByteArray &pageText)
     const double pages = pageCount(m_resultCount);
     const double last = lastPage(m_resultCount, m_options.maxImages());
     for (int page = 1; page <= last; ++page)
-        m_queue.addUrl(
-                m_site.resultPageAddress(m_driver.currentKeyword(), m_options.commercial(), page));
+        m_queue.addUrl(m_site.resultPageAddress(m_keyword, m_options.commercial(), page));
     return pages;
 }
 

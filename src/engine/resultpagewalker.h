@@ -2,7 +2,6 @@
 
 #include "engine/addressqueue.h"
 #include "engine/harvestoptions.h"
-#include "engine/rundriver.h"
 #include "engine/siteconfiguration.h"
 
 #include <QByteArray>
@@ -18,7 +17,10 @@ public:
     static constexpr int MaxPages = 70;
 
     ResultPageWalker(const SiteConfiguration &site, const HarvestOptions &options,
-                     const RunDriver &driver, AddressQueue &queue);
+                     AddressQueue &queue);
+
+    // The keyword whose result pages are queued from now on.
+    void setKeyword(const QString &keyword) { m_keyword = keyword; }
 
     // The number of result pages (at least 1), or 0 when the page holds no
     // results heading.
@@ -43,8 +45,8 @@ private:
 
     const SiteConfiguration &m_site;
     const HarvestOptions &m_options;
-    const RunDriver &m_driver;
     AddressQueue &m_queue;
+    QString m_keyword;
     double m_resultCount = 0;
 };
 

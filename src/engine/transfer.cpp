@@ -2,7 +2,6 @@
 
 #include "common/text.h"
 #include "engine/addressqueue.h"
-#include "engine/pagescraper.h"
 #include "engine/retryafter.h"
 #include "net/connection.h"
 
@@ -172,46 +171,78 @@ Transfer::Transfer(const QByteArray &address, const TransferRoute &route, Transf
     m_record.fileName = route.fileName;
 }
 
-bool Transfer::isFinal(Outcome outcome)
+void Transfer::start()
 {
-    return outcome != Outcome::Retry && outcome != Outcome::Redirected
-           && outcome != Outcome::Resend;
+    nextAttempt(true);
 }
 
-bool Transfer::leavesConnectionOpen() const
+void Transfer::resumeIfHoldOver()
 {
-    return m_record.keepConnection && m_bodyEnded;
-}
-
-void Transfer::attempt(Connection *connection, bool reused)
-{
-    startAttempt();
-    m_record.held = false;
-    m_record.watched = false;
-    m_record.reused = reused;
-    listenTo(connection);
-    if (reused)
-        sendRequest();
-}
-
-void Transfer::waitForHold()
-{
-    detach();
-    m_record.held = true;
+    if (m_phase == Phase::Held && !m_context.connections.holds().isHeld(m_record.target.host))
+        nextAttempt(false);
 }
 
 void Transfer::abandon()
 {
-    detach();
-    m_record.image.reset();
+    giveBackConnection(false);
+    m_record.exchange.image.reset();
+    m_phase = Phase::Finished;
+}
+
+// Each phase's entry actions; the transfer is in one phase at a time.
+void Transfer::enter(Phase phase)
+{
+    m_phase = phase;
+    switch (phase) {
+    case Phase::Connecting:
+        break;
+    case Phase::Exchanging:
+        sendRequest();
+        break;
+    case Phase::Held:
+        giveBackConnection(false);
+        break;
+    case Phase::Finished:
+        m_record.exchange.image.reset();
+        m_result.url = m_record.url;
+        m_result.queuedAs = m_record.queuedAs;
+        m_result.host = m_record.target.host;
+        m_result.reason = m_record.failure;
+        emit finished(m_result);
+        break;
+    }
+}
+
+// An attempt begins blank. Its host being down ends the transfer; a held
+// host gets nothing until its hold runs out; an attempt after a failure
+// always goes out on a fresh connection.
+void Transfer::nextAttempt(bool mayReuse)
+{
+    ConnectionCache &connections = m_context.connections;
+    const QByteArray &host = m_record.target.host;
+    if (const std::optional<HostsDown::Entry> down = connections.hostsDown().down(host)) {
+        m_record.failure = down->reason;
+        finish(down->untrusted ? Outcome::CertificateRejected : Outcome::GivenUp);
+        return;
+    }
+    m_record.exchange = {};
+    m_record.watched = false;
+    if (connections.holds().isHeld(host)) {
+        enter(Phase::Held);
+        return;
+    }
+    listenTo(connections.acquire(m_record.target, mayReuse));
+    // One opened ahead may still be on its way up: the request waits for it.
+    m_record.reused = m_connection->state() == SocketState::Connected;
+    enter(m_record.reused ? Phase::Exchanging : Phase::Connecting);
 }
 
 void Transfer::listenTo(Connection *connection)
 {
-    detach();
     m_connection = connection;
+    m_lastConnection = connection;
     m_listening = {
-            connect(connection, &Connection::connected, this, &Transfer::sendRequest),
+            connect(connection, &Connection::connected, this, [this] { enter(Phase::Exchanging); }),
             connect(connection, &Connection::dataArrival, this, &Transfer::onDataArrival),
             connect(connection, &Connection::peerClosed, this, &Transfer::onPeerClosed),
             connect(connection, &Connection::untrusted, this, &Transfer::onUntrusted),
@@ -219,44 +250,33 @@ void Transfer::listenTo(Connection *connection)
     };
 }
 
-void Transfer::detach()
+// The one place that decides whether a connection carries another request:
+// the attempt ended in good order, the response allowed it, its body reached
+// its stated end, and the connection is still open.
+bool Transfer::giveBackConnection(bool orderly)
 {
+    if (!m_connection)
+        return false;
     for (const QMetaObject::Connection &listening : std::as_const(m_listening))
         disconnect(listening);
     m_listening.clear();
-    m_connection = nullptr;
+    const TransferRecord::Exchange &exchange = m_record.exchange;
+    const bool reusable = orderly && exchange.keepConnection && exchange.bodyEnded
+                          && m_connection->state() == SocketState::Connected;
+    m_context.connections.giveBack(std::exchange(m_connection, nullptr), reusable);
+    return reusable;
 }
 
-// Whoever hears the outcome may give this transfer a connection at once, or
-// delete it later: nothing of the attempt is touched afterwards.
-void Transfer::end(Outcome outcome)
+// Whoever hears the result may delete this transfer later: nothing of it is
+// touched afterwards.
+void Transfer::finish(Outcome outcome)
 {
-    detach();
-    if (isFinal(outcome))
-        m_record.image.reset();
-    emit ended(this, outcome);
-}
-
-// Every field of the attempt starts blank: a length or a coding announced by
-// an earlier response (before a retry or a redirect) says nothing about the
-// one to come.
-void Transfer::startAttempt()
-{
-    m_record.data.clear();
-    m_record.image.reset();
-    m_record.received = 0;
-    m_record.attemptArrived = 0;
-    m_record.scanned = 0;
-    m_record.interimBytes = 0;
-    m_record.bodyStarted = false;
-    m_record.contentLength = 0;
-    m_record.chunked = false;
-    m_record.chunks = ChunkedDecoder();
-    m_record.keepConnection = false;
-    m_record.firstBytes.clear();
-    m_record.lastBytes.clear();
-    m_bodyEnded = false;
-    m_redirect.reset();
+    if (m_phase == Phase::Finished)
+        return;
+    m_result.outcome = outcome;
+    giveBackConnection(outcome == Outcome::Saved || outcome == Outcome::PageTaken
+                       || outcome == Outcome::AlreadyOnDisk || outcome == Outcome::NameRefused);
+    enter(Phase::Finished);
 }
 
 void Transfer::sendRequest()
@@ -286,13 +306,14 @@ void Transfer::onDataArrival()
     m_context.totalReceived += chunk.size();
     if (chunk.isEmpty())
         return;
+    TransferRecord::Exchange &exchange = m_record.exchange;
     m_record.arrived += chunk.size();
-    m_record.attemptArrived += chunk.size();
+    exchange.arrived += chunk.size();
     Step step = Step::Next;
-    if (m_record.bodyStarted) {
+    if (exchange.bodyStarted) {
         step = takeBody(chunk);
     } else {
-        m_record.data.append(chunk);
+        exchange.data.append(chunk);
         step = readHeader();
     }
     if (step == Step::Failed)
@@ -301,32 +322,34 @@ void Transfer::onDataArrival()
 
 void Transfer::onPeerClosed()
 {
+    TransferRecord::Exchange &exchange = m_record.exchange;
     // The redirect was known before its body was all in.
-    if (m_redirect) {
-        m_record.keepConnection = false;
-        if (followRedirect(*std::exchange(m_redirect, std::nullopt)) == Step::Failed)
+    if (exchange.redirect) {
+        exchange.keepConnection = false;
+        if (followRedirect(*std::exchange(exchange.redirect, std::nullopt)) == Step::Failed)
             failAttempt();
         return;
     }
     // A kept connection the server closed as the request went out: the
-    // request never had its chance.
-    if (m_record.reused && m_record.attemptArrived == 0) {
-        end(Outcome::Resend);
+    // request never had its chance, and goes again uncounted.
+    if (m_record.reused && exchange.arrived == 0) {
+        giveBackConnection(false);
+        nextAttempt(false);
         return;
     }
     // Only an orderly close can end a body: a reset (the connection's state
     // reads Error) cuts it short wherever the platform tells the two apart.
     const bool orderly = m_connection->state() != SocketState::Error;
     bool whole = false;
-    if (orderly && isImage() && m_record.bodyStarted && m_record.contentLength == 0) {
+    if (orderly && isImage() && exchange.bodyStarted && exchange.contentLength == 0) {
         // Without an announced length the close ends the image, and then only
         // an image whose format says it is whole: a JPEG ends with FF D9.
-        if (m_record.chunked)
-            whole = m_record.chunks.lastChunkSeen();
+        if (exchange.chunked)
+            whole = exchange.chunks.lastChunkSeen();
         else
-            whole = m_record.received > 0
-                    && (!m_record.firstBytes.startsWith(jpegStart)
-                        || m_record.lastBytes.endsWith(jpegEnd));
+            whole = exchange.received > 0
+                    && (!exchange.firstBytes.startsWith(jpegStart)
+                        || exchange.lastBytes.endsWith(jpegEnd));
     }
     if (!whole || completeImage() == Step::Failed)
         failAttempt();
@@ -334,17 +357,13 @@ void Transfer::onPeerClosed()
 
 void Transfer::onUntrusted(const QString &reason)
 {
-    refuse(Outcome::CertificateRejected, reason);
-}
-
-void Transfer::refuse(Outcome outcome, const QString &reason)
-{
     m_record.failure = reason;
-    end(outcome);
+    finish(Outcome::CertificateRejected);
 }
 
 // Counts the attempt; past the last, the address is given up with what the
-// connection said of its failure.
+// connection said of its failure. Only the unfinished temporary file goes:
+// the destination never was written.
 void Transfer::failAttempt()
 {
     ++m_record.retries;
@@ -352,17 +371,16 @@ void Transfer::failAttempt()
         giveUp(m_connection ? m_connection->failure() : QString());
         return;
     }
-    // Only the unfinished temporary file goes; the destination never was written.
-    m_record.image.reset();
-    m_record.data.clear();
-    m_record.received = 0;
-    end(Outcome::Retry);
+    giveBackConnection(false);
+    m_record.exchange.image.reset();
+    emit retried();
+    nextAttempt(false);
 }
 
 void Transfer::giveUp(const QString &failure)
 {
     m_record.failure = failure;
-    end(Outcome::GivenUp);
+    finish(Outcome::GivenUp);
 }
 
 // Nothing is decided before enough bytes are in to decide it: whether there
@@ -371,7 +389,7 @@ void Transfer::giveUp(const QString &failure)
 // Interim answers are passed over, within the bound of one header in all.
 Transfer::Step Transfer::readHeader()
 {
-    QByteArray &data = m_record.data;
+    QByteArray &data = m_record.exchange.data;
     for (;;) {
         qsizetype start = 0;
         while (start < data.size() && isBlank(data[start]))
@@ -388,11 +406,11 @@ Transfer::Step Transfer::readHeader()
             return Step::Next;
         const Header header(data.mid(start, end - start));
         data.remove(0, end);
-        m_record.scanned = 0;
+        m_record.exchange.scanned = 0;
         if (!header.isInterim())
             return startBody(header);
-        m_record.interimBytes += end;
-        if (m_record.interimBytes > MaxHeader)
+        m_record.exchange.interimBytes += end;
+        if (m_record.exchange.interimBytes > MaxHeader)
             return Step::Failed;
     }
 }
@@ -403,8 +421,8 @@ Transfer::Step Transfer::takeUnheaded()
 {
     if (isImage())
         return Step::Failed;
-    m_record.bodyStarted = true;
-    const QByteArray body = std::exchange(m_record.data, QByteArray());
+    m_record.exchange.bodyStarted = true;
+    const QByteArray body = std::exchange(m_record.exchange.data, QByteArray());
     return takeBody(body);
 }
 
@@ -413,9 +431,9 @@ Transfer::Step Transfer::takeUnheaded()
 // line feed whose next bytes are not all in yet, else at the end of the data.
 qsizetype Transfer::headerEnd(qsizetype start)
 {
-    const QByteArray &data = m_record.data;
+    const QByteArray &data = m_record.exchange.data;
     qsizetype end = -1;
-    qsizetype at = data.indexOf('\n', std::max(start, m_record.scanned));
+    qsizetype at = data.indexOf('\n', std::max(start, m_record.exchange.scanned));
     for (; at >= 0 && at + 1 < data.size(); at = data.indexOf('\n', at + 1)) {
         if (data[at + 1] == '\n') {
             end = at + 2;
@@ -428,7 +446,7 @@ qsizetype Transfer::headerEnd(qsizetype start)
         if (end >= 0)
             break;
     }
-    m_record.scanned = at >= 0 ? at : data.size();
+    m_record.exchange.scanned = at >= 0 ? at : data.size();
     return end;
 }
 
@@ -443,11 +461,11 @@ Transfer::Step Transfer::startBody(const Header &header)
     if (redirect && !drained)
         return followRedirect(*header.location);
     if (redirect) {
-        m_redirect = *header.location;
-        m_record.keepConnection = true;
-        m_record.contentLength = *header.length;
-        m_record.bodyStarted = true;
-        return takeBody(std::exchange(m_record.data, QByteArray()));
+        m_record.exchange.redirect = *header.location;
+        m_record.exchange.keepConnection = true;
+        m_record.exchange.contentLength = *header.length;
+        m_record.exchange.bodyStarted = true;
+        return takeBody(std::exchange(m_record.exchange.data, QByteArray()));
     }
     // A server in trouble gets another try, for pages as for images.
     if (header.conflictingLengths || isTransient(header.status)) {
@@ -462,21 +480,21 @@ Transfer::Step Transfer::startBody(const Header &header)
         giveUp();
         return Step::Finished;
     }
-    m_record.chunked = header.chunked;
+    m_record.exchange.chunked = header.chunked;
     if (header.length && !header.chunked) {
-        m_record.contentLength = *header.length;
-        if (m_record.contentLength < MinimumLength) {
+        m_record.exchange.contentLength = *header.length;
+        if (m_record.exchange.contentLength < MinimumLength) {
             giveUp();
             return Step::Finished;
         }
-        if (image && m_record.contentLength > MaxImage)
+        if (image && m_record.exchange.contentLength > MaxImage)
             return Step::Failed;
     }
-    m_record.keepConnection = m_context.options.keepAlive() && header.keepsOpen
-                              && (header.chunked || header.length);
-    m_record.bodyStarted = true;
-    m_record.scanned = 0;
-    const QByteArray body = std::exchange(m_record.data, QByteArray());
+    m_record.exchange.keepConnection = m_context.options.keepAlive() && header.keepsOpen
+                                       && (header.chunked || header.length);
+    m_record.exchange.bodyStarted = true;
+    m_record.exchange.scanned = 0;
+    const QByteArray body = std::exchange(m_record.exchange.data, QByteArray());
     return takeBody(body);
 }
 
@@ -502,9 +520,11 @@ Transfer::Step Transfer::followRedirect(const QByteArray &target)
     m_record.target = to;
     m_record.path = path;
     m_record.fileName = urlFileName(withoutQuery(path));
-    m_record.data.clear();
+    m_record.exchange.data.clear();
     m_record.url = m_record.target.origin() + m_record.path;
-    end(Outcome::Redirected);
+    // A redirect whose body was read to its end leaves its connection to the
+    // next request.
+    nextAttempt(giveBackConnection(true));
     return Step::Finished;
 }
 
@@ -531,56 +551,57 @@ ConnectionTarget Transfer::redirectTarget(const QByteArray &target, QByteArray *
 
 Transfer::Step Transfer::takeBody(QByteArrayView raw)
 {
-    if (m_redirect)
+    if (m_record.exchange.redirect)
         return drainRedirect(raw);
     QByteArrayView bytes = raw;
     bool ended = false;
-    if (m_record.chunked) {
+    if (m_record.exchange.chunked) {
         QByteArray &decoded = m_context.decoded;
         decoded.resize(0);
-        const ChunkedDecoder::Result result = m_record.chunks.feed(raw, decoded);
+        const ChunkedDecoder::Result result = m_record.exchange.chunks.feed(raw, decoded);
         if (result == ChunkedDecoder::Result::Malformed)
             return Step::Failed;
         ended = result == ChunkedDecoder::Result::Done;
         // On a kept connection a byte past the last chunk is a peer out of step.
-        if (m_record.keepConnection && m_record.chunks.bytesAfterEnd() > 0)
+        if (m_record.exchange.keepConnection && m_record.exchange.chunks.bytesAfterEnd() > 0)
             return Step::Failed;
         bytes = decoded;
-    } else if (m_record.contentLength > 0) {
+    } else if (m_record.exchange.contentLength > 0) {
         // More body than announced is a response we cannot trust.
-        if (m_record.received + bytes.size() > m_record.contentLength)
+        if (m_record.exchange.received + bytes.size() > m_record.exchange.contentLength)
             return Step::Failed;
-        ended = m_record.received + bytes.size() == m_record.contentLength;
+        ended = m_record.exchange.received + bytes.size() == m_record.exchange.contentLength;
     }
-    m_bodyEnded = ended;
+    m_record.exchange.bodyEnded = ended;
     return isImage() ? takeImage(bytes, ended) : takePage(bytes);
 }
 
 Transfer::Step Transfer::drainRedirect(QByteArrayView bytes)
 {
-    m_record.received += bytes.size();
-    if (m_record.received > m_record.contentLength)
+    m_record.exchange.received += bytes.size();
+    if (m_record.exchange.received > m_record.exchange.contentLength)
         return Step::Failed;
-    if (m_record.received < m_record.contentLength)
+    if (m_record.exchange.received < m_record.exchange.contentLength)
         return Step::Next;
-    m_bodyEnded = true;
-    return followRedirect(*std::exchange(m_redirect, std::nullopt));
+    m_record.exchange.bodyEnded = true;
+    return followRedirect(*std::exchange(m_record.exchange.redirect, std::nullopt));
 }
 
 Transfer::Step Transfer::takePage(QByteArrayView bytes)
 {
-    m_record.data.append(bytes);
-    m_record.received = m_record.data.size();
-    const qsizetype from = std::max<qsizetype>(0, m_record.scanned - (pageEnd.size() - 1));
-    m_record.scanned = m_record.data.size();
+    m_record.exchange.data.append(bytes);
+    m_record.exchange.received = m_record.exchange.data.size();
+    const qsizetype from = std::max<qsizetype>(0, m_record.exchange.scanned - (pageEnd.size() - 1));
+    m_record.exchange.scanned = m_record.exchange.data.size();
     // A body at its stated end without "</html>" is a page cut short, as a
     // close before it would be; on a kept connection no close comes to say so.
-    if (m_record.data.indexOf(pageEnd, from) < 0)
-        return m_record.data.size() > MaxPage || m_bodyEnded ? Step::Failed : Step::Next;
+    if (m_record.exchange.data.indexOf(pageEnd, from) < 0)
+        return m_record.exchange.data.size() > MaxPage || m_record.exchange.bodyEnded ? Step::Failed
+                                                                                      : Step::Next;
     emit pageFetched(m_record.url);
-    if (m_context.scraper.process(m_record) == PageScraper::Outcome::UnexpectedShape)
+    if (m_context.pages.process(m_record) == PageSink::Outcome::UnexpectedShape)
         return Step::Failed;
-    end(Outcome::PageTaken);
+    finish(Outcome::PageTaken);
     return Step::Finished;
 }
 
@@ -590,22 +611,25 @@ Transfer::Step Transfer::takeImage(QByteArrayView bytes, bool ended)
     // Whatever holds "</html>" is a page to the scraper, which takes nothing
     // from an image: the address ends without an image.
     const qsizetype edge = std::min<qsizetype>(bytes.size(), pageEnd.size() - 1);
-    const QByteArray seam = r.lastBytes + bytes.first(edge).toByteArray();
+    const QByteArray seam = r.exchange.lastBytes + bytes.first(edge).toByteArray();
     if (seam.contains(pageEnd) || bytes.indexOf(pageEnd) >= 0) {
         giveUp();
         return Step::Finished;
     }
-    if (r.firstBytes.size() < 2)
-        r.firstBytes += bytes.first(std::min(bytes.size(), 2 - r.firstBytes.size())).toByteArray();
-    r.lastBytes = (r.lastBytes + bytes.last(std::min<qsizetype>(bytes.size(), 6)).toByteArray())
-                          .right(6);
-    r.received += bytes.size();
-    if (r.received > MaxImage)
+    if (r.exchange.firstBytes.size() < 2)
+        r.exchange.firstBytes
+                += bytes.first(std::min(bytes.size(), 2 - r.exchange.firstBytes.size()))
+                           .toByteArray();
+    r.exchange.lastBytes = (r.exchange.lastBytes
+                            + bytes.last(std::min<qsizetype>(bytes.size(), 6)).toByteArray())
+                                   .right(6);
+    r.exchange.received += bytes.size();
+    if (r.exchange.received > MaxImage)
         return Step::Failed;
     if (!bytes.isEmpty()) {
-        if (!r.image)
-            r.image = std::make_unique<PartialImage>(destination());
-        if (!r.image->append(bytes))
+        if (!r.exchange.image)
+            r.exchange.image = std::make_unique<PartialImage>(destination());
+        if (!r.exchange.image->append(bytes))
             return stopWriting();
     }
     return ended ? completeImage() : Step::Next;
@@ -613,12 +637,12 @@ Transfer::Step Transfer::takeImage(QByteArrayView bytes, bool ended)
 
 Transfer::Step Transfer::completeImage()
 {
-    const std::unique_ptr<PartialImage> &image = m_record.image;
-    const bool whole = image && image->written() == m_record.received;
+    const std::unique_ptr<PartialImage> &image = m_record.exchange.image;
+    const bool whole = image && image->written() == m_record.exchange.received;
     const PartialImage::Commit commit = whole ? image->commit() : PartialImage::Commit::Failed;
     if (commit != PartialImage::Commit::Failed) {
-        m_savedPath = image->destination();
-        end(commit == PartialImage::Commit::Saved ? Outcome::Saved : Outcome::AlreadyOnDisk);
+        m_result.savedPath = image->destination();
+        finish(commit == PartialImage::Commit::Saved ? Outcome::Saved : Outcome::AlreadyOnDisk);
         return Step::Finished;
     }
     // The folder vanished under the transfer and took its bytes with it: the
@@ -636,14 +660,15 @@ Transfer::Step Transfer::completeImage()
 // writing is possible; only a name the file system refuses ends the address.
 Transfer::Step Transfer::stopWriting()
 {
-    const QString destination = m_record.image->destination();
-    m_writeError = {QFileInfo(destination).path(), m_record.image->error()};
-    if (!m_writeError.concernsTheName()) {
-        end(Outcome::NotWritten);
+    const QString destination = m_record.exchange.image->destination();
+    m_result.writeError = {QFileInfo(destination).path(), m_record.exchange.image->error()};
+    if (!m_result.writeError.concernsTheName()) {
+        finish(Outcome::NotWritten);
         return Step::Finished;
     }
-    m_record.failure = QStringLiteral("cannot save %1: %2").arg(destination, m_writeError.reason());
-    end(Outcome::NameRefused);
+    m_record.failure
+            = QStringLiteral("cannot save %1: %2").arg(destination, m_result.writeError.reason());
+    finish(Outcome::NameRefused);
     return Step::Finished;
 }
 
@@ -653,19 +678,19 @@ void Transfer::holdHost(const QByteArray &retryAfter)
 {
     const std::chrono::seconds wait = RetryAfter::parse(retryAfter, QDateTime::currentDateTimeUtc())
                                               .value_or(RetryAfter::doubling(m_record.retries + 1));
-    m_context.holds.hold(m_record.target.host, wait);
+    m_context.connections.holds().hold(m_record.target.host, wait);
 }
 
 void Transfer::stallWatchTick(double minimumBytes)
 {
-    if (m_record.held)
+    if (isHeld())
         return;
     const bool stalled
             = m_record.watched && m_record.arrived - m_record.lastReceived < minimumBytes;
     if (stalled)
         failAttempt();
     // A restart made here begins at the tick: the next one judges it.
-    m_record.watched = !m_record.held;
+    m_record.watched = !isHeld();
     m_record.lastReceived = m_record.arrived;
 }
 

@@ -2,62 +2,47 @@
 
 #include "engine/transfercontext.h"
 #include "engine/transferrecord.h"
+#include "engine/transferresult.h"
 #include "engine/transferroute.h"
-#include "engine/writeerror.h"
 
-#include <QMetaObject>
 #include <QObject>
-
-#include <optional>
+#include <QPointer>
 
 namespace mosscatch {
 
 class Connection;
 
-// One address, from the dispatch to its end: sends the request on the
-// connection the pool gives it, waits for the whole response header, then
-// follows a redirect or reads the body (by its announced length, by chunks or
-// up to the close), writes an image to its file or hands a complete page to
-// the scraper. Each attempt ends with one ended() signal saying what became
-// of it; only the final outcomes end the transfer. Where the arrivals of a
-// response are cut never changes what becomes of it.
+// One address, from its dispatch to its end, with every attempt it takes:
+// borrows a connection from the cache (or waits out its host's hold first),
+// sends the request, waits for the whole response header, then follows a
+// redirect or reads the body (by its announced length, by chunks or up to the
+// close), writes an image to its file or hands a complete page to the sink,
+// and gives the connection back. A failed attempt is tried again on a fresh
+// connection, at most MaxRetries times; a redirect goes on at its new
+// address. finished() says once what became of the address. Where the
+// arrivals of a response are cut never changes what becomes of it.
 class Transfer : public QObject
 {
     Q_OBJECT
 
 public:
-    enum class Outcome {
-        Saved, // the image is under its name: savedPath()
-        PageTaken, // the page went to the scraper
-        GivenUp, // record().failure says why, where a connection told
-        CertificateRejected, // given up at once: record().failure says why
-        AlreadyOnDisk, // another image took the name first; savedPath() names it
-        NameRefused, // the file system refuses the image's name: record().failure says why
-        NotWritten, // the image could not be written: writeError()
-        Retry, // another attempt is wanted, counted
-        Redirected, // another attempt is wanted, at the new address
-        Resend, // a kept connection closed under the request: again, uncounted
-    };
+    using Outcome = TransferResult::Outcome;
     static constexpr int MaxRetries = 3;
 
     Transfer(const QByteArray &address, const TransferRoute &route, TransferContext &context,
              QObject *parent = nullptr);
 
     const TransferRecord &record() const { return m_record; }
-    QString savedPath() const { return m_savedPath; }
-    WriteError writeError() const { return m_writeError; }
-    // The final response left its connection ready for the next request.
-    bool leavesConnectionOpen() const;
-    static bool isFinal(Outcome outcome);
-
-    // Starts an attempt on connection: the request goes out at once on a
-    // connection kept from an earlier transfer, else once it is up.
-    void attempt(Connection *connection, bool reused);
+    // The connection of the current attempt; nullptr while there is none.
+    const Connection *connection() const { return m_connection; }
+    // The connection the transfer used last, while it exists.
+    const Connection *lastConnection() const { return m_lastConnection; }
     // The next attempt waits for the host's hold to run out, with no connection.
-    void waitForHold();
-    // Ends the transfer at once with a final outcome (GivenUp or
-    // CertificateRejected) and its reason, without a request: its host is down.
-    void refuse(Outcome outcome, const QString &reason);
+    bool isHeld() const { return m_phase == Phase::Held; }
+
+    void start();
+    // Starts the next attempt once the host's hold has run out.
+    void resumeIfHoldOver();
     // Ends the transfer without an outcome (the keyword ended): its
     // unfinished image file goes.
     void abandon();
@@ -69,18 +54,23 @@ public slots:
 
 signals:
     void pageFetched(const QByteArray &url);
-    void ended(mosscatch::Transfer *transfer, mosscatch::Transfer::Outcome outcome);
+    // An attempt failed and another follows.
+    void retried();
+    void finished(const mosscatch::TransferResult &result);
 
 private:
+    enum class Phase { Connecting, Exchanging, Held, Finished };
     enum class Step { Next, Finished, Failed };
     struct Header;
 
+    void enter(Phase phase);
+    void nextAttempt(bool mayReuse);
     void listenTo(Connection *connection);
-    void detach();
-    void end(Outcome outcome);
+    // Whether the connection was kept for another request.
+    bool giveBackConnection(bool orderly);
+    void finish(Outcome outcome);
     void sendRequest();
     QByteArray request() const;
-    void startAttempt();
     void onDataArrival();
     void onPeerClosed();
     void onUntrusted(const QString &reason);
@@ -105,14 +95,11 @@ private:
 
     TransferContext &m_context;
     TransferRecord m_record;
+    TransferResult m_result;
+    Phase m_phase = Phase::Connecting;
     Connection *m_connection = nullptr;
+    QPointer<const Connection> m_lastConnection;
     QList<QMetaObject::Connection> m_listening;
-    QString m_savedPath;
-    WriteError m_writeError;
-    // The body reached its stated end: its length, or the last chunk.
-    bool m_bodyEnded = false;
-    // A redirect's target, while its body is still being read.
-    std::optional<QByteArray> m_redirect;
 };
 
 }

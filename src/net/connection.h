@@ -27,10 +27,6 @@ public:
     // Returns at once; connected() follows once the connection (and its TLS
     // handshake) is up, otherwise openFailed() or untrusted(), with state() at Error.
     virtual void connectTo(const ConnectionTarget &target) = 0;
-    void connectToHost(const QByteArray &host, quint16 port)
-    {
-        connectTo({Scheme::Http, host, port});
-    }
     virtual void sendData(const QByteArray &bytes) = 0;
     // Replaces the contents of into with every byte received and not yet
     // fetched (each byte exactly once, in order), reusing its capacity.
@@ -42,7 +38,7 @@ public:
 
 signals:
     void connected();
-    void dataArrival(qint64 bytesTotal);
+    void dataArrival();
     // The peer ended the connection; every byte it sent has been announced by
     // dataArrival before this. state() reads Closing until close().
     void peerClosed();

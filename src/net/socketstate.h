@@ -2,15 +2,11 @@
 
 namespace mosscatch {
 
-// The connection states the engine relies on; the numbers are part of the
-// contract (0 and 8 are free, everything else busy).
+// The connection states the engine relies on. The numbers are the ones the
+// rows have always shown: 7 open, 8 closed by the peer, 9 failed.
 enum class SocketState : int {
     Closed = 0,
-    Open = 1,
-    Listening = 2,
-    ConnectionPending = 3,
     ResolvingHost = 4,
-    HostResolved = 5,
     Connecting = 6,
     Connected = 7,
     Closing = 8,

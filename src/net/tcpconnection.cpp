@@ -196,7 +196,7 @@ void TcpConnection::onSslErrors(const QList<QSslError> &errors)
 void TcpConnection::onSocketReadyRead()
 {
     if (m_state == SocketState::Connected && readAvailable())
-        emit dataArrival(m_received.size());
+        emit dataArrival();
 }
 
 // Whatever the peer sent last is announced before the close, and stays
@@ -209,7 +209,7 @@ void TcpConnection::onSocketDisconnected()
     const QPointer<TcpConnection> alive(this);
     const quint64 attempt = m_attempt;
     if (readAvailable()) {
-        emit dataArrival(m_received.size());
+        emit dataArrival();
         if (!alive || attempt != m_attempt)
             return;
     }

@@ -18,7 +18,7 @@ namespace mosscatch {
 // names go through the HostMap first; TLS still checks the certificate
 // against (and sends as SNI) the name the target gives, not the mapped address.
 // The socket's signals reach this object queued and tagged with the connect
-// attempt they belong to, so no event is ever raised inside connectToHost(),
+// attempt they belong to, so no event is ever raised inside connectTo(),
 // close() or sendData(), and nothing from an abandoned attempt leaks out.
 class TcpConnection : public Connection
 {

@@ -506,7 +506,7 @@ void FrmMain::showHostDown(const QByteArray &host, const QString &reason)
 {
     if (m_showingWriteStop)
         return;
-    const std::optional<HostsDown::Entry> entry = m_engine.pool()->hostsDown().down(host);
+    const std::optional<HostsDown::Entry> entry = m_engine.pool()->cache().hostsDown().down(host);
     const QString down = entry && entry->untrusted
                                  ? reason
                                  : QStringLiteral("%1 is not answering (%2)")

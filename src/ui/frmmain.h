@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/writeerror.h"
-#include "ui/settingsstore.h"
+#include "common/settingsstore.h"
 
 #include <QWidget>
 

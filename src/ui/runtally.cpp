@@ -48,7 +48,7 @@ QString RunTally::doneText() const
 // The pool forgets its hosts down once the next keyword's slots are built, after this.
 void RunTally::noteHostsDown()
 {
-    for (const HostsDown::Entry &entry : m_engine.pool()->hostsDown().entries())
+    for (const HostsDown::Entry &entry : m_engine.pool()->cache().hostsDown().entries())
         m_hostsDown.append(entry.statement());
 }
 

@@ -1,5 +1,6 @@
 #include "common/text.h"
-#include "engine/harvestengine.h"
+#include "engine/connectionpool.h"
+#include "engine/pagescraper.h"
 #include "harvesterrequest.h"
 #include "net/tcpconnection.h"
 #include "rows.h"
@@ -69,37 +70,50 @@ QByteArray heading(const QByteArray &count, const QByteArray &marker = "Results"
     return "<h2>Search</h2><div class=\"" + marker + "\">Photos (" + count + " results)</div>";
 }
 
-// The page side of the engine on scripted connections, fetching on slot 2 so the pool's slot
-// numbering is part of every case; the keyword's first results page was read already. ticked
-// names the size options: t, s and l; n turns keep-alive off.
+// One transfer at a time on scripted connections, with the real scraper as the sink its pages go
+// to and no engine around it; the keyword's first results page was read already. ticked names
+// the size options: t, s and l; n turns keep-alive off.
 struct Pages
 {
     explicit Pages(const QString &ticked = QStringLiteral("ts"),
                    ConnectionFactory factory = ScriptedConnection::factory())
-        : engine(SiteConfiguration(), std::move(factory))
+        : cache(std::move(factory), options)
     {
         options.setThumbnails(ticked.contains(QLatin1Char('t')));
         options.setStandard(ticked.contains(QLatin1Char('s')));
         options.setLargest(ticked.contains(QLatin1Char('l')));
         options.setKeepAlive(!ticked.contains(QLatin1Char('n')));
         scraper.setResultPageCount(1);
-        pool.loadSocks();
     }
 
-    auto *connection() const { return static_cast<ScriptedConnection *>(pool.connection(2)); }
+    // The connection of the current attempt, else the one the transfer used last.
+    ScriptedConnection *connection() const
+    {
+        const Connection *current
+                = transfer->connection() ? transfer->connection() : transfer->lastConnection();
+        return qobject_cast<ScriptedConnection *>(const_cast<Connection *>(current));
+    }
+    const TransferRecord &record() const { return transfer->record(); }
+    bool running() const { return transfer && !finished; }
 
-    // The transfer on slot 2; only while it runs.
-    const TransferRecord &record() const { return pool.transfer(2)->record(); }
-    bool running() const { return pool.transfer(2) != nullptr; }
-
-    // Slot 2 fetching path, connected, with its request sent.
+    // A transfer of path, connected, with its request sent.
     void start(const QByteArray &path, const ConnectionTarget &target = {Scheme::Http, host, 80})
     {
         const TransferRoute route{target, path, folder.path() + QStringLiteral("/"),
                                   urlFileName(path)};
         destination = folder.filePath(QString::fromLatin1(route.fileName));
-        pool.start(2, new Transfer(target.origin() + path, route, engine.transferContext()));
-        if (auto *scripted = qobject_cast<ScriptedConnection *>(pool.connection(2)))
+        finished = false;
+        transfer = std::make_unique<Transfer>(target.origin() + path, route, context);
+        QObject::connect(transfer.get(), &Transfer::pageFetched, [this] { ++fetched; });
+        QObject::connect(transfer.get(), &Transfer::retried, [this] { ++retried; });
+        QObject::connect(transfer.get(), &Transfer::finished, [this](const TransferResult &result) {
+            finished = true;
+            results.append(result);
+        });
+        transfer->start();
+        firstConnection = connection();
+        if (ScriptedConnection *scripted = connection();
+            scripted && scripted->state() == SocketState::Connecting)
             scripted->acceptConnection();
     }
 
@@ -115,26 +129,46 @@ struct Pages
     // retry, a redirect or the end of the transfer drops the rest.
     void deliver(const QByteArrayList &chunks)
     {
-        const int connects = connection()->connectCount();
+        ScriptedConnection *const first = connection();
+        const int connects = first->connectCount();
         for (const QByteArray &chunk : chunks) {
-            if (connection()->connectCount() != connects || !running())
+            if (connection() != first || first->connectCount() != connects || !running())
                 return;
-            connection()->deliver(chunk);
+            first->deliver(chunk);
             delivered += chunk.size();
-            fileTooEarly = fileTooEarly || (QFileInfo(destination).isFile() && saved.isEmpty());
+            fileTooEarly = fileTooEarly || (QFileInfo(destination).isFile() && saved() == 0);
         }
+    }
+
+    qsizetype ended(std::initializer_list<TransferResult::Outcome> outcomes) const
+    {
+        return std::ranges::count_if(results, [&](const TransferResult &result) {
+            return std::ranges::find(outcomes, result.outcome) != outcomes.end();
+        });
+    }
+    qsizetype saved() const { return ended({TransferResult::Outcome::Saved}); }
+    std::optional<TransferResult> last(TransferResult::Outcome outcome) const
+    {
+        const auto found = std::ranges::find(results, outcome, &TransferResult::outcome);
+        return found == results.end() ? std::nullopt : std::optional(*found);
     }
 
     // How the transfer ended, and whether it left its connection open for the next.
     QString outcome() const
     {
-        const bool connected = pool.connection(2)->state() == SocketState::Connected;
-        const QString raw = QString::fromLatin1(!saved.isEmpty()        ? "saved"
-                                                : !givenUp.isEmpty()    ? "given up"
-                                                : !notWritten.isEmpty() ? "not written"
-                                                : !retried.isEmpty()    ? "retried"
-                                                : !running()            ? "ended"
-                                                                        : "pending");
+        using enum TransferResult::Outcome;
+        const ScriptedConnection *scripted = connection();
+        const bool connected = scripted ? scripted->state() == SocketState::Connected
+                                        : transfer->lastConnection()
+                                                  && transfer->lastConnection()->state()
+                                                             == SocketState::Connected;
+        const QString raw = QString::fromLatin1(saved() > 0 ? "saved"
+                                                : ended({GivenUp, CertificateRejected, NameRefused})
+                                                        ? "given up"
+                                                : ended({NotWritten}) ? "not written"
+                                                : retried > 0         ? "retried"
+                                                : !running()          ? "ended"
+                                                                      : "pending");
         if (raw == QLatin1String("pending") && connected && record().reused)
             return QStringLiteral("pending on its connection");
         return QString::fromLatin1(!running() && connected ? " and kept" : "").prepend(raw);
@@ -148,6 +182,8 @@ struct Pages
         return list;
     }
 
+    void stallWatchTick() { transfer->stallWatchTick(ConnectionPool::MinimumBytesPerSecond * 20); }
+
     // In memory where the system has it: the many saves of the invariance test then
     // cost no disk flush each.
     QTemporaryDir folder{QFileInfo(QStringLiteral("/dev/shm")).isWritable()
@@ -156,17 +192,20 @@ struct Pages
     QString destination;
     qsizetype delivered = 0;
     bool fileTooEarly = false;
-    HarvestEngine engine;
-    HarvestOptions &options = engine.options();
-    AddressQueue &queue = *engine.queue();
-    ConnectionPool &pool = *engine.pool();
-    PageScraper &scraper = *engine.scraper();
-    qint64 &totalReceived = engine.transferContext().totalReceived;
-    QSignalSpy saved{&pool, &ConnectionPool::imageSaved};
-    QSignalSpy fetched{&pool, &ConnectionPool::pageFetched};
-    QSignalSpy givenUp{&pool, &ConnectionPool::addressGivenUp};
-    QSignalSpy notWritten{&pool, &ConnectionPool::imageNotWritten};
-    QSignalSpy retried{&pool, &ConnectionPool::transferRetried};
+    const SiteConfiguration site;
+    HarvestOptions options;
+    AddressQueue queue{site};
+    PageScraper scraper{site, options, queue};
+    ConnectionCache cache;
+    TransferContext context{scraper, cache, options, 0, {}, {}};
+    qint64 &totalReceived = context.totalReceived;
+    std::unique_ptr<Transfer> transfer;
+    // The connection the transfer's first attempt went out on.
+    QPointer<ScriptedConnection> firstConnection;
+    bool finished = false;
+    int fetched = 0;
+    int retried = 0;
+    QList<TransferResult> results;
 };
 
 // A TLS server on loopback: answers the first request with the pieces, each a TLS record of its
@@ -324,11 +363,11 @@ private slots:
             f.connection()->closeFromPeer();
 
         QTEST(f.outcome(), "outcome");
-        QCOMPARE(f.connection()->sent().value(0),
+        QCOMPARE(f.firstConnection->sent().value(0),
                  path.contains('\n') ? QByteArray()
                                      : harvesterRequest(host, path, !ticked.contains('n')));
         QCOMPARE(f.totalReceived, 10 + f.delivered);
-        QCOMPARE(f.fetched.size(), int(chunks.join().contains("</html>")));
+        QCOMPARE(f.fetched, int(chunks.join().contains("</html>")));
         QVERIFY(!f.fileTooEarly);
         QTEST(f.queued(), "left");
         // No image here arrives whole, and an unfinished one has no name yet.
@@ -433,7 +472,7 @@ private slots:
             f.deliver(pieces);
             if (end == QLatin1String("stall")) {
                 for (int tick = 0; tick < 2; ++tick)
-                    f.pool.timeoutTick();
+                    f.stallWatchTick();
             } else if (end == QLatin1String("extra")) {
                 f.connection()->deliver("HTTP/1.1 200 OK\r\n");
             } else if (f.connection()->state() == SocketState::Connected && !end.isEmpty()) {
@@ -524,10 +563,10 @@ private slots:
         ::setrlimit(RLIMIT_FSIZE, &unlimited);
 
         QTEST(f.outcome(), "outcome");
-        const QVariantList stop = f.notWritten.value(0);
-        QTEST(stop.isEmpty() ? QString() : stop.value(1).value<WriteError>().reason(), "reason");
+        const std::optional<TransferResult> stop = f.last(TransferResult::Outcome::NotWritten);
+        QTEST(stop ? stop->writeError.reason() : QString(), "reason");
         // Fetched again later, the image must go where it was meant to.
-        QCOMPARE(stop.value(0).toByteArray(), stop.isEmpty() ? QByteArray() : host + path);
+        QCOMPARE(stop ? stop->queuedAs : QByteArray(), stop ? host + path : QByteArray());
         QVERIFY(!f.running() && f.delivered < header("200 OK", 300).size() + 300);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
         QFile::remove(folder);
@@ -592,9 +631,9 @@ private slots:
             f.connection()->deliver("HTTP/1.0 302\r\nlocation: /p/" + QByteArray::number(i)
                                     + "/\r\n\r\n");
         }
-        QCOMPARE(f.retried.size(), 1);
+        QCOMPARE(f.retried, 1);
         QCOMPARE(f.outcome(), QStringLiteral("given up"));
-        QCOMPARE(f.givenUp.value(0).value(0).toByteArray(), host + "/p/10/");
+        QCOMPARE(f.last(TransferResult::Outcome::GivenUp)->url, host + "/p/10/");
     }
 
     void registryKeepsEachPhotosPagesOnce()
@@ -610,9 +649,6 @@ private slots:
         // third page's photo and sizes pages are known already, whatever their case and spaces.
         QCOMPARE(f.scraper.resultPageCount(), 3.0);
         QCOMPARE(f.queued().size(), 9);
-        // Neither a part of a dash key nor the empty key looks present.
-        for (const char *key : {"a-b", "b", "-", ""})
-            QVERIFY2(!f.scraper.registry().isAlreadyDone(key), key);
     }
 
     // Max Images 100 takes the first hundred photos listed, though page 2 comes in first.
@@ -639,23 +675,20 @@ private slots:
                 && !queued.contains(host + "/photos/u/100/"));
     }
 
-    // cap: the transfers the keyword may hand out once the count is read.
     void resultPages_data()
     {
-        const auto row = columns<QByteArray, QString, bool, double, int, int>(
-                "page", "maxImages", "commercial", "returned", "queued", "cap");
+        const auto row = columns<QByteArray, QString, bool, double, int>(
+                "page", "maxImages", "commercial", "returned", "queued");
         const QByteArray count = heading("1,234");
-        const int unread = Dispatcher::MaxTransfersPerKeyword;
-        row("commas, max in a word", count, "Maximum", false, 21.0, 21, 2 * (1234 * 6 + 21 + 1));
-        row("limit of 70", heading("100,000"), "MAX", false, 1667.0, 70, unread);
-        row("600 images", count, "600", false, 21.0, 10, 2 * (600 * 6 + 10 + 1));
-        row("100 images: two pages, 100 photos", count, "100", false, 21.0, 2,
-            2 * (100 * 6 + 2 + 1));
-        row("30 images: one page, 30 photos", count, "30", false, 21.0, 1, 2 * (30 * 6 + 1 + 1));
-        row("not a number", count, "abc", false, 21.0, 0, 2);
-        row("count 0, commercial", heading("0"), "max", true, 1.0, 1, 2 * (1 + 1));
-        row("exact multiple", heading("120"), "max", false, 3.0, 3, 2 * (120 * 6 + 3 + 1));
-        row("wrong-case marker", heading("1,234", "results"), "max", false, 0.0, 0, unread);
+        row("commas, max in a word", count, "Maximum", false, 21.0, 21);
+        row("limit of 70", heading("100,000"), "MAX", false, 1667.0, 70);
+        row("600 images", count, "600", false, 21.0, 10);
+        row("100 images: two pages, 100 photos", count, "100", false, 21.0, 2);
+        row("30 images: one page, 30 photos", count, "30", false, 21.0, 1);
+        row("not a number", count, "abc", false, 21.0, 0);
+        row("count 0, commercial", heading("0"), "max", true, 1.0, 1);
+        row("exact multiple", heading("120"), "max", false, 3.0, 3);
+        row("wrong-case marker", heading("1,234", "results"), "max", false, 0.0, 0);
     }
 
     void resultPages()
@@ -667,15 +700,11 @@ private slots:
         Pages f;
         f.options.setMaxImages(maxImages);
         f.options.setCommercial(commercial);
-        f.options.setSaveFolder(f.folder.path());
-        f.engine.addKeyword(QString::fromUtf8("Blue  Sky\xC3\xA9"));
-        f.engine.start();
-        f.queue.clear();
+        f.scraper.beginKeyword(QString::fromUtf8("blue++sky\xC3\xA9"));
         f.scraper.setResultPageCount(0);
         f.start("/search/?q=blue");
         f.deliver({ok + page + "photo_container</html>"});
         QTEST(f.scraper.resultPageCount(), "returned");
-        QTEST(f.engine.dispatcher()->keywordCap(), "cap");
         QCOMPARE(f.queue.size(), queued);
         const QByteArray search
                 = host + "/search/?q=blue++sky%C3%A9" + (commercial ? "&l=comm" : "");

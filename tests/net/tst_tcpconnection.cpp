@@ -103,12 +103,12 @@ private slots:
     // whose socket has connected, though nobody has been told yet.
     void failedConnect()
     {
-        m_connection->connectToHost("dead.photosite.example.com", 80);
+        m_connection->connectTo({Scheme::Http, "dead.photosite.example.com", 80});
         QTRY_COMPARE_WITH_TIMEOUT(m_connection->state(), SocketState::Error, 10000);
-        m_connection->connectToHost("www.photosite.example.com", 80);
+        m_connection->connectTo({Scheme::Http, "www.photosite.example.com", 80});
         QSignalSpy socketSpy(m_connection->findChild<QTcpSocket *>(), &QTcpSocket::connected);
         QVERIFY(socketSpy.wait(10000));
-        m_connection->connectToHost("dead.photosite.example.com", 80);
+        m_connection->connectTo({Scheme::Http, "dead.photosite.example.com", 80});
         QVERIFY(m_connection->state() != SocketState::Error);
         QTRY_COMPARE_WITH_TIMEOUT(m_connection->state(), SocketState::Error, 10000);
         const QString refused = QStringLiteral("failed: connection refused");
@@ -131,7 +131,7 @@ private:
     // Connecting returns at once, resolving or connecting, and raises nothing yet.
     bool connectToPeer()
     {
-        m_connection->connectToHost("www.photosite.example.com", 80);
+        m_connection->connectTo({Scheme::Http, "www.photosite.example.com", 80});
         const SocketState state = m_connection->state();
         if ((state != SocketState::ResolvingHost && state != SocketState::Connecting)
             || !m_events.isEmpty()

@@ -62,7 +62,7 @@ public:
     void deliver(const QByteArray &bytes)
     {
         m_pending.append(bytes);
-        emit dataArrival(m_pending.size());
+        emit dataArrival();
     }
     // The peer closes (state Closing) or resets the connection (state Error).
     void closeFromPeer()

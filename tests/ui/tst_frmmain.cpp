@@ -321,7 +321,13 @@ private slots:
                      "www.photosite.example.com/search/?q=blue++sky&ct=0&mt=photos&adv=1&z=m");
         QCOMPARE(status->text(), QStringLiteral("CONNECTING"));
 
-        emit m_engine->pool()->imageNotWritten("a.com/1/x.jpg", WriteError{"/full/x", ENOSPC});
+        emit m_engine->pool()->transferFinished({TransferResult::Outcome::NotWritten,
+                                                 "a.com/1/x.jpg",
+                                                 "a.com/1/x.jpg",
+                                                 "a.com",
+                                                 {},
+                                                 {},
+                                                 WriteError{"/full/x", ENOSPC}});
         QVERIFY(child<QCheckBox>("cStop")->isChecked());
         QCOMPARE(text("lKW"),
                  QStringLiteral("Paused: cannot write into /full/x: No space left on device; "
@@ -329,7 +335,8 @@ private slots:
         QCOMPARE(m_engine->queue()->at(0), QByteArray("a.com/1/x.jpg"));
         child<QCheckBox>("cStop")->click();
         QCOMPARE(text("lKW"), QStringLiteral("Downloading for: blue++sky"));
-        emit m_engine->pool()->hostDown("farm3.example.com", QStringLiteral("connection refused"));
+        emit m_engine->pool()->cache().hostDown("farm3.example.com",
+                                                QStringLiteral("connection refused"));
         QCOMPARE(text("lKW"), QStringLiteral("Downloading for: blue++sky; farm3.example.com is not "
                                              "answering (connection refused)"));
     }

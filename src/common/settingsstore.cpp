@@ -1,4 +1,4 @@
-#include "ui/settingsstore.h"
+#include "common/settingsstore.h"
 
 #include "common/text.h"
 
