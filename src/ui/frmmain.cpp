@@ -8,6 +8,7 @@
 #include "ui/connectionrows.h"
 #include "ui/designunits.h"
 #include "ui/folderpicture.h"
+#include "ui/runannouncer.h"
 #include "ui/runtally.h"
 #include "ui/savedimagestrip.h"
 #include "ui/shellhelpers.h"
@@ -305,6 +306,7 @@ void FrmMain::bindEngine()
     connect(m_start, &PaintedButton::click, this, &FrmMain::startClicked);
 
     m_tally = new RunTally(m_engine, this);
+    m_announcer = new RunAnnouncer(m_engine, this);
     connect(&m_engine, &HarvestEngine::keywordStarted, this, &FrmMain::keywordStarted);
     connect(&m_engine, &HarvestEngine::runOver, this, &FrmMain::showRunOver);
     connect(&m_engine, &HarvestEngine::writingStopped, this, &FrmMain::showWriteStop);
@@ -500,6 +502,7 @@ void FrmMain::showRunOver()
     m_showingWriteStop = false;
     showStatus(m_tally->doneText());
     m_lKW->setToolTip(m_lKW->text());
+    m_announcer->announceRunOver(m_lKW->text());
 }
 
 void FrmMain::showHostDown(const QByteArray &host, const QString &reason)

@@ -18,6 +18,7 @@ class ConnectionRows;
 class FolderPicture;
 class HarvestEngine;
 class PaintedButton;
+class RunAnnouncer;
 class RunTally;
 class SavedImageStrip;
 
@@ -104,6 +105,7 @@ private:
     PaintedButton *m_start = nullptr;
 
     RunTally *m_tally = nullptr;
+    RunAnnouncer *m_announcer = nullptr;
     // The line says why writing stopped, until Pause is unticked.
     bool m_showingWriteStop = false;
 
