@@ -29,23 +29,24 @@ namespace mosscatch {
 //     ConnectionPool, makes the keyword's folders and queues its search
 //     address on the AddressQueue.
 //  2. Each dispatch tick the Dispatcher makes a Transfer of the top queued
-//     address and the pool gives it a free slot: one whose connection to the
-//     same site is open and idle or was opened ahead for the addresses next
-//     in line, else a fresh connection. Addresses whose image is on disk, or
-//     which the keyword requested already, are passed over in the same tick;
-//     addresses of a host that asked for a wait stay queued.
-//  3. The Transfer sends the request and reads the response: it writes an
-//     image to its file, or hands a whole page to the PageScraper, and ends
-//     with its outcome. The pool keeps its connection open for the next
-//     transfer where the response allows, or closes it. A 429 or 503 holds
-//     the host (HostHolds) and the retry waits for the hold.
+//     address and starts it on a free slot of the pool. Addresses whose image
+//     is on disk, or which the keyword requested already, are passed over in
+//     the same tick; addresses of a host that asked for a wait stay queued.
+//  3. The Transfer runs every attempt of its address: it borrows a connection
+//     from the ConnectionCache (one kept open or opened ahead for the same
+//     site, else a new one), sends the request, reads the response, writes an
+//     image to its file or hands a whole page to the PageScraper, gives the
+//     connection back fit for reuse or not, and retries or follows a redirect
+//     as the response asks. A 429 or 503 holds the host (HostHolds) and the
+//     retry waits for the hold. It ends with one TransferResult, which the
+//     engine turns into its signals.
 //  4. On the keyword's first results page the scraper's ResultPageWalker reads
 //     the result count and queues the numbered result pages, and the
 //     Dispatcher's transfer cap follows the count; other results pages yield
 //     photo pages, sizes pages and thumbnails, each photo's pages once; photo
 //     and sizes pages yield images.
 //  5. The pool's stall watch restarts transfers that stopped moving; the
-//     HarvestStatistics turn the pool and the transfers into figures.
+//     HarvestStatistics turn the slots and the transfers into figures.
 //  6. Once nothing is left to hand out, the Dispatcher wants the next keyword
 //     (step 1); with the list empty the RunDriver says the run is over.
 class HarvestEngine : public QObject
