@@ -572,6 +572,36 @@ private slots:
         QFile::remove(folder);
     }
 
+    // A 429 or 503 holds its host: as long as Retry-After asks, else 1, 2, 4 s as the address's
+    // failed attempts add up; a shorter hold never cuts a longer one.
+    void holds_data()
+    {
+        const auto row = columns<int, QByteArray, int>("failuresBefore", "retryAfter", "seconds");
+        row("first attempt", 0, "", 1);
+        row("after one failure", 1, "", 2);
+        row("after two failures", 2, "", 4);
+        row("Retry-After wins", 2, "Retry-After: 10\r\n", 10);
+    }
+
+    void holds()
+    {
+        QFETCH(int, failuresBefore);
+        QFETCH(QByteArray, retryAfter);
+        Pages f;
+        f.start("/photos/u/1/");
+        for (int i = 0; i < failuresBefore; ++i) {
+            f.connection()->closeFromPeer();
+            f.connection()->acceptConnection();
+        }
+        f.connection()->deliver("HTTP/1.1 503 Busy\r\n" + retryAfter + "\r\n");
+        QVERIFY(f.transfer->isHeld());
+        HostHolds &holds = f.cache.holds();
+        const auto seconds = [&] { return int((holds.remaining(host).count() + 999) / 1000); };
+        QTEST(seconds(), "seconds");
+        holds.hold(host, std::chrono::milliseconds(100));
+        QTEST(seconds(), "seconds");
+    }
+
     void redirect_data()
     {
         // from: the origin of the transfer
