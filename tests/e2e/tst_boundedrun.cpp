@@ -95,6 +95,7 @@ private slots:
             QVERIFY2(fault.match != FaultRule::Match::ExactPath || attempts >= row.attempts,
                      fault.pattern.constData());
         }
+        qWarning("TRANSFERS %d retries %d", fixture.transfersStarted, fixture.retries);
         QCOMPARE(fixture.cutShort, 0);
         QVERIFY(fixture.transfersStarted
                 <= (row.transfers > 0 ? row.transfers
