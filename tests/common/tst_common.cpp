@@ -104,11 +104,14 @@ private slots:
     }
 
     // A save folder under one that is missing is not made: the run says it cannot be created.
-    void makeFolderMakesNoParents()
+    void makeFolderMakesOnlyTheFolderNamed()
     {
         QTemporaryDir dir;
         makeFolder(dir.filePath("missing/child"));
-        QVERIFY(!QDir(dir.filePath("missing")).exists());
+        makeFolder(dir.filePath("here"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{"here"});
+        QVERIFY(QFileInfo(dir.filePath("here")).isDir());
     }
 
     // How many images the progress line expects of a keyword, from its result count.

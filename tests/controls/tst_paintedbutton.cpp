@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QFile>
+#include <QKeySequence>
 #include <QPalette>
 #include <QSignalSpy>
 #include <QVBoxLayout>
@@ -111,88 +112,74 @@ private slots:
         connect(m_button, &PaintedButton::keyUp, this, log("KeyUp"));
     }
 
-    // Besides the events: "held down" when the key down shows the down look, and
-    // at the end the button that has the focus.
-    void keys_data()
-    {
-        using K = Qt::Key;
-        const auto row
-                = columns<K, K, bool, QStringList>("pressed", "released", "cancel", "events");
-        row("space clicks", Qt::Key_Space, Qt::Key_Space, false,
-            {"KeyDown 32 0", "MouseDown 1 1 1 1", "KeyPress 32", "held down", "KeyUp 32 0",
-             "MouseUp 1 1 1 1", "Click", "button"});
-        row("space cancelled", Qt::Key_Space, Qt::Key_Space, true,
-            {"KeyDown 32 0", "KeyPress 32", "KeyUp 32 0", "button"});
-        row("space release alone", Qt::Key_A, Qt::Key_Space, false,
-            {"KeyDown 65 0", "KeyPress 97", "KeyUp 32 0", "button"});
-        row("right", Qt::Key_Right, Qt::Key_Right, false, {"KeyDown 39 0", "KeyUp 39 0", "after"});
-        row("down", Qt::Key_Down, Qt::Key_Down, false, {"KeyDown 40 0", "KeyUp 40 0", "after"});
-        row("left", Qt::Key_Left, Qt::Key_Left, false, {"KeyDown 37 0", "KeyUp 37 0", "before"});
-        row("up", Qt::Key_Up, Qt::Key_Up, false, {"KeyDown 38 0", "KeyUp 38 0", "before"});
-        row("right cancelled", Qt::Key_Right, Qt::Key_Right, true,
-            {"KeyDown 39 0", "KeyUp 39 0", "button"});
-    }
-
-    void keys()
-    {
-        QFETCH(Qt::Key, pressed);
-        QFETCH(Qt::Key, released);
-        QFETCH(bool, cancel);
-        if (cancel) {
-            connect(m_button, &PaintedButton::keyDown, this, [](qint16 &code) { code = 0; });
-            connect(m_button, &PaintedButton::keyUp, this, [](qint16 &code) { code = 0; });
-        }
-        QTest::keyPress(m_button, pressed);
-        if (m_button->lastState() == ButtonState::Down)
-            m_events << "held down";
-        QTest::keyRelease(m_button, released);
-        QCOMPARE(m_button->lastState(), ButtonState::Up);
-        const qsizetype focus = QList<QWidget *>{m_before, m_button, m_after}.indexOf(
-                QApplication::focusWidget());
-        m_events << (QStringList{"before", "button", "after"}).value(focus);
-        QTEST(m_events, "events");
-    }
-
-    // Steps: the left or right button pressed (+), released (-) or double-clicked (2) where the
-    // mouse is, first at (3, 4); the mouse moved past either side of the button, or back onto
-    // its far corner; the access key. The looks are the state after each step, Up or Down.
-    void mouse_data()
+    // Steps: a key pressed (Space+) or released (Space-); the left or right mouse button pressed
+    // (L+, R+), released (L-, R-) or double-clicked (L2) where the mouse is, first at (3, 4); the
+    // mouse moved past either side of the button, or back onto its far corner; the access key;
+    // "cancel" has the handlers zero the key codes. The looks are the state after each step, Up
+    // or Down; the events end with the button that has the focus.
+    void input_data()
     {
         const auto row = columns<QString, QString, QStringList>("steps", "looks", "events");
+        row("space clicks", "Space+ Space-", "DU",
+            {"KeyDown 32 0", "MouseDown 1 1 1 1", "KeyPress 32", "KeyUp 32 0", "MouseUp 1 1 1 1",
+             "Click", "button"});
+        row("space cancelled", "cancel Space+ Space-", "UUU",
+            {"KeyDown 32 0", "KeyPress 32", "KeyUp 32 0", "button"});
+        row("space release alone", "A+ Space-", "UU",
+            {"KeyDown 65 0", "KeyPress 97", "KeyUp 32 0", "button"});
+        row("right", "Right+ Right-", "UU", {"KeyDown 39 0", "KeyUp 39 0", "after"});
+        row("down", "Down+ Down-", "UU", {"KeyDown 40 0", "KeyUp 40 0", "after"});
+        row("left", "Left+ Left-", "UU", {"KeyDown 37 0", "KeyUp 37 0", "before"});
+        row("up", "Up+ Up-", "UU", {"KeyDown 38 0", "KeyUp 38 0", "before"});
+        row("right cancelled", "cancel Right+ Right-", "UUU",
+            {"KeyDown 39 0", "KeyUp 39 0", "button"});
         row("right button keeps the look and blocks the access key", "R+ R- key L+ L- key",
             "UUUDUU",
             {"MouseDown 2 0 3 4", "MouseUp 2 0 3 4", "MouseDown 1 0 3 4", "MouseUp 1 0 3 4",
-             "Click", "Click"});
+             "Click", "Click", "button"});
         row("dragged off and back", "L+ right back left L-", "DUDUU",
-            {"MouseDown 1 0 3 4", "MouseUp 1 0 -5 2"});
+            {"MouseDown 1 0 3 4", "MouseUp 1 0 -5 2", "button"});
         row("double click presses without a click", "L+ L- L2 L-", "DUDU",
             {"MouseDown 1 0 3 4", "MouseUp 1 0 3 4", "Click", "MouseDown 1 1 1 1",
-             "MouseUp 1 0 3 4"});
+             "MouseUp 1 0 3 4", "button"});
     }
 
-    void mouse()
+    void input()
     {
         QFETCH(QString, steps);
         QString looks;
         QPoint at(3, 4);
         for (const QString &step : steps.split(u' ')) {
+            const bool mouse = step.size() == 2 && QStringLiteral("LR").contains(step[0]);
             const Qt::MouseButton button = step.startsWith(u'R') ? Qt::RightButton : Qt::LeftButton;
-            if (step.endsWith(u'+'))
+            const auto key = Qt::Key(QKeySequence(step.chopped(1))[0].key());
+            if (step == "cancel") {
+                connect(m_button, &PaintedButton::keyDown, this, [](qint16 &code) { code = 0; });
+                connect(m_button, &PaintedButton::keyUp, this, [](qint16 &code) { code = 0; });
+            } else if (!mouse && step.endsWith(u'+')) {
+                QTest::keyPress(m_button, key);
+            } else if (!mouse && step.endsWith(u'-')) {
+                QTest::keyRelease(m_button, key);
+            } else if (step.endsWith(u'+')) {
                 QTest::mousePress(m_button, button, {}, at);
-            else if (step.endsWith(u'-'))
+            } else if (step.endsWith(u'-')) {
                 QTest::mouseRelease(m_button, button, {}, at);
-            else if (step.endsWith(u'2'))
+            } else if (step.endsWith(u'2')) {
                 QTest::mouseDClick(m_button, button, {}, at);
-            else if (step == "key")
+            } else if (step == "key") {
                 m_button->accessKeyPress();
-            else if (step == "back")
+            } else if (step == "back") {
                 QTest::mouseMove(m_button, at = QPoint(m_button->width(), m_button->height()));
-            else
+            } else {
                 QTest::mouseMove(m_button,
                                  at = QPoint(step == "left" ? -5 : m_button->width() + 5, 2));
+            }
             looks += m_button->lastState() == ButtonState::Down ? u'D' : u'U';
         }
         QTEST(looks, "looks");
+        const qsizetype focus = QList<QWidget *>{m_before, m_button, m_after}.indexOf(
+                QApplication::focusWidget());
+        m_events << (QStringList{"before", "button", "after"}).value(focus);
         QTEST(m_events, "events");
     }
 

@@ -747,7 +747,7 @@ private slots:
     // marker, a control character and anything over 1 KiB; it takes the rest, even twice.
     void queueRefusals()
     {
-        const QByteArray longest = "a.com/" + QByteArray(AddressQueue::MaxAddressLength - 6, 'x');
+        const QByteArray longest = "a.com/" + QByteArray(1024 - 6, 'x');
         const QByteArrayList taken{"a.com/1/x.jpg", "a.com/x.PNG", longest};
         const QByteArrayList refused{"a.png",      "a/?u=http://b/", "x.photosite.example.come/",
                                      "a\nHost: b", "a\x7f",          longest + 'x'};
