@@ -123,7 +123,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Mosscatch"));
     // --version prints the version, then the licence on a line of its own.
     QApplication::setApplicationVersion(QLatin1String(ProductVersion) + QLatin1Char('\n')
-                                      + QLatin1String(ProductLicence));
+                                        + QLatin1String(ProductLicence));
     // Lets the desktop tie the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QLatin1String(ProductDesktopId));
     QApplication::setWindowIcon(drawnIcon());
@@ -150,8 +150,17 @@ int main(int argc, char *argv[])
     TlsPolicy tls;
     tls.insecure
             = settings.readSettingValue(QStringLiteral("Insecure")).trimmed() == QLatin1String("1");
-    HarvestEngine engine(siteConfiguration, TcpConnection::factory(hostMap, tls));
+    // The built-in site is on this machine: no proxy could reach it.
+    const ProxyRoute::Choice proxies
+            = options.demo ? ProxyRoute::Choice{ProxyRoute(), {}}
+                           : FrmMain::proxies(QProcessEnvironment::systemEnvironment());
+    if (!proxies.route) {
+        std::fprintf(stderr, "mosscatch: %s\n", qPrintable(proxies.error));
+        return 2;
+    }
+    HarvestEngine engine(siteConfiguration, TcpConnection::factory(hostMap, tls, *proxies.route));
     FrmMain window(engine);
+    window.showProxies(*proxies.route);
     if (tls.insecure)
         window.setWindowTitle(window.windowTitle()
                               + QStringLiteral(" (insecure: certificates are not verified)"));
