@@ -45,6 +45,7 @@ struct Options
     bool start = false;
     QString screenshot;
     QString screenshotAfterRun;
+    bool screenshotCaption = false;
 };
 
 Options parseOptions(const QApplication &app)
@@ -66,10 +67,13 @@ Options parseOptions(const QApplication &app)
     screenshotAfterRun.setFlags(QCommandLineOption::HiddenFromHelp);
     const QCommandLineOption start(QStringLiteral("start"),
                                    QStringLiteral("Press Start! as soon as the window is shown."));
-    parser.addOptions({demo, start, screenshot, screenshotAfterRun});
+    // With the caption drawn above the window, where a virtual display has no window manager to.
+    QCommandLineOption screenshotCaption(QStringLiteral("screenshot-caption"));
+    screenshotCaption.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({demo, start, screenshot, screenshotAfterRun, screenshotCaption});
     parser.process(app);
     return {parser.isSet(demo), parser.isSet(start), parser.value(screenshot),
-            parser.value(screenshotAfterRun)};
+            parser.value(screenshotAfterRun), parser.isSet(screenshotCaption)};
 }
 
 // A loopback site answers in microseconds; at about 400 KB/s a connection the
@@ -96,10 +100,26 @@ QIcon drawnIcon()
     return icon;
 }
 
-void saveScreenshotLater(FrmMain &window, const QString &file, int delayMs = 7000)
+QPixmap pictureWithCaption(FrmMain &window)
 {
-    QTimer::singleShot(delayMs, &window, [&window, file] {
-        const bool saved = window.grab().save(file);
+    const QPixmap content = window.grab();
+    const QSize size = content.deviceIndependentSize().toSize();
+    const int bar = window.fontMetrics().height() * 2;
+    QPixmap picture(QSize(size.width(), size.height() + bar) * content.devicePixelRatio());
+    picture.setDevicePixelRatio(content.devicePixelRatio());
+    picture.fill(QColor(0x3c, 0x3c, 0x3c));
+    QPainter painter(&picture);
+    painter.setPen(Qt::white);
+    painter.setFont(window.font());
+    painter.drawText(QRect(0, 0, size.width(), bar), Qt::AlignCenter, window.windowTitle());
+    painter.drawPixmap(0, bar, content);
+    return picture;
+}
+
+void saveScreenshotLater(FrmMain &window, const QString &file, bool caption, int delayMs = 7000)
+{
+    QTimer::singleShot(delayMs, &window, [&window, file, caption] {
+        const bool saved = (caption ? pictureWithCaption(window) : window.grab()).save(file);
         if (!saved)
             std::fprintf(stderr, "mosscatch: could not save the screenshot to %s\n",
                          qPrintable(file));
@@ -123,7 +143,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Mosscatch"));
     // --version prints the version, then the licence on a line of its own.
     QApplication::setApplicationVersion(QLatin1String(ProductVersion) + QLatin1Char('\n')
-                                      + QLatin1String(ProductLicence));
+                                        + QLatin1String(ProductLicence));
     // Lets the desktop tie the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QLatin1String(ProductDesktopId));
     QApplication::setWindowIcon(drawnIcon());
@@ -150,8 +170,17 @@ int main(int argc, char *argv[])
     TlsPolicy tls;
     tls.insecure
             = settings.readSettingValue(QStringLiteral("Insecure")).trimmed() == QLatin1String("1");
-    HarvestEngine engine(siteConfiguration, TcpConnection::factory(hostMap, tls));
+    // The built-in site is on this machine: no proxy could reach it.
+    const ProxyRoute::Choice proxies
+            = options.demo ? ProxyRoute::Choice{ProxyRoute(), {}}
+                           : FrmMain::proxies(QProcessEnvironment::systemEnvironment());
+    if (!proxies.route) {
+        std::fprintf(stderr, "mosscatch: %s\n", qPrintable(proxies.error));
+        return 2;
+    }
+    HarvestEngine engine(siteConfiguration, TcpConnection::factory(hostMap, tls, *proxies.route));
     FrmMain window(engine);
+    window.showProxies(*proxies.route);
     if (tls.insecure)
         window.setWindowTitle(window.windowTitle()
                               + QStringLiteral(" (insecure: certificates are not verified)"));
@@ -161,12 +190,13 @@ int main(int argc, char *argv[])
     if (options.start)
         engine.start();
     if (!options.screenshot.isEmpty())
-        saveScreenshotLater(window, options.screenshot);
+        saveScreenshotLater(window, options.screenshot, options.screenshotCaption);
     if (!options.screenshotAfterRun.isEmpty()) {
-        QObject::connect(&engine, &HarvestEngine::runOver, &window,
-                         [&window, file = options.screenshotAfterRun] {
-                             saveScreenshotLater(window, file, 1000);
-                         });
+        QObject::connect(
+                &engine, &HarvestEngine::runOver, &window,
+                [&window, file = options.screenshotAfterRun, caption = options.screenshotCaption] {
+                    saveScreenshotLater(window, file, caption, 1000);
+                });
     }
     return app.exec();
 }

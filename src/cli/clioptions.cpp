@@ -37,8 +37,8 @@ void addOptions(QCommandLineParser &parser)
             "folder cannot be written (full, read-only); 130 interrupted (Ctrl-C); 143\n"
             "terminated (SIGTERM).\n"
             "\n"
-            "The window's Speed Multiple, keep-alive, site scheme, Max Images and save\n"
-            "folder are the defaults; the options given win over them."));
+            "The window's Speed Multiple, keep-alive, site scheme, Max Images, proxy and\n"
+            "save folder are the defaults; the options given win over them."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({QStringLiteral("no-settings"),
@@ -87,6 +87,16 @@ void addOptions(QCommandLineParser &parser)
     parser.addOption({QStringLiteral("insecure"),
                       QStringLiteral("Do not verify certificates (anyone on the way can read "
                                      "and change what is fetched).")});
+    parser.addOption(
+            {QStringLiteral("proxy"),
+             QStringLiteral("Harvest through this proxy: http://[USER:PASSWORD@]HOST[:PORT] "
+                            "(CONNECT for https), socks5h://… (names resolved by the "
+                            "proxy) or socks5://…; port 1080 unless given; empty for "
+                            "none (default: the window's Proxy, else http_proxy, "
+                            "https_proxy, all_proxy and no_proxy)."),
+             QStringLiteral("URL")});
+    parser.addOption({QStringLiteral("no-proxy"),
+                      QStringLiteral("No proxy, whatever the settings or the environment say.")});
     parser.addOption({QStringLiteral("quiet"), QStringLiteral("No progress display.")});
     parser.addOption({QStringLiteral("summary-json"),
                       QStringLiteral("Write the run's figures as JSON to FILE when it ends."),
@@ -177,6 +187,30 @@ QString applySite(const QCommandLineParser &parser, CliOptions &options)
     return {};
 }
 
+// --no-proxy or an empty --proxy means none; else --proxy, the window's Proxy
+// (where it has that key at all), the environment.
+QString applyProxy(const QCommandLineParser &parser, const CliOptions::StoredSetting &window,
+                   const QProcessEnvironment &environment, CliOptions &options)
+{
+    // The built-in site is on this machine: no proxy could reach it.
+    if (options.demo)
+        return {};
+    // No stored value is a lone NUL, so this tells a missing key from an empty one.
+    const QString missing(QChar(0));
+    std::optional<QString> configured = window(QStringLiteral("Proxy"), missing);
+    if (*configured == missing)
+        configured.reset();
+    if (parser.isSet(QStringLiteral("proxy")))
+        configured = parser.value(QStringLiteral("proxy"));
+    if (parser.isSet(QStringLiteral("no-proxy")))
+        configured = QString();
+    ProxyRoute::Choice choice = ProxyRoute::choose(configured, environment);
+    if (!choice.route)
+        return choice.error;
+    options.proxies = *choice.route;
+    return {};
+}
+
 // The window's choices, read as the window reads them; a value it would not
 // offer leaves the program's default.
 void applyStored(const CliOptions::StoredSetting &stored, CliOptions &options)
@@ -196,7 +230,8 @@ void applyStored(const CliOptions::StoredSetting &stored, CliOptions &options)
 
 }
 
-CliOptions::Parsed CliOptions::parse(const QStringList &arguments, const StoredSetting &stored)
+CliOptions::Parsed CliOptions::parse(const QStringList &arguments, const StoredSetting &stored,
+                                     const QProcessEnvironment &environment)
 {
     QCommandLineParser parser;
     addOptions(parser);
@@ -223,8 +258,9 @@ CliOptions::Parsed CliOptions::parse(const QStringList &arguments, const StoredS
                       : window(QStringLiteral("tdir"), HarvestSettings::defaultSaveFolder());
     if (options.settings.saveFolder.trimmed().isEmpty())
         return {std::nullopt, QStringLiteral("the save folder must not be empty"), 2};
-    for (const QString &error : {applyNumbers(parser, options), applySwitches(parser, options),
-                                 applySite(parser, options)}) {
+    for (const QString &error :
+         {applyNumbers(parser, options), applySwitches(parser, options), applySite(parser, options),
+          applyProxy(parser, window, environment, options)}) {
         if (!error.isEmpty())
             return {std::nullopt, error, 2};
     }

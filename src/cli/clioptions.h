@@ -3,8 +3,10 @@
 #include "engine/harvestsettings.h"
 #include "engine/siteconfiguration.h"
 #include "net/hostmap.h"
+#include "net/proxyroute.h"
 #include "net/tlspolicy.h"
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -26,14 +28,16 @@ struct CliOptions
     SiteConfiguration site;
     HostMap hostMap;
     TlsPolicy tls;
+    ProxyRoute proxies;
 
     struct Parsed;
     // The window's stored value of key, fallback when it has none.
     using StoredSetting = std::function<QString(const QString &key, const QString &fallback)>;
     // The options, or a one-line error; help and version texts come back as
     // "exit with this text" results. The window's settings are the defaults
-    // unless --no-settings is given.
-    static Parsed parse(const QStringList &arguments, const StoredSetting &stored);
+    // unless --no-settings is given; the environment is read for its proxies.
+    static Parsed parse(const QStringList &arguments, const StoredSetting &stored,
+                        const QProcessEnvironment &environment = {});
 };
 
 struct CliOptions::Parsed

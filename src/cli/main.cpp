@@ -51,12 +51,15 @@ QString saveFolderProblem(const QString &folder)
     return {};
 }
 
-bool writeSummary(const QString &path, const RunRecorder &recorder)
+bool writeSummary(const QString &path, const RunRecorder &recorder, const ProxyRoute &proxies)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    return file.write(QJsonDocument(recorder.summary()).toJson()) > 0;
+    QJsonObject summary = recorder.summary();
+    summary.insert(QStringLiteral("proxy"), proxies.isDirect() ? QJsonValue(QJsonValue::Null)
+                                                               : QJsonValue(proxies.description()));
+    return file.write(QJsonDocument(summary).toJson()) > 0;
 }
 
 // Only for tests, so a stalled transfer does not cost minutes:
@@ -96,7 +99,7 @@ int harvest(CliOptions cli)
     bool noImageSaved = false;
     QString imageFailure;
     {
-        HarvestEngine engine(cli.site, TcpConnection::factory(cli.hostMap, cli.tls));
+        HarvestEngine engine(cli.site, TcpConnection::factory(cli.hostMap, cli.tls, cli.proxies));
         engine.options().apply(cli.settings);
         engine.addKeywordsInOrder(cli.keywords);
         applyTestIntervals(engine);
@@ -148,7 +151,7 @@ int harvest(CliOptions cli)
         connectionFailure = recorder.connectionFailure();
         noImageSaved = recorder.noImageSaved();
         imageFailure = recorder.commonestImageFailure();
-        if (!cli.summaryJson.isEmpty() && !writeSummary(cli.summaryJson, recorder))
+        if (!cli.summaryJson.isEmpty() && !writeSummary(cli.summaryJson, recorder, cli.proxies))
             return fail(QStringLiteral("cannot write the summary to \"%1\"").arg(cli.summaryJson),
                         1);
     }
@@ -189,9 +192,11 @@ int main(int argc, char *argv[])
 
     const SettingsStore store;
     const CliOptions::Parsed parsed = CliOptions::parse(
-            app.arguments(), [&store](const QString &key, const QString &fallback) {
+            app.arguments(),
+            [&store](const QString &key, const QString &fallback) {
                 return store.readSettingValue(key, fallback);
-            });
+            },
+            QProcessEnvironment::systemEnvironment());
     if (!parsed.options) {
         if (parsed.exitCode == 0) {
             QTextStream(stdout) << parsed.message << Qt::endl;
@@ -209,6 +214,9 @@ int main(int argc, char *argv[])
                             << Qt::endl;
     if (!cli.quiet)
         QTextStream(stdout) << QStringLiteral("saving into %1/").arg(cli.settings.saveFolder)
+                            << (cli.proxies.isDirect()
+                                        ? QString()
+                                        : QStringLiteral(" via proxy ") + cli.proxies.description())
                             << Qt::endl;
 
     return harvest(cli);

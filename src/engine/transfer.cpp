@@ -292,11 +292,17 @@ void Transfer::sendRequest()
 QByteArray Transfer::request() const
 {
     const TransferRecord &r = m_record;
+    const QByteArray target = m_connection->requestPrefix() + r.path;
+    const QByteArray credentials = m_connection->proxyAuthorization();
+    const auto proxyField = [&credentials](const char *lineEnd) {
+        return credentials.isEmpty() ? QByteArray()
+                                     : "Proxy-Authorization: " + credentials + lineEnd;
+    };
     if (!m_context.options.keepAlive())
-        return "GET " + r.path + " HTTP/1.0\nHost: " + r.target.host
-               + "\nUser-Agent: Mozilla/5.0\n\n";
-    return "GET " + r.path + " HTTP/1.1\r\nHost: " + r.target.authority()
-           + "\r\nUser-Agent: Mozilla/5.0\r\n\r\n";
+        return "GET " + target + " HTTP/1.0\nHost: " + r.target.host + "\nUser-Agent: Mozilla/5.0\n"
+               + proxyField("\n") + '\n';
+    return "GET " + target + " HTTP/1.1\r\nHost: " + r.target.authority()
+           + "\r\nUser-Agent: Mozilla/5.0\r\n" + proxyField("\r\n") + "\r\n";
 }
 
 void Transfer::onDataArrival()

@@ -35,6 +35,11 @@ public:
     // Why the last attempt failed or its connection was cut, in words; empty
     // while nothing went wrong.
     virtual QString failure() const { return {}; }
+    // Where requests go to an HTTP proxy that forwards them: what the path
+    // follows ("http://host[:port]", the absolute form) and the proxy's
+    // credentials for a Proxy-Authorization field; both empty otherwise.
+    virtual QByteArray requestPrefix() const { return {}; }
+    virtual QByteArray proxyAuthorization() const { return {}; }
 
 signals:
     void connected();

@@ -134,6 +134,21 @@ FrmMain::FrmMain(HarvestEngine &engine, QWidget *parent) : QWidget(parent), m_en
     qApp->installEventFilter(this);
 }
 
+ProxyRoute::Choice FrmMain::proxies(const QProcessEnvironment &environment)
+{
+    // No stored value is a lone NUL, so this tells a missing key from an empty one.
+    const QString missing(QChar(0));
+    const QString stored = SettingsStore().readSettingValue(QStringLiteral("Proxy"), missing);
+    return ProxyRoute::choose(stored == missing ? std::nullopt : std::optional(stored),
+                              environment);
+}
+
+void FrmMain::showProxies(const ProxyRoute &proxies)
+{
+    if (!proxies.isDirect())
+        setWindowTitle(windowTitle() + QStringLiteral(" via proxy ") + proxies.description());
+}
+
 FrmMain::~FrmMain()
 {
     qApp->removeEventFilter(this);

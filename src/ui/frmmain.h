@@ -2,6 +2,7 @@
 
 #include "engine/writeerror.h"
 #include "common/settingsstore.h"
+#include "net/proxyroute.h"
 
 #include <QWidget>
 
@@ -32,6 +33,12 @@ class FrmMain : public QWidget
 public:
     explicit FrmMain(HarvestEngine &engine, QWidget *parent = nullptr);
     ~FrmMain() override;
+
+    // The proxies the window harvests through, read as the command line reads
+    // them: its Proxy setting (a URL, empty for none), else the environment's.
+    static ProxyRoute::Choice proxies(const QProcessEnvironment &environment);
+    // Names them in the caption, password hidden.
+    void showProxies(const ProxyRoute &proxies);
 
     int compactHeight() const { return m_compactHeight; }
     ConnectionRows *connectionRows() const { return m_rows; }

@@ -10,6 +10,10 @@ void Cli::start(QProcess &process, const QStringList &arguments) const
     environment.insert(QStringLiteral("HOME"), home);
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
     environment.insert(QStringLiteral("MOSSCATCH_TEST_INTERVALS"), intervals);
+    // The machine's own proxies take no part unless a test names one.
+    for (const char *name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY",
+                             "no_proxy", "NO_PROXY"})
+        environment.remove(QLatin1String(name));
     for (auto variable = this->environment.cbegin(); variable != this->environment.cend();
          ++variable)
         environment.insert(variable.key(), variable.value());
