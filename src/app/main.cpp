@@ -1,11 +1,11 @@
 #include "common/product.h"
+#include "common/settingsstore.h"
 #include "engine/harvestengine.h"
 #include "net/hostmap.h"
 #include "net/tcpconnection.h"
 #include "photosite/photosite.h"
 #include "ui/artwork.h"
 #include "ui/frmmain.h"
-#include "common/settingsstore.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -2,12 +2,12 @@
 #include "cli/progressprinter.h"
 #include "cli/runrecorder.h"
 #include "common/product.h"
+#include "common/settingsstore.h"
 #include "common/stopsignals.h"
 #include "common/text.h"
 #include "engine/harvestengine.h"
 #include "net/tcpconnection.h"
 #include "photosite/photosite.h"
-#include "common/settingsstore.h"
 
 #include <QCoreApplication>
 #include <QDir>

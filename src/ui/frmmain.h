@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/writeerror.h"
 #include "common/settingsstore.h"
+#include "engine/writeerror.h"
 #include "net/proxyroute.h"
 
 #include <QWidget>
