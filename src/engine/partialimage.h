@@ -34,8 +34,6 @@ public:
     bool append(QByteArrayView bytes);
     qint64 written() const { return m_written; }
     QString destination() const { return m_destination; }
-    // The hidden temporary file; empty while the image has no name.
-    QString temporaryPath() const { return m_temporaryPath; }
     // The system's error number of the first failed step; 0 while none failed.
     int error() const { return m_error; }
 
