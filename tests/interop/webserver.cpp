@@ -13,12 +13,6 @@ namespace mosscatch {
 
 namespace {
 
-quint16 freePort()
-{
-    QTcpServer server;
-    return server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0;
-}
-
 bool writeText(const QString &name, const QString &text)
 {
     QFile file(name);
@@ -35,19 +29,9 @@ WebServer::WebServer(Kind kind, const QString &siteFolder, const QString &certif
     m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("output.log")));
 }
 
-WebServer::~WebServer()
-{
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(10000))
-        m_process.kill();
-    m_process.waitForFinished();
-}
-
 bool WebServer::start()
 {
-    m_port = freePort();
+    m_port = ServerProcess::freePort();
     const QString configuration = m_dir.filePath(QStringLiteral("server.conf"));
     const bool nginx = m_kind == Kind::Nginx;
     if (m_port == 0

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "serverprocess.h"
+
 #include <QByteArray>
-#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -19,7 +20,6 @@ public:
     // Without a certificate file it speaks plain HTTP.
     WebServer(Kind kind, const QString &siteFolder, const QString &certificateFile = {},
               const QString &keyFile = {});
-    ~WebServer();
 
     // Starts it on a free port and waits until it accepts connections.
     bool start();
@@ -41,7 +41,7 @@ private:
     const QString m_certificate;
     const QString m_key;
     QTemporaryDir m_dir;
-    QProcess m_process;
+    ServerProcess m_process;
     quint16 m_port = 0;
 };
 

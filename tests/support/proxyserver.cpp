@@ -10,12 +10,6 @@ namespace mosscatch {
 
 namespace {
 
-quint16 freePort()
-{
-    QTcpServer server;
-    return server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0;
-}
-
 bool writeText(const QString &name, const QString &text,
                QFileDevice::Permissions permissions
                = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther)
@@ -51,16 +45,6 @@ ProxyServer::ProxyServer(Kind kind, quint16 sitePort, const QString &user, const
                                                 | QFileDevice::WriteOther | QFileDevice::ExeOther);
 }
 
-ProxyServer::~ProxyServer()
-{
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(10000))
-        m_process.kill();
-    m_process.waitForFinished();
-}
-
 bool ProxyServer::start()
 {
     const bool squid = m_kind == Kind::Squid;
@@ -70,7 +54,7 @@ bool ProxyServer::start()
         m_problem = program + QStringLiteral(" is missing: scripts/install-deps installs it");
         return false;
     }
-    m_port = freePort();
+    m_port = ServerProcess::freePort();
     if (m_port == 0 || (squid && !writeSquidFiles())) {
         m_problem = QStringLiteral("no free port or no configuration written");
         return false;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "serverprocess.h"
+
 #include <QByteArrayList>
-#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -20,7 +21,6 @@ public:
 
     ProxyServer(Kind kind, quint16 sitePort, const QString &user = {},
                 const QString &password = {});
-    ~ProxyServer();
 
     // Starts it on a free port and waits until it accepts connections; false,
     // with why in problem(), when it cannot (not installed, say).
@@ -46,7 +46,7 @@ private:
     const QString m_user;
     const QString m_password;
     QTemporaryDir m_dir;
-    QProcess m_process;
+    ServerProcess m_process;
     quint16 m_port = 0;
     QString m_problem;
 };
