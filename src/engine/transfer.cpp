@@ -195,12 +195,12 @@ void Transfer::enter(Phase phase)
     m_phase = phase;
     switch (phase) {
     case Phase::Connecting:
+    case Phase::Held:
+        // Waits for the connection to come up, or for the hold to run out;
+        // every attempt begins with no connection.
         break;
     case Phase::Exchanging:
         sendRequest();
-        break;
-    case Phase::Held:
-        giveBackConnection(false);
         break;
     case Phase::Finished:
         m_record.exchange.image.reset();
