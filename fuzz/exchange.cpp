@@ -11,6 +11,7 @@
 #include "scriptedconnection.h"
 
 #include <QDir>
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -43,7 +44,15 @@ std::optional<QByteArray> carriedBody(const QByteArray &response)
     };
     const auto statusAt = [&response](qsizetype from) {
         const QByteArray line = response.mid(from, response.indexOf('\n', from) - from);
-        return line.mid(line.indexOf(' ') + 1, 3).toInt();
+        // As the harvester reads it: the digits that lead the four bytes after the first space.
+        const QByteArray field = line.mid(line.indexOf(' ') + 1, 4);
+        qsizetype at = 0;
+        while (at < field.size() && (field[at] == ' ' || field[at] == '\t'))
+            ++at;
+        qsizetype digits = at;
+        while (digits < field.size() && field[digits] >= '0' && field[digits] <= '9')
+            ++digits;
+        return field.mid(at, digits - at).toInt();
     };
     // Interim answers (1xx but 101) come before the one that counts.
     qsizetype end = headerEnd(start);
@@ -157,6 +166,8 @@ struct Harness
                 std::abort();
         }
         pool.unloadSocks();
+        // No event loop runs here: what the cache let go is deleted now, not piled up.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QFile file(destination);
         if (!file.open(QIODevice::ReadOnly))
             return std::nullopt;
