@@ -1,14 +1,17 @@
 #include "net/tcpconnection.h"
 #include "rows.h"
+#include "testcertificates.h"
 #include "testmain.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QSslServer>
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <memory>
+#include <sys/socket.h>
 
 using namespace mosscatch;
 
@@ -94,8 +97,8 @@ private slots:
         QVERIFY(chunk.isEmpty());
     }
 
-    // A failed attempt says so at once, with its reason; the second attempt replaces one
-    // whose socket has connected, though nobody has been told yet.
+    // A failed attempt says so at once, with its reason, and stays failed; the second attempt
+    // replaces one whose socket has connected, though nobody has been told yet.
     void failedConnect()
     {
         m_connection->connectTo({Scheme::Http, "dead.photosite.example.com", 80});
@@ -108,6 +111,13 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_connection->state(), SocketState::Error, 10000);
         const QString refused = QStringLiteral("failed: connection refused");
         QCOMPARE(m_events, (QStringList{refused, refused}));
+        // Nothing the socket says after the failure revives the attempt.
+        auto *socket = m_connection->findChild<QSslSocket *>();
+        emit socket->connected();
+        emit socket->encrypted();
+        QCoreApplication::processEvents();
+        QCOMPARE(m_connection->state(), SocketState::Error);
+        QCOMPARE(m_events.size(), 2);
     }
 
     void destroyingEmitsNothing()
@@ -120,6 +130,62 @@ private slots:
         QSignalSpy peerGone(m_peer, &QTcpSocket::disconnected);
         QVERIFY(peerGone.wait(10000));
         QCOMPARE(m_events, QStringList{"connected"});
+    }
+
+    // A connection given up while its request cannot go out (the peer reads nothing) lets go
+    // of its socket at once: the peer sees the end, and the same connection opens again.
+    void closeLetsGoAtOnce()
+    {
+        QVERIFY(connectToPeer());
+        m_peer->setReadBufferSize(1024);
+        m_connection->sendData(QByteArray(64 << 20, 'x'));
+        QSignalSpy peerGone(m_peer, &QTcpSocket::disconnected);
+        m_connection->close();
+        QVERIFY(peerGone.wait(10000));
+        m_events.clear();
+        QVERIFY(connectToPeer());
+        QCOMPARE(m_events, QStringList{"connected"});
+    }
+
+    // Under TLS only a close_notify ends a response that runs to the close; a bare TCP close
+    // is a cut, also on a connection object whose earlier attempt ended with close_notify.
+    void tlsEnds_data()
+    {
+        const auto row = columns<QStringList, SocketState>("ends", "state");
+        row("close_notify", {"close_notify"}, SocketState::Closing);
+        row("cut", {"cut"}, SocketState::Error);
+        row("cut after a close_notify", {"close_notify", "cut"}, SocketState::Error);
+    }
+
+    void tlsEnds()
+    {
+        QFETCH(QStringList, ends);
+        const TestCertificates certificates;
+        QVERIFY(certificates.isValid());
+        QSslServer server;
+        server.setSslConfiguration(certificates.server(TestCertificates::Kind::Trusted));
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        m_map.add("*.photosite.example.com", "127.0.0.1", server.serverPort());
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setCaCertificates(QSslCertificate::fromPath(certificates.caFile()));
+        m_connection = std::make_unique<TcpConnection>(m_map, tls);
+        for (const QString &end : ends) {
+            m_connection->connectTo({Scheme::Https, "www.photosite.example.com", 443});
+            // The server hands a connection over once its handshake is done.
+            QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 10000);
+            auto *peer = qobject_cast<QSslSocket *>(server.nextPendingConnection());
+            QTRY_COMPARE_WITH_TIMEOUT(m_connection->state(), SocketState::Connected, 10000);
+            if (end == QLatin1String("cut")) {
+                const linger abortive{1, 0};
+                ::setsockopt(int(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive,
+                             sizeof abortive);
+                peer->abort();
+            } else {
+                peer->disconnectFromHost();
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(m_connection->state() != SocketState::Connected, 10000);
+        }
+        QTEST(m_connection->state(), "state");
     }
 
     // An HTTP proxy is asked for a tunnel with our credentials; any answer but 2xx, one that
