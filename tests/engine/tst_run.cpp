@@ -221,6 +221,62 @@ private slots:
         QCOMPARE(to("b.com").size(), ahead);
     }
 
+    // With every slot busy, the top eight addresses get connections opened ahead, a site at
+    // most one per working slot; none open past 24 waiting, idle ones included, and the oldest
+    // idle one makes room for a newer one.
+    void openAheadBounds_data()
+    {
+        const auto row = columns<int, QByteArrayList, QList<int>, int>("keptIdle", "queued",
+                                                                       "ahead", "waiting");
+        QByteArrayList tenSites, oneSite;
+        for (int i = 1; i <= 10; ++i)
+            tenSites << "s" + QByteArray::number(i) + ".com/p/";
+        for (int i = 1; i <= 5; ++i)
+            oneSite << "a.com/p/" + QByteArray::number(i) + "/";
+        row("top eight addresses", 0, tenSites, {1, 1, 1, 1, 1, 1, 1, 1, 0, 0}, 8);
+        row("one per working slot", 0, oneSite, {2}, 2);
+        row("24 waiting", 30, {"new.com/p/"}, {0}, 24);
+    }
+
+    void openAheadBounds()
+    {
+        QFETCH(int, keptIdle);
+        QFETCH(QByteArrayList, queued);
+        Run r({QStringLiteral("kw")});
+        for (int i = 0; i < keptIdle; ++i) {
+            r.begin(1, "idle" + QByteArray::number(i) + ".com/p/");
+            r.endTransfer(1, "HTTP/1.1");
+        }
+        r.begin(1, "c.com/busy/");
+        r.begin(2, "d.com/busy/");
+        r.queueInstead(queued);
+        // Those let go are closed, and deleted only later.
+        const auto connections = [&] {
+            QList<ScriptedConnection *> open = r.pool.cache().findChildren<ScriptedConnection *>();
+            open.removeIf([](const ScriptedConnection *c) { return c->state() == S::Closed; });
+            return open;
+        };
+        for (int round = 0; round < 2; ++round) {
+            r.ticks(1);
+            for (ScriptedConnection *connection : connections())
+                if (connection->state() == S::Connecting)
+                    connection->acceptConnection();
+        }
+        QList<QByteArray> hosts;
+        for (const QByteArray &address : queued)
+            if (const QByteArray host = ConnectionTarget::fromAddress(address).host;
+                !hosts.contains(host))
+                hosts << host;
+        QList<int> ahead;
+        for (const QByteArray &host : hosts)
+            ahead << int(std::ranges::count(connections(), host, &ScriptedConnection::host));
+        QTEST(ahead, "ahead");
+        QTEST(r.pool.cache().waitingCount(), "waiting");
+        QCOMPARE(std::ranges::count(connections(), QByteArray("idle0.com"),
+                                    &ScriptedConnection::host),
+                 0);
+    }
+
     // A connection that cannot be opened fails its attempt at once. Three failed opens in a row
     // take the host down for the keyword, an untrusted certificate at once: its addresses are
     // then given up without a request. events: r refused, u untrusted, a accepted (a page comes
