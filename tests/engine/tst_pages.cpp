@@ -2,22 +2,17 @@
 #include "engine/connectionpool.h"
 #include "engine/pagescraper.h"
 #include "harvesterrequest.h"
-#include "net/tcpconnection.h"
 #include "rows.h"
 #include "scriptedconnection.h"
-#include "testcertificates.h"
 #include "testmain.h"
 
 #include <QDir>
 #include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QSslServer>
-#include <QSslSocket>
 #include <QTemporaryDir>
 
 #include <csignal>
 #include <sys/resource.h>
-#include <sys/socket.h>
 
 using namespace mosscatch;
 
@@ -206,52 +201,6 @@ struct Pages
     int fetched = 0;
     int retried = 0;
     QList<TransferResult> results;
-};
-
-// A TLS server on loopback: answers the first request with the pieces, each a TLS record of its
-// own, then ends as told ("close" with close_notify, "reset", or "" to keep the connection open).
-// Later connections are held unanswered.
-struct TlsPeer : QObject
-{
-    TlsPeer(const TestCertificates &certificates, const QByteArrayList &pieces, const QString &end)
-    {
-        server.setSslConfiguration(certificates.server(TestCertificates::Kind::Trusted));
-        server.listen(QHostAddress::LocalHost);
-        hostMap.add(QString::fromLatin1(host), QStringLiteral("127.0.0.1"), server.serverPort());
-        connect(&server, &QTcpServer::pendingConnectionAvailable, this, [=, this] {
-            while (auto *socket = qobject_cast<QSslSocket *>(server.nextPendingConnection())) {
-                socket->setParent(this);
-                if (std::exchange(answering, true))
-                    continue;
-                // One piece per write, each written only once the one before has gone out.
-                const auto writeNext = [=, this] {
-                    if (next < pieces.size()) {
-                        socket->write(pieces.at(next));
-                    } else if (next == pieces.size() && end == QLatin1String("close")) {
-                        socket->disconnectFromHost();
-                    } else if (next == pieces.size() && end == QLatin1String("reset")) {
-                        const linger abortive{1, 0};
-                        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER,
-                                     &abortive, sizeof abortive);
-                        socket->abort();
-                    }
-                    ++next;
-                };
-                connect(socket, &QIODevice::readyRead, this, [=, this] {
-                    request += socket->readAll();
-                    if (next == 0 && request.endsWith("\n\n"))
-                        writeNext();
-                });
-                connect(socket, &QSslSocket::encryptedBytesWritten, this, writeNext);
-            }
-        });
-    }
-
-    HostMap hostMap;
-    QSslServer server;
-    QByteArray request;
-    qsizetype next = 0;
-    bool answering = false;
 };
 
 QByteArrayList randomPieces(const QByteArray &response, quint32 seed)
@@ -502,29 +451,6 @@ private slots:
         check(bytes, QStringLiteral("one byte per arrival"));
         for (quint32 seed = 1; seed <= 10; ++seed)
             check(randomPieces(response, seed), QStringLiteral("random pieces, seed %1").arg(seed));
-
-        // The same through a real TLS connection, whose records cut the arrivals.
-        // Whether a transfer still pending has settled is not to be seen: a redirect that drops
-        // the rest of its response leaves neither all bytes in nor another outcome to wait for.
-        if (kept || end == QLatin1String("extra") || end == QLatin1String("stall")
-            || whole[0] == "pending")
-            return;
-        QVERIFY(m_certificates.isValid());
-        TlsPolicy tls;
-        tls.addCaFile(m_certificates.caFile());
-        for (const QByteArrayList &pieces : {bytes, randomPieces(response, 1)}) {
-            TlsPeer peer(m_certificates, pieces, end);
-            Pages f(QStringLiteral("ts"), TcpConnection::factory(peer.hostMap, tls));
-            f.start(path, {Scheme::Https, host, 443});
-            QTRY_VERIFY(f.totalReceived >= response.size()
-                        || f.outcome() != QLatin1String("pending"));
-            // The server's close may come after the outcome; it leaves nothing kept.
-            if (!end.isEmpty())
-                QTRY_VERIFY(f.outcome() != QLatin1String("pending")
-                            && !f.outcome().endsWith(QLatin1String("and kept")));
-            QCOMPARE((QByteArrayList{f.outcome().toLatin1(), contents(f.destination)}),
-                     whole.mid(0, 2));
-        }
     }
 
     // A write that fails ends the transfer at once and leaves no file; only a name the file
@@ -756,9 +682,6 @@ private slots:
             f.queue.addUrl(url);
         QCOMPARE(f.queued(), taken + taken);
     }
-
-private:
-    const TestCertificates m_certificates;
 };
 
 MOSSCATCH_TEST_GUILESS_MAIN(TestPages)
