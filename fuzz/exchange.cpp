@@ -10,8 +10,8 @@
 #include "engine/harvestengine.h"
 #include "scriptedconnection.h"
 
-#include <QDir>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 

@@ -10,8 +10,7 @@ inline QByteArray harvesterRequest(const QByteArray &host, const QByteArray &pat
                                    bool keepAlive = false)
 {
     if (keepAlive)
-        return "GET " + path + " HTTP/1.1\r\nHost: " + host
-               + "\r\nUser-Agent: Mozilla/5.0\r\n\r\n";
+        return "GET " + path + " HTTP/1.1\r\nHost: " + host + "\r\nUser-Agent: Mozilla/5.0\r\n\r\n";
     return "GET " + path + " HTTP/1.0\nHost: " + host + "\nUser-Agent: Mozilla/5.0\n\n";
 }
 
