@@ -62,11 +62,8 @@ private slots:
     {
         QFETCH(WebServer::Kind, kind);
         QFETCH(bool, tls);
-        const auto ifTls = [tls](const QString &file) { return tls ? file : QString(); };
-        m_server = std::make_unique<WebServer>(kind, m_exports[tls].path(),
-                                               ifTls(m_certificates.trustedCertificateFile()),
-                                               ifTls(m_certificates.trustedKeyFile()));
-        QVERIFY(m_server->start());
+        m_server = std::make_unique<WebServer>(kind, m_exports[tls].path(), m_certificates, tls);
+        QVERIFY2(m_server->start(), qPrintable(m_server->problem()));
 
         // The test CA only through the system store's variable.
         const QTemporaryDir home;
