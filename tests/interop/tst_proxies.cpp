@@ -80,18 +80,16 @@ private slots:
         const bool squid = kind == ProxyServer::Kind::Squid;
 
         const QTemporaryDir home;
-        const QStringList arguments
-                = options + harvestArguments(home, squid ? 1 : site.serverPort(), tls);
-        const CliRun run = cli(home).run(arguments);
+        const CliRun run = cli(home).run(
+                options
+                + harvestArguments(home, m_proxy->url(), squid ? 1 : site.serverPort(), tls));
         QVERIFY2(run.exitCode == 0, run.err.constData());
         QVERIFY(sameFiles(filesUnder(home.filePath("images")), m_expected));
-        const QString shown = password.isEmpty() ? m_proxy->url()
-                                                 : m_proxy->url().replace(EncodedPassword, "***");
+        const QString shown = m_proxy->url().replace(EncodedPassword, "***");
         QVERIFY2(run.out.startsWith("saving into " + home.filePath("images").toUtf8()
                                     + "/ via proxy " + shown.toUtf8() + '\n'),
                  run.out.constData());
-        if (!password.isEmpty())
-            QVERIFY(holdsNoPassword(run, home));
+        QVERIFY(holdsNoPassword(run, home));
 
         if (squid && !tls) {
             // Each request is logged as it is answered, and the site had them all from squid.
@@ -112,46 +110,43 @@ private slots:
     // for the host naming the proxy (and the run's last line), never with the password.
     void proxyRefuses_data()
     {
-        const auto row = columns<QString, bool, QByteArray>("proxy", "tls", "reason");
-        row("nothing listening", "none", false, ": connection refused");
-        row("squid, wrong password, http", "squid", false,
+        const auto row = columns<ProxyServer::Kind, bool, bool, QByteArray>("kind", "listening",
+                                                                            "tls", "reason");
+        using Kind = ProxyServer::Kind;
+        row("nothing listening", Kind::Squid, false, false, ": connection refused");
+        row("squid, wrong password, http", Kind::Squid, true, false,
             " refused the request: 407 Proxy Authentication Required");
-        row("squid, wrong password, https", "squid", true,
+        row("squid, wrong password, https", Kind::Squid, true, true,
             " refused CONNECT: 407 Proxy Authentication Required");
-        row("microsocks, wrong password", "microsocks", false, ": user name or password refused");
+        row("microsocks, wrong password", Kind::Microsocks, true, false,
+            ": user name or password refused");
     }
 
     void proxyRefuses()
     {
-        QFETCH(QString, proxy);
+        QFETCH(ProxyServer::Kind, kind);
+        QFETCH(bool, listening);
         QFETCH(bool, tls);
         QFETCH(QByteArray, reason);
         PhotoSite site;
         QVERIFY(site.listen());
-        if (proxy != "none") {
-            const auto kind
-                    = proxy == "squid" ? ProxyServer::Kind::Squid : ProxyServer::Kind::Microsocks;
-            m_proxy = std::make_unique<ProxyServer>(kind, site.serverPort(), "moss", "another");
+        // The proxy takes another password than the one the harvest is given.
+        m_proxy = std::make_unique<ProxyServer>(kind, site.serverPort(), "moss", "another");
+        if (listening)
             QVERIFY2(m_proxy->start(), qPrintable(m_proxy->problem()));
-        }
-        const QString url = QStringLiteral("%1://moss:%2@127.0.0.1:%3")
-                                    .arg(proxy == "microsocks" ? "socks5" : "http", EncodedPassword,
-                                         QString::number(m_proxy ? m_proxy->port() : 1));
+        const QString url = m_proxy->url().replace("another", EncodedPassword);
         const QTemporaryDir home;
         // The stall watch at its usual 20 s: only a failure seen at once ends the run in time.
         Cli runner = cli(home);
         runner.intervals = QStringLiteral("2,20,200,20000");
-        QStringList arguments = harvestArguments(home, 1, tls);
-        arguments.replace(arguments.indexOf("--proxy") + 1, url);
-        const CliRun run = runner.run(arguments);
+        const CliRun run = runner.run(harvestArguments(home, url, 1, tls));
 
         QCOMPARE(run.exitCode, 1);
         const QByteArray shown = "proxy " + QString(url).replace(EncodedPassword, "***").toUtf8();
         const QByteArrayList lines = run.err.trimmed().split('\n');
-        for (const QByteArray &line : lines) {
+        for (const QByteArray &line : lines)
             QVERIFY2(!line.contains("photosite.example.com") || line.contains(shown),
                      line.constData());
-        }
         QVERIFY2(lines.last().endsWith(shown + reason), run.err.constData());
         QVERIFY(holdsNoPassword(run, home));
         QCOMPARE(site.requests().size(), 0);
@@ -164,25 +159,17 @@ private:
         return {.home = home.path(), .environment = {{"SSL_CERT_FILE", m_certificates.caFile()}}};
     }
 
-    QStringList harvestArguments(const QTemporaryDir &home, quint16 directPort, bool tls) const
+    static QStringList harvestArguments(const QTemporaryDir &home, const QString &proxy,
+                                        quint16 directPort, bool tls)
     {
-        QStringList arguments{"--folder",
-                              home.filePath("images"),
-                              "--summary-json",
-                              home.filePath("summary.json"),
-                              "--log",
-                              home.filePath("found.log"),
-                              "--thumbnails",
-                              "--standard",
-                              "--no-largest",
-                              "--proxy",
-                              m_proxy ? m_proxy->url() : QString(),
-                              "--resolve",
-                              QStringLiteral("*.example.com=127.0.0.1:%1").arg(directPort),
-                              "count5"};
-        if (tls)
-            arguments += {"--site-scheme", "https"};
-        return arguments;
+        return {"--folder",       home.filePath("images"),
+                "--summary-json", home.filePath("summary.json"),
+                "--log",          home.filePath("found.log"),
+                "--proxy",        proxy,
+                "--resolve",      QStringLiteral("*.example.com=127.0.0.1:%1").arg(directPort),
+                "--site-scheme",  tls ? "https" : "http",
+                "--thumbnails",   "--standard",
+                "--no-largest",   "count5"};
     }
 
     // Neither the output, the error output, the summary nor the log holds the password, in
