@@ -47,64 +47,40 @@ constexpr uint NotificationId = 7;
 
 }
 
-// The desktop's side of the private bus, on a connection of its own: the
-// notification server and a dock that follows the launcher entries.
-class FakeDesktop : public QObject
+// Stands in for the desktop: no folder, page or image viewer opens while testing, and on
+// a bus connection of its own it is the notification server and a dock that follows the
+// launcher entries.
+class TestFrmMain : public QObject
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 
-public:
-    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "desktop");
-    QList<QStringList> notifications;
-    QStringList launcherUris;
-    QList<QVariantMap> launcherUpdates;
-
-    bool start()
-    {
-        return bus.registerObject(Path, this, QDBusConnection::ExportScriptableSlots)
-               && bus.registerService(Service)
-               && bus.connect({}, {}, QStringLiteral("com.canonical.Unity.LauncherEntry"),
-                              QStringLiteral("Update"), this,
-                              SLOT(launcherUpdate(QString, QVariantMap)));
-    }
-
-    void invokeDefaultAction(uint id)
-    {
-        QDBusMessage signal = QDBusMessage::createSignal(Path, Service, "ActionInvoked");
-        signal << id << QStringLiteral("default");
-        bus.send(signal);
-    }
-
 public slots:
+    void open(const QUrl &url) { m_opened.append(url); }
+
     Q_SCRIPTABLE uint Notify(const QString &appName, uint, const QString &, const QString &summary,
                              const QString &body, const QStringList &actions, const QVariantMap &,
                              int)
     {
-        notifications.append(QStringList{appName, summary, body} + actions);
+        m_notifications.append(QStringList{appName, summary, body} + actions);
         return NotificationId;
     }
     Q_SCRIPTABLE QStringList GetCapabilities() { return {QStringLiteral("actions")}; }
 
     void launcherUpdate(const QString &uri, const QVariantMap &properties)
     {
-        launcherUris.append(uri);
-        launcherUpdates.append(properties);
+        m_launcherUris.insert(uri);
+        m_launcherUpdates.append(properties);
     }
-};
-
-class TestFrmMain : public QObject
-{
-    Q_OBJECT
-
-public slots:
-    // Stands in for the desktop, so no folder, page or image viewer opens while testing.
-    void open(const QUrl &url) { m_opened.append(url); }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY2(m_desktop.start(), "run under dbus-run-session, with no notification server");
+        QVERIFY2(m_desktop.registerObject(Path, this, QDBusConnection::ExportScriptableSlots)
+                         && m_desktop.registerService(Service)
+                         && m_desktop.connect({}, {}, "com.canonical.Unity.LauncherEntry", "Update",
+                                              this, SLOT(launcherUpdate(QString, QVariantMap))),
+                 "run under dbus-run-session, with no notification server");
         QStandardPaths::setTestModeEnabled(true);
         QVERIFY(m_home.isValid() && m_saveFolder.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_home.path());
@@ -120,7 +96,7 @@ private slots:
 
     void init()
     {
-        clearSettings();
+        QSettings(QStringLiteral("Coalvesper"), QStringLiteral("Coalvesper")).clear();
         m_opened.clear();
         openWindow();
     }
@@ -342,12 +318,7 @@ private slots:
         QCOMPARE(status->text(), QStringLiteral("CONNECTING"));
         QCOMPARE(spoken(rows->label(1, Column::Sock)),
                  "Connection 1: CONNECTING " + url + ' ' + formatByteSize(0));
-        HarvestStatistics::ConnectionRow kept, closed;
-        kept.status = QStringLiteral("KEPT");
-        kept.url = QStringLiteral("a.com");
-        kept.kept = true;
-        closed.status = QStringLiteral("CLOSED");
-        rows->showFigures({kept, closed});
+        rows->showFigures({{"KEPT", "a.com", {}, {}, true}, {"CLOSED"}});
         QCOMPARE(spoken(rows->label(1, Column::Sock)), QStringLiteral("Connection 1: KEPT a.com"));
         for (int row = 1; row <= 2; ++row) {
             QCOMPARE(rows->label(row, Column::Url)->foregroundRole(),
@@ -473,9 +444,9 @@ private slots:
                               && tile->height() == strip->height();
         });
         roundTrip();
-        m_desktop.notifications.clear();
-        m_desktop.launcherUris.clear();
-        m_desktop.launcherUpdates.clear();
+        m_notifications.clear();
+        m_launcherUris.clear();
+        m_launcherUpdates.clear();
         QSignalSpy runOver(m_engine.get(), &HarvestEngine::runOver);
         QVERIFY(m_engine->start());
         QVERIFY(runOver.wait(120000));
@@ -495,9 +466,9 @@ private slots:
                      sizeFolderOf(path, saveFolder.filePath(keyword)));
         }
 
-        const QList<QVariantMap> &updates = m_desktop.launcherUpdates;
+        const QList<QVariantMap> &updates = m_launcherUpdates;
         QVERIFY(updates.size() >= 3);
-        QCOMPARE(QSet<QString>(m_desktop.launcherUris.begin(), m_desktop.launcherUris.end()),
+        QCOMPARE(m_launcherUris,
                  QSet<QString>{"application://" + QLatin1String(ProductDesktopId) + ".desktop"});
         QCOMPARE(updates.first().value("count").metaType(), QMetaType::fromType<qlonglong>());
         double progress = 0;
@@ -512,15 +483,15 @@ private slots:
         QCOMPARE(updates.last(),
                  (QVariantMap{{"progress-visible", false}, {"count-visible", false}}));
 
-        QCOMPARE(m_desktop.notifications.size(), active ? 0 : 1);
+        QCOMPARE(m_notifications.size(), active ? 0 : 1);
         if (!active) {
-            const QStringList notification = m_desktop.notifications.first();
+            const QStringList notification = m_notifications.first();
             QCOMPARE(notification.first(3), (QStringList{"Mosscatch", "Mosscatch", text("lKW")}));
             QVERIFY(notification.mid(3).contains("default"));
-            m_desktop.invokeDefaultAction(NotificationId + 1);
+            invokeDefaultAction(NotificationId + 1);
             roundTrip();
             QVERIFY(!m_window->isVisible());
-            m_desktop.invokeDefaultAction(NotificationId);
+            invokeDefaultAction(NotificationId);
             QTRY_VERIFY(m_window->isVisible() && m_window->isActiveWindow());
         }
 
@@ -554,11 +525,6 @@ private:
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
 
-    static void clearSettings()
-    {
-        QSettings(QStringLiteral("Coalvesper"), QStringLiteral("Coalvesper")).clear();
-    }
-
     template<typename T> T *child(const char *name) const
     {
         T *found = m_window->findChild<T *>(QLatin1String(name));
@@ -586,6 +552,13 @@ private:
         QTest::mouseClick(child<QWidget>("paintedButton1"), Qt::LeftButton);
     }
 
+    void invokeDefaultAction(uint id)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(Path, Service, "ActionInvoked");
+        signal << id << QStringLiteral("default");
+        m_desktop.send(signal);
+    }
+
     // Returns once the window's connection has taken in all the desktop sent
     // before, and the desktop all the window sent.
     void roundTrip()
@@ -597,7 +570,11 @@ private:
         QVERIFY(!watcher.isError());
     }
 
-    FakeDesktop m_desktop;
+    QDBusConnection m_desktop
+            = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "desktop");
+    QList<QStringList> m_notifications;
+    QSet<QString> m_launcherUris;
+    QList<QVariantMap> m_launcherUpdates;
     QTemporaryDir m_home;
     QTemporaryDir m_saveFolder;
     QList<QUrl> m_opened;
