@@ -76,14 +76,10 @@ QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &re
 
 QList<Photo> HarvestFixture::plainPhotos(const QByteArray &keyword, int count)
 {
-    const PhotoCatalog catalog;
-    QList<Photo> photos;
-    for (int index = 0; photos.size() < count; ++index) {
-        const Photo photo = catalog.photoAt(keyword, false, index);
-        if (!photo.portalThumbnail && !photo.standardRedirects)
-            photos.append(photo);
-    }
-    return photos;
+    QList<Photo> photos = PhotoCatalog().photos(keyword, false);
+    photos.removeIf(
+            [](const Photo &photo) { return photo.portalThumbnail || photo.standardRedirects; });
+    return photos.first(count);
 }
 
 }

@@ -122,21 +122,20 @@ private slots:
         const QString pipe = keywordFolder + QString::fromLatin1(photos[4].standardFileName());
         QVERIFY(QDir().mkpath(keywordFolder));
         QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-        const QByteArrayList names{"..", ".", "", "largest"};
-        QMap<QByteArray, QString> reasons{
-                {photos[4].standardImage, QStringLiteral("cannot save ") + pipe}};
+        QMap<QByteArray, QString> reasons{{photos[4].standardImage, "cannot save " + pipe}};
+        const QList<std::pair<QByteArray, QString>> names{
+                {"..", "no file can be named \"..\""},
+                {".", "no file can be named \".\""},
+                {"", "no file can be named \"\""},
+                {"largest", "cannot save " + keywordFolder + "largest"}};
         for (qsizetype i = 0; i < names.size(); ++i) {
-            const QByteArray address = photos[i].standardImage + '/' + names[i];
+            const QByteArray address = photos[i].standardImage + '/' + names[i].first;
             fixture.site().addFault(
                     {.pattern = photos[i].pagePath, .kind = K::PhotoImageAddress, .text = address});
             fixture.site().addFault({.pattern = pathOf(address),
                                      .kind = K::OtherImage,
                                      .text = photos[i].standardImage});
-            reasons.insert(address,
-                           names[i] == "largest"
-                                   ? QStringLiteral("cannot save ") + keywordFolder + names[i]
-                                   : QStringLiteral("no file can be named \"%1\"")
-                                             .arg(QString::fromLatin1(names[i])));
+            reasons.insert(address, names[i].second);
         }
 
         QVERIFY(fixture.harvest(wanted));
