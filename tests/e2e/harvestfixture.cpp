@@ -6,7 +6,6 @@
 #include <QSignalSpy>
 
 #include <algorithm>
-#include <limits>
 
 namespace mosscatch {
 
@@ -32,40 +31,27 @@ bool HarvestFixture::harvest(const HarvestRequest &request, int timeoutMs)
     m_engine->setIntervals({.next = 1, .stats = 20, .speed = 200, .timeout = 1000});
     for (const FaultRule &fault : request.faults)
         m_site.addFault(fault);
-    m_engine->setLimits(request.limits);
     HarvestSettings settings = request.settings;
     settings.saveFolder = saveFolder();
     m_engine->options().apply(settings);
-    QStringList keywords;
-    for (const QByteArray &keyword : request.keywords)
-        keywords << QString::fromUtf8(keyword);
-    m_engine->addKeywordsInOrder(keywords);
+    m_engine->addKeywordsInOrder(request.keywords);
 
-    startedKeywords.clear();
-    failedKeywords.clear();
-    namesRefused.clear();
-    givenUp = cutShort = transfersStarted = retries = 0;
-    QObject::connect(m_engine.get(), &HarvestEngine::keywordCutShort, [this] { ++cutShort; });
-    closestStartsNs = std::numeric_limits<qint64>::max();
-    QObject::connect(m_engine.get(), &HarvestEngine::transferStarted, [this] {
+    const auto on
+            = [this](auto signal, auto slot) { QObject::connect(m_engine.get(), signal, slot); };
+    on(&HarvestEngine::keywordStarted, [this](const QString &k) { startedKeywords << k; });
+    on(&HarvestEngine::keywordCutShort, [this] { ++cutShort; });
+    on(&HarvestEngine::keywordFailed, [this] { ++keywordsFailed; });
+    on(&HarvestEngine::transferRetried, [this] { ++retries; });
+    on(&HarvestEngine::addressGivenUp, [this] { ++givenUp; });
+    on(&HarvestEngine::nameRefused,
+       [this](const QByteArray &url, const QString &reason) { namesRefused.insert(url, reason); });
+    on(&HarvestEngine::transferStarted, [this] {
         if (transfersStarted++ > 0)
             closestStartsNs = std::min(closestStartsNs, m_sinceStart.nsecsElapsed());
         m_sinceStart.start();
     });
-    QObject::connect(m_engine.get(), &HarvestEngine::transferRetried, [this] { ++retries; });
-    QObject::connect(m_engine.get(), &HarvestEngine::keywordFailed,
-                     [this](const QString &keyword) { failedKeywords.append(keyword); });
-    QObject::connect(m_engine.get(), &HarvestEngine::keywordStarted,
-                     [this](const QString &k) { startedKeywords.append(k.toUtf8()); });
-    QObject::connect(m_engine.get(), &HarvestEngine::addressGivenUp, [this] { ++givenUp; });
-    QObject::connect(m_engine.get(), &HarvestEngine::nameRefused,
-                     [this](const QByteArray &url, const QString &reason) {
-                         namesRefused.insert(url, reason);
-                     });
     QSignalSpy runOver(m_engine.get(), &HarvestEngine::runOver);
-    if (!m_engine->start())
-        return false;
-    return runOver.wait(timeoutMs);
+    return m_engine->start() && runOver.wait(timeoutMs);
 }
 
 QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &request)
@@ -74,7 +60,8 @@ QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &re
     const QString ticked = QString(wanted.thumbnails ? "t" : "") + (wanted.standard ? "s" : "")
                            + (wanted.largest ? "l" : "");
     QMap<QString, QByteArray> files;
-    for (const QByteArray &keyword : request.keywords) {
+    for (const QString &text : request.keywords) {
+        const QByteArray keyword = text.toUtf8();
         // The first photos listed, as many as Max Images asks, at most 70 pages of 60.
         int photos = std::min(m_site.catalog().resultCount(keyword, wanted.commercial), 70 * 60);
         if (!lowerTrim(wanted.maxImages).contains(QLatin1String("max")))
@@ -89,14 +76,10 @@ QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &re
 
 QList<Photo> HarvestFixture::plainPhotos(const QByteArray &keyword, int count)
 {
-    const PhotoCatalog catalog;
-    QList<Photo> photos;
-    for (int index = 0; photos.size() < count; ++index) {
-        const Photo photo = catalog.photoAt(keyword, false, index);
-        if (!photo.portalThumbnail && !photo.standardRedirects)
-            photos.append(photo);
-    }
-    return photos;
+    QList<Photo> photos = PhotoCatalog().photos(keyword, false);
+    photos.removeIf(
+            [](const Photo &photo) { return photo.portalThumbnail || photo.standardRedirects; });
+    return photos.first(count);
 }
 
 }

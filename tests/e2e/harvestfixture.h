@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <limits>
 #include <memory>
 
 namespace mosscatch {
@@ -25,9 +26,8 @@ inline QByteArray pathOf(const QByteArray &address)
 // What a harvest is asked for.
 struct HarvestRequest
 {
-    QByteArrayList keywords; // in the order they are to be harvested
+    QStringList keywords; // in the order they are to be harvested
     HarvestSettings settings = {}; // saved into the fixture's folder whatever it says
-    HarvestEngine::Limits limits = {};
     QList<FaultRule> faults = {}; // added to the site before the harvest
 };
 
@@ -44,8 +44,8 @@ public:
     PhotoSite &site() { return m_site; }
     QString saveFolder() const { return m_folder.path() + QStringLiteral("/"); }
 
-    // A fresh engine (as a new program start would make) harvests the request.
-    // Returns false when the run did not end in time.
+    // A fresh engine (as a new program start would make) harvests the request, once per
+    // fixture. Returns false when the run did not end in time.
     bool harvest(const HarvestRequest &request, int timeoutMs = 120000);
     HarvestEngine &engine() { return *m_engine; }
 
@@ -57,14 +57,13 @@ public:
     // image), so a fault is the only thing unusual about them.
     static QList<Photo> plainPhotos(const QByteArray &keyword, int count);
 
-    // What the last run did, as its signals told.
-    QByteArrayList startedKeywords;
-    QStringList failedKeywords;
+    // What the run did, as its signals told.
+    QStringList startedKeywords;
     // The addresses whose image names were refused, with the reason told.
     QMap<QByteArray, QString> namesRefused;
-    int givenUp = 0, cutShort = 0, transfersStarted = 0, retries = 0;
+    int givenUp = 0, cutShort = 0, keywordsFailed = 0, transfersStarted = 0, retries = 0;
     // The least time between two transfers started: the site's pacing.
-    qint64 closestStartsNs = 0;
+    qint64 closestStartsNs = std::numeric_limits<qint64>::max();
 
 private:
     std::unique_ptr<TestCertificates> m_certificates;

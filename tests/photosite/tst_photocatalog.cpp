@@ -91,23 +91,20 @@ private slots:
     void imagesAreDistinctJpegs()
     {
         const QList<Photo> photos = m_catalog.photos("count600", false);
-        const Photo photo = *std::find_if(photos.cbegin(), photos.cend(), [](const Photo &p) {
-            return !p.portalThumbnail && p.largestSize == 'o';
-        });
-        const QList<QByteArray> addresses
-                = {photo.thumbnailImage, QByteArray(photo.thumbnailImage).replace("_t.", "_m."),
-                   photo.standardImage, QByteArray(photo.largestImage).replace("_o.", "_b."),
-                   photo.largestImage};
+        const Photo photo = *std::ranges::find_if(
+                photos, [](const Photo &p) { return !p.portalThumbnail && p.largestSize == 'o'; });
         qsizetype previousSize = 0;
         int previousSide = 0;
-        for (const QByteArray &address : addresses) {
+        for (const QByteArray &address :
+             {photo.thumbnailImage, QByteArray(photo.thumbnailImage).replace("_t.", "_m."),
+              photo.standardImage, QByteArray(photo.largestImage).replace("_o.", "_b."),
+              photo.largestImage}) {
             const QByteArray bytes = m_catalog.imageBytes(address);
             const QImage image = QImage::fromData(bytes, "JPEG");
+            const int side = qMax(image.width(), image.height());
             QCOMPARE(image.size(), ImageFactory::dimensions(address));
-            QVERIFY(bytes.size() > previousSize
-                    && qMax(image.width(), image.height()) > previousSide);
-            previousSize = bytes.size();
-            previousSide = qMax(image.width(), image.height());
+            QVERIFY(bytes.size() > previousSize && side > previousSide);
+            std::tie(previousSize, previousSide) = std::tuple(bytes.size(), side);
         }
 
         const Photo &neighbour = photos.at(photos.at(0).id == photo.id ? 1 : 0);
