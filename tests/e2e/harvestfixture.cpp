@@ -69,9 +69,7 @@ QMap<QString, QByteArray> HarvestFixture::expectedFiles(const HarvestRequest &re
         files.insert(imageAddresses(
                 keyword, m_site.catalog().photos(keyword, wanted.commercial, photos), ticked));
     }
-    for (QByteArray &bytes : files)
-        bytes = m_site.catalog().imageBytes(bytes);
-    return files;
+    return servedBytes(m_site.catalog(), files);
 }
 
 QList<Photo> HarvestFixture::plainPhotos(const QByteArray &keyword, int count)

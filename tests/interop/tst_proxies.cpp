@@ -35,10 +35,9 @@ private slots:
     {
         QVERIFY(m_certificates.isValid());
         const PhotoCatalog catalog;
-        const QMap<QString, QByteArray> addresses = imageAddresses(
-                "count5", catalog.photosOnPage("count5", false, 1), QStringLiteral("ts"));
-        for (auto it = addresses.begin(); it != addresses.end(); ++it)
-            m_expected.insert(it.key(), catalog.imageBytes(it.value()));
+        m_expected = servedBytes(catalog,
+                                 imageAddresses("count5", catalog.photosOnPage("count5", false, 1),
+                                                QStringLiteral("ts")));
     }
 
     void cleanup()

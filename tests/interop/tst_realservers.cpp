@@ -34,12 +34,9 @@ private slots:
             QVERIFY2(error.isEmpty(), qPrintable(error));
         }
         const PhotoCatalog catalog;
-        for (const QByteArray keyword : {"count12", "count5", "möss"}) {
-            const QMap<QString, QByteArray> addresses
-                    = imageAddresses(keyword, catalog.photosOnPage(keyword, false, 1));
-            for (auto it = addresses.begin(); it != addresses.end(); ++it)
-                m_expected.insert(it.key(), catalog.imageBytes(it.value()));
-        }
+        for (const QByteArray keyword : {"count12", "count5", "möss"})
+            m_expected.insert(servedBytes(
+                    catalog, imageAddresses(keyword, catalog.photosOnPage(keyword, false, 1))));
     }
 
     void cleanup()

@@ -34,6 +34,14 @@ QMap<QString, QByteArray> imageAddresses(const QByteArray &keyword, const QList<
     return files;
 }
 
+QMap<QString, QByteArray> servedBytes(const PhotoCatalog &catalog,
+                                      QMap<QString, QByteArray> addresses)
+{
+    for (QByteArray &address : addresses)
+        address = catalog.imageBytes(address);
+    return addresses;
+}
+
 bool sameFiles(const QMap<QString, QByteArray> &saved, const QMap<QString, QByteArray> &expected)
 {
     for (const QString &name : saved.keys() + expected.keys()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "photosite/photo.h"
+#include "photosite/photocatalog.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -15,6 +16,10 @@ QMap<QString, QByteArray> filesUnder(const QString &folder);
 // each with the address it holds.
 QMap<QString, QByteArray> imageAddresses(const QByteArray &keyword, const QList<Photo> &photos,
                                          const QString &ticked = QStringLiteral("tsl"));
+
+// The same files, each with the bytes the site serves at its address.
+QMap<QString, QByteArray> servedBytes(const PhotoCatalog &catalog,
+                                      QMap<QString, QByteArray> addresses);
 
 // Whether the saved files are exactly the expected ones, byte for byte; warns of the
 // first difference.
